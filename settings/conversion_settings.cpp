@@ -20,7 +20,7 @@ std::string GmtLabelFor(int biasMinutes) {
 
 int CountConversions(int bits) {
     int count = 0;
-    for (const int bit : {ConvKmlPath, ConvKmlPoint, ConvNmea, ConvNmeaWithId, ConvCsv}) {
+    for (const int bit : {ConvKmlPath, ConvKmlPoint, ConvNmea, ConvNmeaWithId, ConvCsv, ConvGpx}) {
         if ((bits & bit) != 0) {
             ++count;
         }

@@ -13,6 +13,7 @@ enum ConversionBits : int {
     ConvNmea = 4,
     ConvCsv = 8,
     ConvNmeaWithId = 16,
+    ConvGpx = 32,  // added after the first profiles; the older bits keep their meaning
 };
 
 enum SpeedUnitValue : int { UnitMps = 0, UnitKmh = 1, UnitMph = 2 };
