@@ -38,9 +38,8 @@ int DatalogDevice::Query(const Payload& payload, int kind,
     // wait as a whole stays bounded.
     const auto deadline = Clock::now() + std::chrono::milliseconds(timings.replyWaitMs);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - Clock::now())
-                              .count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) {
             return kDatalogTimeout;
         }
@@ -77,8 +76,8 @@ int DatalogDevice::QueryLogStatus(LogStatus* status) {
     return kDatalogAck;
 }
 
-int DatalogDevice::QuerySectorsUsed(std::uint32_t& sectors, std::uint32_t& total,
-                                    LogStatus* status, int* ackCode) {
+int DatalogDevice::QuerySectorsUsed(std::uint32_t& sectors, std::uint32_t& total, LogStatus* status,
+                                    int* ackCode) {
     std::optional<LogStatus> parsed;
     const int code = Query(LogStatusPayload(), kLogStatusReplyKind,
                            [&](const unsigned char* frame, std::size_t size) {
@@ -225,8 +224,8 @@ int DatalogDevice::ReadRangeStep(std::uint32_t s, std::uint32_t n, std::span<std
                                  std::size_t& got, std::uint8_t commandId,
                                  const std::function<void(std::size_t)>& progress) {
     got = 0;
-    const Payload payload = ReadRangePayload(commandId, static_cast<std::uint16_t>(s),
-                                             static_cast<std::uint16_t>(n));
+    const Payload payload =
+        ReadRangePayload(commandId, static_cast<std::uint16_t>(s), static_cast<std::uint16_t>(n));
     std::this_thread::sleep_for(timings.requestWait);
     if (Send(payload) != kDatalogAck) {
         return kRangeAttemptFailed;
@@ -246,7 +245,8 @@ int DatalogDevice::ReceiveMarkedData(std::uint16_t s, std::span<std::uint8_t> de
     options.dataWait = timings.dataWait;
     options.progress = progress;
     const ByteReader read = [port](std::uint8_t* buffer, std::size_t size) -> std::size_t {
-        const int n = port->ReadAvailable(buffer, static_cast<int>(std::min<std::size_t>(size, 4096)));
+        const int n =
+            port->ReadAvailable(buffer, static_cast<int>(std::min<std::size_t>(size, 4096)));
         return n > 0 ? static_cast<std::size_t>(n) : 0;
     };
     return pelmora::ReceiveMarkedData(s, dest, got, read, options);

@@ -42,7 +42,7 @@ struct RangeControl {
 inline constexpr int kRangeAttempts = 30;
 
 class DatalogDevice : public ReceiverProtocol {
-public:
+  public:
     DatalogDevice() = default;
 
     EventList<Vantrel_datalog::AbstracttQuery_log_statusHandler> query_log_status;
@@ -90,7 +90,7 @@ public:
 
     DatalogTimings timings;
 
-private:
+  private:
     int Send(const Payload& payload);
     // The ACK wait, then (on ACK) the reply wait for kind whose frame `accept` takes; the reply
     // stays in reply_. Returns 1, the ACK-wait code, or 9 when no acceptable reply came.

@@ -98,8 +98,8 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
         control.progress = [&](std::uint64_t bytes) {
             observer.ReadProgress(bytes, DownloadPercent(bytes, used));
         };
-        code = device.ReadRange(0, sectors, kSectorsPerRange, buffer, count, kReadTrackLogId,
-                                control);
+        code =
+            device.ReadRange(0, sectors, kSectorsPerRange, buffer, count, kReadTrackLogId, control);
     }
     if (code == kRangeDone) {
         if (WriteRawLog(request.rawLogPath, buffer.data(), count)) {

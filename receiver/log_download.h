@@ -20,15 +20,15 @@ inline constexpr std::uint8_t kRateAttribute = 2;
 inline constexpr std::uint32_t kSectorsPerRange = 16;
 
 // Outcomes of DownloadLog.
-inline constexpr int kDownloadDone = 0;          // data.log written
-inline constexpr int kDownloadGaveUp = 9;        // a range failed thirty times ("Target Timeout...")
-inline constexpr int kDownloadStopped = 99;      // Stop before a range: nothing written
-inline constexpr int kDownloadStatusFailed = 10; // the log-status query failed (see statusCode)
-inline constexpr int kDownloadDeviceError = 11;  // the logger reports 0 sectors
-inline constexpr int kDownloadWriteFailed = 12;  // data.log could not be written (errno kept)
+inline constexpr int kDownloadDone = 0;      // data.log written
+inline constexpr int kDownloadGaveUp = 9;    // a range failed thirty times ("Target Timeout...")
+inline constexpr int kDownloadStopped = 99;  // Stop before a range: nothing written
+inline constexpr int kDownloadStatusFailed = 10;  // the log-status query failed (see statusCode)
+inline constexpr int kDownloadDeviceError = 11;   // the logger reports 0 sectors
+inline constexpr int kDownloadWriteFailed = 12;   // data.log could not be written (errno kept)
 
 class DownloadObserver {
-public:
+  public:
     virtual ~DownloadObserver() = default;
     // The log status arrived: sectors to read and the bytes the log occupies.
     virtual void DownloadStarted(std::uint32_t /*sectors*/, std::uint64_t /*usedLogBytes*/) {}
@@ -42,8 +42,9 @@ public:
 };
 
 struct DownloadRequest {
-    std::string rawLogPath;    // data.log: replaced only on success
-    std::string traceLogPath;  // TraceLog.ltp: deleted first, as its log is being replaced; may be empty
+    std::string rawLogPath;  // data.log: replaced only on success
+    std::string
+        traceLogPath;  // TraceLog.ltp: deleted first, as its log is being replaced; may be empty
     // Waits of the sequence; tests shorten them.
     std::chrono::milliseconds rateSwitchWait{2000};
     std::chrono::milliseconds settleWait{100};
@@ -51,9 +52,9 @@ struct DownloadRequest {
 
 struct DownloadResult {
     int code = kDownloadDone;
-    int statusCode = 1;        // the log-status query's own code (1, or 0/2/9 when it failed)
+    int statusCode = 1;  // the log-status query's own code (1, or 0/2/9 when it failed)
     std::uint32_t sectors = 0;
-    std::size_t bytes = 0;     // bytes written to data.log
+    std::size_t bytes = 0;  // bytes written to data.log
     bool factoryResetSent = false;
     int factoryResetCode = 0;  // its ACK-wait code when sent
 };

@@ -23,7 +23,7 @@ Bytes ReadFile(const fs::path& p) {
 }
 
 class RecordingObserver : public DownloadObserver {
-public:
+  public:
     void DownloadStarted(std::uint32_t sectors, std::uint64_t used) override {
         startedSectors = sectors;
         usedBytes = used;
@@ -55,7 +55,7 @@ public:
 };
 
 class Download : public SimLink {
-protected:
+  protected:
     void SetUp() override {
         SimLink::SetUp();
         char name[] = "/tmp/pelmora-download-XXXXXX";
@@ -77,8 +77,7 @@ protected:
     Bytes Range(std::size_t count) {
         Bytes buffer((count + 1) * 4096);
         std::size_t got = 0;
-        lastRange_ = device_.ReadRange(0, static_cast<std::uint32_t>(count), 16, buffer, got,
-                                       0x1D);
+        lastRange_ = device_.ReadRange(0, static_cast<std::uint32_t>(count), 16, buffer, got, 0x1D);
         buffer.resize(got);
         return buffer;
     }
@@ -92,8 +91,8 @@ protected:
 TEST_F(Download, TwentySectorsTakeTwoRequests) {
     const Bytes data = Range(20);
     EXPECT_EQ(lastRange_, kRangeDone);
-    EXPECT_EQ(ReceivedPayloads(0x1D), (std::vector<Bytes>{{0x1D, 0x00, 0x00, 0x00, 0x10},
-                                                          {0x1D, 0x00, 0x10, 0x00, 0x04}}));
+    EXPECT_EQ(ReceivedPayloads(0x1D),
+              (std::vector<Bytes>{{0x1D, 0x00, 0x00, 0x00, 0x10}, {0x1D, 0x00, 0x10, 0x00, 0x04}}));
     EXPECT_EQ(data, sim_->ExpectedDownload());
 }
 
@@ -158,6 +157,7 @@ TEST_F(Download, WholeReadWritesTheFilteredFlash) {
     EXPECT_EQ(observer_.lines, (std::vector<std::string>{"read successful..."}));
     // At 57600 already: no rate change. The receiver is restarted at the end.
     EXPECT_TRUE(ReceivedPayloads(0x05).empty());
+    ASSERT_TRUE(WaitForId(0x01));
     const auto payloads = ReceivedPayloads();
     ASSERT_FALSE(payloads.empty());
     EXPECT_EQ(payloads.back()[0], 0x01);
@@ -189,8 +189,8 @@ TEST_F(Download, StopBetweenRangesWritesNothing) {
     // The range in flight completes; the next one is never asked for.
     EXPECT_EQ(ReceivedPayloads(0x1D), (std::vector<Bytes>{{0x1D, 0x00, 0x00, 0x00, 0x10}}));
     EXPECT_EQ(observer_.lines, (std::vector<std::string>{"read fail..."}));
-    const auto payloads = ReceivedPayloads();
-    EXPECT_EQ(payloads.back()[0], 0x01);
+    ASSERT_TRUE(WaitForId(0x01));
+    EXPECT_EQ(ReceivedPayloads().back()[0], 0x01);
 }
 
 TEST_F(Download, FailedReadLeavesNoFile) {

@@ -82,4 +82,14 @@ std::vector<std::vector<std::uint8_t>> SimLink::ReceivedPayloads(std::uint8_t id
     return out;
 }
 
+bool SimLink::WaitForId(std::uint8_t id) const {
+    for (int i = 0; i < 40; ++i) {
+        if (!ReceivedPayloads(id).empty()) {
+            return true;
+        }
+        sim_->WaitForFrames(sim_->Frames().size() + 1, std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
 }  // namespace pelmora

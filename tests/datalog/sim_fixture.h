@@ -23,7 +23,7 @@ struct BinaryMsgRecorder {
 };
 
 class SimLink : public ::testing::Test {
-protected:
+  protected:
     void StartSim(sim::LoggerSimOptions options);
     void SetUp() override;
     void TearDown() override;
@@ -31,6 +31,8 @@ protected:
     // The payloads of the frames the logger received, in order.
     std::vector<std::vector<std::uint8_t>> ReceivedPayloads() const;
     std::vector<std::vector<std::uint8_t>> ReceivedPayloads(std::uint8_t id) const;
+    // Waits (bounded) until a frame with this id has arrived: for commands sent without a wait.
+    bool WaitForId(std::uint8_t id) const;
 
     std::unique_ptr<sim::LoggerSim> sim_;
     SerialPort port_;
