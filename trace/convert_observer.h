@@ -11,7 +11,7 @@ namespace pelmora {
 enum class MessageSeverity { Information, Warning, Error };
 
 class ConvertObserver {
-public:
+  public:
     virtual ~ConvertObserver() = default;
     // 0-100 over the whole run: reading, then one share per chosen output.
     virtual void OnProgress(int percent) = 0;
@@ -24,9 +24,8 @@ public:
 // Progress positions of the run (0 .. range) turned into percents, told only when they change,
 // and the optional stop flag, polled cheaply.
 class ConvertProgress {
-public:
-    ConvertProgress(ConvertObserver& observer, std::int64_t range,
-                    const std::atomic<bool>* stop)
+  public:
+    ConvertProgress(ConvertObserver& observer, std::int64_t range, const std::atomic<bool>* stop)
         : observer_(observer), range_(range > 0 ? range : 1), stop_(stop) {}
 
     void SetPosition(std::int64_t position) {
@@ -46,7 +45,7 @@ public:
     }
     int outputCounter = 0;  // 1 for the first writer run, 2 for the second, ...
 
-private:
+  private:
     ConvertObserver& observer_;
     std::int64_t range_;
     const std::atomic<bool>* stop_;

@@ -10,7 +10,7 @@
 namespace pelmora {
 
 class ConvertOutputFile {
-public:
+  public:
     // False (errno kept) when the temporary file cannot be created.
     bool Open(const std::string& path, bool crlf);
     TextSink& sink() { return *sink_; }
@@ -18,7 +18,7 @@ public:
     bool Commit();
     void Discard();
 
-private:
+  private:
     AtomicFile file_;
     std::unique_ptr<TextSink> sink_;
 };

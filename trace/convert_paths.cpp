@@ -19,12 +19,18 @@ std::string OutputPathFor(const std::string& chosen, ConvertOutput output) {
     const std::size_t dot = ExtensionDot(chosen);
     const std::string base = dot == std::string::npos ? chosen : chosen.substr(0, dot);
     switch (output) {
-        case ConvertOutput::KmlPath: return base + ".kml";
-        case ConvertOutput::KmlPoint: return base + "_point.kml";
-        case ConvertOutput::Nmea: return base + ".txt";
-        case ConvertOutput::NmeaWithId: return base + "_id.txt";
-        case ConvertOutput::Csv: return base + ".csv";
-        case ConvertOutput::Gpx: return base + ".gpx";
+        case ConvertOutput::KmlPath:
+            return base + ".kml";
+        case ConvertOutput::KmlPoint:
+            return base + "_point.kml";
+        case ConvertOutput::Nmea:
+            return base + ".txt";
+        case ConvertOutput::NmeaWithId:
+            return base + "_id.txt";
+        case ConvertOutput::Csv:
+            return base + ".csv";
+        case ConvertOutput::Gpx:
+            return base + ".gpx";
     }
     return base;
 }

@@ -63,12 +63,13 @@ ConvertResult ConvertTraceLog(const ConvertRequest& request, ConvertObserver& ob
     options.speedUnit = s.SpeedUnit;
     const TraceReadStatus read = ReadTraceLog(
         request.traceFolder, options, points, [&](std::uint64_t position, std::uint64_t length) {
-            progress.SetPosition(
-                length == 0 ? 0 : static_cast<std::int64_t>(position * 100 / length));
+            progress.SetPosition(length == 0 ? 0
+                                             : static_cast<std::int64_t>(position * 100 / length));
             return !progress.StopRequested();
         });
     switch (read) {
-        case TraceReadStatus::Ok: break;
+        case TraceReadStatus::Ok:
+            break;
         case TraceReadStatus::OpenFailed:
             observer.OnMessage(convert_text::kOpenTraceFailed, MessageSeverity::Warning);
             result.status = ConvertStatus::OpenFailed;
@@ -81,7 +82,9 @@ ConvertResult ConvertTraceLog(const ConvertRequest& request, ConvertObserver& ob
             observer.OnMessage(convert_text::kNoLogData, MessageSeverity::Warning);
             result.status = ConvertStatus::NoData;
             return result;
-        case TraceReadStatus::Stopped: result.status = ConvertStatus::Stopped; return result;
+        case TraceReadStatus::Stopped:
+            result.status = ConvertStatus::Stopped;
+            return result;
     }
 
     RemoveSpikes(points, SpikeThreshold(request.recordTimePeriod, request.recordDistance));

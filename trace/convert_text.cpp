@@ -112,13 +112,32 @@ void TextSink::PutTime(TimeValue t, std::string_view pattern) {
                     Put(FormatTime(t, "%Y"));
                 }
                 break;
-            case 'y': TwoDigits(p, ((f.year % 100) + 100) % 100); used_ += 2; break;
-            case 'm': TwoDigits(p, f.month); used_ += 2; break;
-            case 'd': TwoDigits(p, f.day); used_ += 2; break;
-            case 'H': TwoDigits(p, f.hour); used_ += 2; break;
-            case 'M': TwoDigits(p, f.minute); used_ += 2; break;
-            case 'S': TwoDigits(p, f.second); used_ += 2; break;
-            default: Put(FormatTime(t, std::string(pattern.substr(i, 2))));
+            case 'y':
+                TwoDigits(p, ((f.year % 100) + 100) % 100);
+                used_ += 2;
+                break;
+            case 'm':
+                TwoDigits(p, f.month);
+                used_ += 2;
+                break;
+            case 'd':
+                TwoDigits(p, f.day);
+                used_ += 2;
+                break;
+            case 'H':
+                TwoDigits(p, f.hour);
+                used_ += 2;
+                break;
+            case 'M':
+                TwoDigits(p, f.minute);
+                used_ += 2;
+                break;
+            case 'S':
+                TwoDigits(p, f.second);
+                used_ += 2;
+                break;
+            default:
+                Put(FormatTime(t, std::string(pattern.substr(i, 2))));
         }
         ++i;
         literal = i + 1;

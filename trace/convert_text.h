@@ -13,7 +13,7 @@
 namespace pelmora {
 
 class TextSink {
-public:
+  public:
     // Collects the text in memory (tests, small documents).
     TextSink() : TextSink(nullptr, false) {}
     // Writes through to file in large blocks. With crlf every "\n" of Put reaches the file as
@@ -49,7 +49,7 @@ public:
     // Bytes handed to the file or the memory so far plus the buffered ones.
     std::uint64_t size() const { return written_ + used_; }
 
-private:
+  private:
     char* Reserve(std::size_t n) {
         if (buffer_.size() - used_ < n) {
             Drain(n);

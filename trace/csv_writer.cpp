@@ -7,8 +7,8 @@ namespace pelmora {
 bool WriteCsv(const std::vector<TrackPoint>& points, const ConversionSettings& s, TextSink& out,
               ConvertProgress* progress) {
     using namespace convert_text;
-    for (const char* label : {kYear, kMonth, kDay, kHour, kMinute, kSecond, kLatitude,
-                              kLongitude, kAltitude}) {
+    for (const char* label :
+         {kYear, kMonth, kDay, kHour, kMinute, kSecond, kLatitude, kLongitude, kAltitude}) {
         out.Put(label);
         out.Put(", ");
     }

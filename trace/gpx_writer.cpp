@@ -40,19 +40,32 @@ void PutWaypoint(TextSink& out, const TrackPoint& p, std::string_view name, int 
 void PutXmlEscaped(TextSink& out, std::string_view text) {
     for (const char c : text) {
         switch (c) {
-            case '&': out.Put("&amp;"); break;
-            case '<': out.Put("&lt;"); break;
-            case '>': out.Put("&gt;"); break;
-            case '"': out.Put("&quot;"); break;
-            case '\'': out.Put("&apos;"); break;
-            default: out.Put(c);
+            case '&':
+                out.Put("&amp;");
+                break;
+            case '<':
+                out.Put("&lt;");
+                break;
+            case '>':
+                out.Put("&gt;");
+                break;
+            case '"':
+                out.Put("&quot;");
+                break;
+            case '\'':
+                out.Put("&apos;");
+                break;
+            default:
+                out.Put(c);
         }
     }
 }
 
 bool WriteGpx(const std::vector<TrackPoint>& points, const ConversionSettings& s,
               std::string_view trackName, TextSink& out, ConvertProgress* progress) {
-    out.Put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" creator=\"Pelmora\" xmlns=\"");
+    out.Put(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" creator=\"Pelmora\" "
+        "xmlns=\"");
     out.Put(kGpxNamespace);
     out.Put("\" xmlns:gpxtpx=\"");
     out.Put(kGpxTrackPointNamespace);

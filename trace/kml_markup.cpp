@@ -113,19 +113,24 @@ void PutIconStyle(TextSink& out, std::string_view id) {
     }
 }
 
-void PutTail(TextSink& out) { out.Put("\t</Document>\n</kml>\n"); }
+void PutTail(TextSink& out) {
+    out.Put("\t</Document>\n</kml>\n");
+}
 
 std::string TimeItem(std::string_view label, TimeValue localTime, const ConversionSettings& s) {
     return std::string(label) + FormatTime(localTime, ": %Y-%m-%d %H:%M:%S") + " " + s.GmtLabel;
 }
 
-std::string SpanItem(TimeSpan span) { return FormatSpan(span, convert_text::kTotalTime); }
+std::string SpanItem(TimeSpan span) {
+    return FormatSpan(span, convert_text::kTotalTime);
+}
 
 std::string MileageItem(double metres, int speedUnit) {
     // "Total mileage: %.3f Mile" / "Total mileage: %.3f KM", formatted without the locale.
     char number[400];
     const bool miles = speedUnit == UnitMph;
-    const std::size_t n = FormatFixed(number, sizeof number, miles ? metres / 1609 : metres / 1000, 3);
+    const std::size_t n =
+        FormatFixed(number, sizeof number, miles ? metres / 1609 : metres / 1000, 3);
     return "Total mileage: " + std::string(number, n) + (miles ? " Mile" : " KM");
 }
 

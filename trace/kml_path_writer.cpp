@@ -5,8 +5,8 @@
 
 namespace pelmora {
 
-bool WriteKmlPath(const std::vector<TrackPoint>& points, const ConversionSettings& s,
-                  TextSink& out, ConvertProgress* progress) {
+bool WriteKmlPath(const std::vector<TrackPoint>& points, const ConversionSettings& s, TextSink& out,
+                  ConvertProgress* progress) {
     if (points.empty()) {
         return true;
     }
@@ -36,7 +36,8 @@ bool WriteKmlPath(const std::vector<TrackPoint>& points, const ConversionSetting
         if (previous != nullptr &&
             (current == nullptr ||
              (s.StopPeriod != 0 && current->time - previous->time > stopSpan))) {
-            out.Put("\t\t\t\t</coordinates>\n\t\t\t</LineString>\n\t\t\t<TimeSpan>\n\t\t\t\t<begin>");
+            out.Put(
+                "\t\t\t\t</coordinates>\n\t\t\t</LineString>\n\t\t\t<TimeSpan>\n\t\t\t\t<begin>");
             out.PutTime(segmentFirst->time, "%Y-%m-%dT%H:%M:%SZ");
             out.Put("</begin>\n\t\t\t\t<end>");
             out.PutTime(previous->time, "%Y-%m-%dT%H:%M:%SZ");

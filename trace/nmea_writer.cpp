@@ -115,8 +115,8 @@ std::string FormatNmeaLongitude(double longitude) {
     return std::string(buf, PutCoordinate(buf, longitude, 3));
 }
 
-std::string FormatNmeaSentence(NmeaSentence kind, TimeValue utc, double latitude,
-                               double longitude, double height, double speedKmh, int bearing) {
+std::string FormatNmeaSentence(NmeaSentence kind, TimeValue utc, double latitude, double longitude,
+                               double height, double speedKmh, int bearing) {
     char buf[kSentenceRoom];
     return std::string(
         buf, BuildSentence(buf, kind, utc, latitude, longitude, height, speedKmh, bearing));
@@ -129,8 +129,8 @@ bool WriteNmea(const std::vector<TrackPoint>& points, NmeaKind kind, std::string
     for (std::size_t i = 0; i < n; ++i) {
         const TrackPoint& p = points[i];
         if (kind == NmeaKind::Plain) {
-            out.PutRaw({buf, BuildSentence(buf, NmeaSentence::Gga, p.time, p.latitude,
-                                           p.longitude, p.height, p.speed, p.bearing)});
+            out.PutRaw({buf, BuildSentence(buf, NmeaSentence::Gga, p.time, p.latitude, p.longitude,
+                                           p.height, p.speed, p.bearing)});
         } else {
             out.PutRaw(idText);
         }

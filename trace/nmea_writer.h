@@ -19,8 +19,8 @@ std::string FormatNmeaLatitude(double latitude);
 std::string FormatNmeaLongitude(double longitude);
 
 // One sentence with its checksum and CR LF. speedKmh becomes knots whatever the display unit.
-std::string FormatNmeaSentence(NmeaSentence kind, TimeValue utc, double latitude,
-                               double longitude, double height, double speedKmh, int bearing);
+std::string FormatNmeaSentence(NmeaSentence kind, TimeValue utc, double latitude, double longitude,
+                               double height, double speedKmh, int bearing);
 
 // False when progress asked to stop.
 bool WriteNmea(const std::vector<TrackPoint>& points, NmeaKind kind, std::string_view idText,

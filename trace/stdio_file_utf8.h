@@ -11,7 +11,7 @@
 namespace pelmora {
 
 class CStdioFile_UTF8 {
-public:
+  public:
     CStdioFile_UTF8() = default;
     ~CStdioFile_UTF8();
     CStdioFile_UTF8(const CStdioFile_UTF8&) = delete;
@@ -28,7 +28,7 @@ public:
     // One line of any length without its line end (LF or CR LF); false at the end of the file.
     bool ReadString(std::string& line);
 
-private:
+  private:
     ConvertOutputFile output_;
     std::FILE* in_ = nullptr;
 };

@@ -14,9 +14,12 @@ namespace pelmora {
 
 std::int32_t SpeedInUnit(double kmh, int speedUnit) {
     switch (speedUnit) {
-        case UnitKmh: return static_cast<std::int32_t>(kmh);
-        case UnitMph: return static_cast<std::int32_t>(kmh / 1.609);
-        default: return static_cast<std::int32_t>(kmh * 1000 / 3600);
+        case UnitKmh:
+            return static_cast<std::int32_t>(kmh);
+        case UnitMph:
+            return static_cast<std::int32_t>(kmh / 1.609);
+        default:
+            return static_cast<std::int32_t>(kmh * 1000 / 3600);
     }
 }
 
