@@ -38,9 +38,13 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-std::string ConfigFolder() { return XdgFolder("XDG_CONFIG_HOME", ".config"); }
+std::string ConfigFolder() {
+    return XdgFolder("XDG_CONFIG_HOME", ".config");
+}
 
-std::string DefaultDataFolder() { return XdgFolder("XDG_DATA_HOME", ".local/share"); }
+std::string DefaultDataFolder() {
+    return XdgFolder("XDG_DATA_HOME", ".local/share");
+}
 
 bool EnsureFolder(const std::string& path) {
     if (path.empty()) {

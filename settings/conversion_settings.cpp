@@ -30,9 +30,12 @@ int CountConversions(int bits) {
 
 std::string SpeedUnitText(int speedUnit) {
     switch (speedUnit) {
-        case UnitKmh: return std::string(LoadString(IDS_KMH));
-        case UnitMph: return std::string(LoadString(IDS_MPH));
-        default: return std::string(LoadString(IDS_MPS));
+        case UnitKmh:
+            return std::string(LoadString(IDS_KMH));
+        case UnitMph:
+            return std::string(LoadString(IDS_MPH));
+        default:
+            return std::string(LoadString(IDS_MPS));
     }
 }
 

@@ -1,34 +1,37 @@
+#include "settings/int_text.h"
 #include "settings/profile_store.h"
 
 namespace pelmora {
 
+// Values are kept as text, as in the INI file, so an integer written here reads back as text and
+// a text holding a number reads back as an integer, the same as with the store on disk.
 int MemoryProfileStore::ProfileReadInt(const std::string& section, const std::string& key,
                                        int defaultValue) const {
-    const auto it = ints_.find({section, key});
-    return it == ints_.end() ? defaultValue : it->second;
+    const auto it = values_.find({section, key});
+    if (it == values_.end()) {
+        return defaultValue;
+    }
+    return ParseDecimalInt(it->second).value_or(defaultValue);
 }
 
 void MemoryProfileStore::ProfileWriteInt(const std::string& section, const std::string& key,
                                          int value) {
-    texts_.erase({section, key});
-    ints_[{section, key}] = value;
+    values_[{section, key}] = std::to_string(value);
 }
 
-std::string MemoryProfileStore::ProfileReadText(const std::string& section,
-                                                const std::string& key,
+std::string MemoryProfileStore::ProfileReadText(const std::string& section, const std::string& key,
                                                 const std::string& defaultValue) const {
-    const auto it = texts_.find({section, key});
-    return it == texts_.end() ? defaultValue : it->second;
+    const auto it = values_.find({section, key});
+    return it == values_.end() ? defaultValue : it->second;
 }
 
 void MemoryProfileStore::ProfileWriteText(const std::string& section, const std::string& key,
                                           const std::string& value) {
-    ints_.erase({section, key});
-    texts_[{section, key}] = value;
+    values_[{section, key}] = value;
 }
 
 bool MemoryProfileStore::Contains(const std::string& section, const std::string& key) const {
-    return ints_.count({section, key}) != 0 || texts_.count({section, key}) != 0;
+    return values_.count({section, key}) != 0;
 }
 
 }  // namespace pelmora

@@ -8,12 +8,11 @@
 namespace pelmora {
 
 class ProfileStore {
-public:
+  public:
     virtual ~ProfileStore() = default;
     virtual int ProfileReadInt(const std::string& section, const std::string& key,
                                int defaultValue) const = 0;
-    virtual void ProfileWriteInt(const std::string& section, const std::string& key,
-                                 int value) = 0;
+    virtual void ProfileWriteInt(const std::string& section, const std::string& key, int value) = 0;
     virtual std::string ProfileReadText(const std::string& section, const std::string& key,
                                         const std::string& defaultValue) const = 0;
     virtual void ProfileWriteText(const std::string& section, const std::string& key,
@@ -22,7 +21,7 @@ public:
 
 // For tests and for runs that must not touch the user's profile.
 class MemoryProfileStore : public ProfileStore {
-public:
+  public:
     int ProfileReadInt(const std::string& section, const std::string& key,
                        int defaultValue) const override;
     void ProfileWriteInt(const std::string& section, const std::string& key, int value) override;
@@ -33,10 +32,9 @@ public:
 
     bool Contains(const std::string& section, const std::string& key) const;
 
-private:
+  private:
     using Key = std::pair<std::string, std::string>;
-    std::map<Key, int> ints_;
-    std::map<Key, std::string> texts_;
+    std::map<Key, std::string> values_;
 };
 
 }  // namespace pelmora

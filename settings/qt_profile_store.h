@@ -8,7 +8,7 @@
 namespace pelmora {
 
 class QtProfileStore : public ProfileStore {
-public:
+  public:
     // Default: $XDG_CONFIG_HOME/Pelmora/Pelmora.ini.
     QtProfileStore();
     explicit QtProfileStore(const std::string& iniPath);
@@ -23,7 +23,7 @@ public:
 
     std::string path() const;
 
-private:
+  private:
     std::unique_ptr<QSettings> settings_;
 };
 

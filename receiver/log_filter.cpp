@@ -1,0 +1,44 @@
+#include "receiver/log_filter.h"
+
+#include <cstring>
+
+#include "receiver/log_status.h"
+
+namespace pelmora {
+
+std::size_t LogRecordLength(std::uint8_t first) {
+    switch (first & 0xFC) {
+        case 0x40:
+        case 0x50:
+        case 0x60:
+        case 0x70:
+            return 18;
+        case 0x80:
+        case 0x90:
+            return 8;
+        default:
+            return 0;
+    }
+}
+
+std::size_t FilterLogRecords(std::uint8_t* buffer, std::size_t count) {
+    std::size_t kept = 0;
+    for (std::size_t block = 0; block < count; block += kSectorSize) {
+        const std::size_t end = count - block < kSectorSize ? count : block + kSectorSize;
+        std::size_t p = block;
+        while (p < end) {
+            const std::size_t length = LogRecordLength(buffer[p]);
+            if (length == 0 || length > end - p) {
+                break;
+            }
+            p += length;
+        }
+        if (p > block && kept != block) {
+            std::memmove(buffer + kept, buffer + block, p - block);
+        }
+        kept += p - block;
+    }
+    return kept;
+}
+
+}  // namespace pelmora

@@ -1,0 +1,46 @@
+#pragma once
+// The Serial Port Setting dialog shown at start-up: a port (or "None" to work offline) and a
+// baud rate, read from the profile section "Serial" on opening and written back only on OK.
+#include <QDialog>
+#include <memory>
+#include <string>
+
+#include "settings/port_list.h"
+#include "settings/profile_store.h"
+
+namespace Ui {
+class CSetDlg;
+}
+
+namespace pelmora {
+
+class CSetDlg : public QDialog {
+    Q_OBJECT
+
+  public:
+    // The profile and the enumerator must outlive the dialog. The port list is built on opening.
+    CSetDlg(ProfileStore& profile, const PortEnumerator& ports, QWidget* parent = nullptr);
+    ~CSetDlg() override;
+
+    // After OK: the chosen port text ("None" or a device path) and rate text ("4800").
+    QString portText() const { return m_portText; }
+    QString baudRateText() const { return m_baudRateText; }
+    // The rate in bit/s after OK, 0 before.
+    int baudRate() const { return m_baudRateText.toInt(); }
+    // True after OK on "None": work without a logger.
+    bool isOffline() const { return m_portText == QLatin1String(kPortNone); }
+
+  public slots:
+    void accept() override;
+
+  private:
+    void OnInitDialog();
+
+    std::unique_ptr<Ui::CSetDlg> m_ui;
+    ProfileStore& m_profile;
+    const PortEnumerator& m_ports;
+    QString m_portText;
+    QString m_baudRateText;
+};
+
+}  // namespace pelmora
