@@ -86,6 +86,12 @@ ComputerZoneInfo QtTimeZoneSource::ComputerZone() const {
     info.StandardBias = 0;
     info.Std = NamesOf(zone).standard;
     info.Id = zone.id().toStdString();
+    // Many systems name UTC "Etc/UTC", which the zone list does not carry.
+    if (info.Bias == 0 && !zone.hasDaylightTime() && !QTimeZone::isTimeZoneIdAvailable(zone.id()) &&
+        QTimeZone::isTimeZoneIdAvailable(QByteArrayLiteral("UTC"))) {
+        info.Id = "UTC";
+        info.Std = NamesOf(QTimeZone(QByteArrayLiteral("UTC"))).standard;
+    }
     return info;
 }
 
