@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTimeZone>
+#include <cstdlib>
 
 namespace pelmora {
 namespace {
@@ -58,8 +59,34 @@ TEST(QtTimeZoneSourceTest, TheComputerZoneIsInTheCatalogue) {
     }
     const int found = catalogue.FindComputerZone(computer);
     ASSERT_TRUE(catalogue.IsValidIndex(found));
-    if (QTimeZone::isTimeZoneIdAvailable(QByteArray::fromStdString(computer.Id))) {
-        EXPECT_EQ(catalogue.At(found).TZI.Bias, computer.Bias);
+    EXPECT_EQ(catalogue.At(found).TZI.Bias, computer.Bias);
+}
+
+TEST(QtTimeZoneSourceTest, ComputerZoneFollowsTz) {
+    if (!QTimeZone::isTimeZoneIdAvailable("Asia/Kolkata")) {
+        GTEST_SKIP() << "no time-zone data on this system";
+    }
+    const char* old = std::getenv("TZ");
+    const std::string saved = old != nullptr ? old : "";
+    const QtTimeZoneSource source;
+    const CTimeZoneInfoManager catalogue(source);
+    struct Row {
+        const char* tz;
+        const char* id;
+        int bias;
+    };
+    for (const Row& row : {Row{"Asia/Kolkata", "Asia/Kolkata", -330}, Row{"Etc/UTC", "UTC", 0},
+                           Row{"America/New_York", "America/New_York", 300}}) {
+        setenv("TZ", row.tz, 1);
+        const ComputerZoneInfo computer = source.ComputerZone();
+        EXPECT_EQ(computer.Bias, row.bias) << row.tz;
+        const int found = catalogue.FindComputerZone(computer);
+        EXPECT_EQ(catalogue.At(found).Id, row.id) << row.tz;
+    }
+    if (old != nullptr) {
+        setenv("TZ", saved.c_str(), 1);
+    } else {
+        unsetenv("TZ");
     }
 }
 

@@ -515,6 +515,7 @@ void SettingsDialogsTest::setDlgStoredChoice() {
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QCOMPARE(dlg.portText(), QString("/dev/ttyS10"));
         QCOMPARE(dlg.baudRateText(), QString("9600"));
+        QCOMPARE(dlg.baudRate(), 9600);
         QVERIFY(!dlg.isOffline());
     }
     QCOMPARE(profile.ProfileReadText(kSectionSerial, "BaudRate", ""), std::string("9600"));

@@ -56,6 +56,8 @@ TEST(TimeZoneCatalogueTest, FindsTheComputerZoneByIdThenByOffsetsAndName) {
     EXPECT_EQ(m.FindComputerZone({-60, 0, "CET", "Europe/Unknown"}), 1);
     // The name alone is not enough: Taipei's "CST" is not Chicago's.
     EXPECT_EQ(m.FindComputerZone({-480, 0, "CST", ""}), 3);
+    // Nothing with that name: the first zone with the same offsets.
+    EXPECT_EQ(m.FindComputerZone({-60, 0, "Central European Time", "Etc/GMT-1"}), 1);
     EXPECT_EQ(m.FindComputerZone({-480, 15, "CST", ""}), 0);
     EXPECT_EQ(m.FindComputerZone({0, 0, "Nowhere", "Nowhere"}), 0);
 }
