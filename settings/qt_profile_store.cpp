@@ -1,12 +1,10 @@
 #include "settings/qt_profile_store.h"
 
-#include <QDateTime>
-#include <QTimeZone>
-
 #include <optional>
 
 #include "settings/app_paths.h"
 #include "settings/int_text.h"
+#include "settings/qt_time_zone_source.h"
 
 namespace pelmora {
 namespace {
@@ -77,7 +75,7 @@ std::string QtProfileStore::path() const {
 }
 
 int ComputerStandardOffsetMinutes() {
-    return QTimeZone::systemTimeZone().standardTimeOffset(QDateTime::currentDateTimeUtc()) / 60;
+    return -QtTimeZoneSource().ComputerZone().Bias;
 }
 
 }  // namespace pelmora

@@ -25,6 +25,8 @@ class CSetDlg : public QDialog {
     // After OK: the chosen port text ("None" or a device path) and rate text ("4800").
     QString portText() const { return m_portText; }
     QString baudRateText() const { return m_baudRateText; }
+    // The rate in bit/s after OK, 0 before.
+    int baudRate() const { return m_baudRateText.toInt(); }
     // True after OK on "None": work without a logger.
     bool isOffline() const { return m_portText == QLatin1String(kPortNone); }
 

@@ -5,7 +5,8 @@
 
 namespace pelmora {
 namespace {
-constexpr std::array<std::pair<int, std::string_view>, 35> kStrings = {{
+constexpr std::array<std::pair<int, std::string_view>, 36> kStrings = {{
+    {IDS_ABOUT_BOX, "About %s"},
     {IDS_CLEAR_CONFIRM, "All records in device will be cleared!\nWill you Countinue?"},
     {IDS_OK, "OK"},
     {IDS_LOGGER_FILES, "Logger Files"},

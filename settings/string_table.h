@@ -5,6 +5,7 @@
 namespace pelmora {
 
 enum StringId : int {
+    IDS_ABOUT_BOX = 101,
     IDS_CLEAR_CONFIRM = 106,
     IDS_OK = 119,
     IDS_LOGGER_FILES = 120,

@@ -42,6 +42,14 @@ int CTimeZoneInfoManager::FindComputerZone(const ComputerZoneInfo& computer) con
             return static_cast<int>(i);
         }
     }
+    // A zone the list leaves out (Etc/UTC, a custom TZ rule): a zone with the same offsets is a
+    // better proposal than the first entry, fourteen hours west.
+    for (std::size_t i = 0; i < catalogue_.size(); ++i) {
+        const CRegTimeZoneInfo& e = catalogue_[i];
+        if (e.TZI.Bias == computer.Bias && e.TZI.StandardBias == computer.StandardBias) {
+            return static_cast<int>(i);
+        }
+    }
     return 0;
 }
 

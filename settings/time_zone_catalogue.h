@@ -49,7 +49,8 @@ class CTimeZoneInfoManager {
     virtual ~CTimeZoneInfoManager() = default;
 
     void LoadCatalogue(const TimeZoneSource& source);
-    // The catalogue position of the computer's zone, or 0 when none matches.
+    // The catalogue position of the computer's zone: by its identifier, else the first entry with
+    // its offsets and standard name, else the first with its offsets, else 0.
     int FindComputerZone(const ComputerZoneInfo& computer) const;
 
     int Count() const { return static_cast<int>(catalogue_.size()); }

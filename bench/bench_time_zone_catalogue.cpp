@@ -1,0 +1,32 @@
+// The Application Setting dialog reads the whole zone list each time it opens.
+#include <benchmark/benchmark.h>
+
+#include "settings/port_list.h"
+#include "settings/qt_time_zone_source.h"
+#include "settings/time_zone_catalogue.h"
+
+namespace {
+
+void BM_SystemZoneCatalogue(benchmark::State& state) {
+    const pelmora::QtTimeZoneSource source;
+    for (auto _ : state) {
+        pelmora::CTimeZoneInfoManager catalogue(source);
+        benchmark::DoNotOptimize(catalogue.FindComputerZone(source.ComputerZone()));
+    }
+}
+BENCHMARK(BM_SystemZoneCatalogue)->Unit(benchmark::kMillisecond);
+
+void BM_SortPortNames(benchmark::State& state) {
+    std::vector<std::string> found;
+    for (int i = 200; i > 0; --i) {
+        found.push_back("/dev/ttyUSB" + std::to_string(i));
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(pelmora::SortPortNames(found));
+    }
+}
+BENCHMARK(BM_SortPortNames);
+
+}  // namespace
+
+BENCHMARK_MAIN();

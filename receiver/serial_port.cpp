@@ -1,0 +1,321 @@
+#include "receiver/serial_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace pelmora {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct RateEntry {
+    int rate;
+    speed_t speed;
+};
+
+constexpr RateEntry kRates[] = {
+    {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},
+    {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200},
+    {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+bool LookupRate(int rate, speed_t& speed) {
+    for (const RateEntry& e : kRates) {
+        if (e.rate == rate) {
+            speed = e.speed;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Raw 8N1: no echo, no line editing, no CR/LF translation (the frames are binary), no software
+// or hardware flow control (the logger has no handshake lines), CLOCAL so that a missing carrier
+// neither blocks the open nor hangs up the line.
+void MakeRaw(termios& tio, speed_t speed) {
+    cfmakeraw(&tio);
+    tio.c_cflag &= static_cast<tcflag_t>(~(CSIZE | PARENB | CSTOPB | CRTSCTS));
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_iflag &= static_cast<tcflag_t>(~(IXON | IXOFF | IXANY | INPCK | ISTRIP));
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+}
+
+// Sleeps up to 1 ms, waking early when input arrives. A hung-up line reports POLLHUP at once,
+// so the empty polls still keep their spacing.
+void WaitForInput(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    const int r = ::poll(&p, 1, 1);
+    if (r > 0 && (p.revents & POLLIN) == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+}  // namespace
+
+SerialPort::SerialPort() = default;
+
+SerialPort::~SerialPort() {
+    Close();
+}
+
+bool SerialPort::IsSupportedRate(int baudRate) {
+    speed_t speed;
+    return LookupRate(baudRate, speed);
+}
+
+bool SerialPort::Fail(const std::string& what, int error) {
+    lastErrno_ = error;
+    lastError_ = path_ + ": " + what;
+    ReleaseHandle();
+    return false;
+}
+
+void SerialPort::ReleaseHandle() {
+    if (fd_ >= 0) {
+        ::close(fd_);  // also drops the flock
+    }
+    fd_ = -1;
+    opened_ = false;
+    haveSaved_ = false;
+}
+
+bool SerialPort::Open(const std::string& path, int baudRate) {
+    Close();
+    path_ = path;
+    baud_.store(baudRate);
+    lastError_.clear();
+    lastErrno_ = 0;
+    hungUp_.store(false);
+
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+        const int e = errno;
+        switch (e) {
+            case ENOENT:
+            case ENODEV:
+            case ENXIO:
+                return Fail("no such device (is the logger plugged in and switched on?)", e);
+            case EACCES:
+            case EPERM:
+                return Fail(
+                    "permission denied (the user must be in the dialout group: "
+                    "sudo usermod -aG dialout $USER, then log in again)",
+                    e);
+            case EBUSY:
+                return Fail("busy (another program holds the port)", e);
+            default:
+                return Fail(std::strerror(e), e);
+        }
+    }
+    opened_ = true;
+    // The port is not shared: an advisory lock keeps a second manager (or a second window) off
+    // the line, where interleaved frames would confuse both.
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno;
+        if (e == EWOULDBLOCK) {
+            return Fail("busy (another program holds the port)", EBUSY);
+        }
+    }
+    termios tio{};
+    if (::tcgetattr(fd_, &tio) != 0) {
+        const int e = errno;
+        return Fail(std::string("not a serial device: ") + std::strerror(e), e);
+    }
+    saved_ = tio;
+    haveSaved_ = true;
+    speed_t speed;
+    if (!LookupRate(baudRate, speed)) {
+        return Fail("unsupported baud rate " + std::to_string(baudRate), EINVAL);
+    }
+    MakeRaw(tio, speed);
+    if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
+        const int e = errno;
+        return Fail(std::string("cannot set up the line: ") + std::strerror(e), e);
+    }
+    // Some adapters power the receiver's level shifter from DTR/RTS. A pseudo-terminal has no
+    // modem lines and refuses the request: that is not an error here.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    (void)::ioctl(fd_, TIOCMBIS, &lines);
+    if (::tcflush(fd_, TCIOFLUSH) != 0) {
+        const int e = errno;
+        return Fail(std::string("cannot clear the line: ") + std::strerror(e), e);
+    }
+    connected_.store(true);
+    return true;
+}
+
+void SerialPort::Close() {
+    connected_.store(false);
+    if (opened_ && fd_ >= 0) {
+        if (haveSaved_) {
+            (void)::tcsetattr(fd_, TCSANOW, &saved_);
+        }
+    }
+    ReleaseHandle();
+}
+
+bool SerialPort::ChangeRate(int baudRate) {
+    if (!opened_ || fd_ < 0) {
+        lastErrno_ = EBADF;
+        lastError_ = path_ + ": not open";
+        return false;
+    }
+    speed_t speed;
+    if (!LookupRate(baudRate, speed)) {
+        lastErrno_ = EINVAL;
+        lastError_ = path_ + ": unsupported baud rate " + std::to_string(baudRate);
+        return false;
+    }
+    termios tio{};
+    if (::tcgetattr(fd_, &tio) != 0) {
+        lastErrno_ = errno;
+        lastError_ = path_ + ": " + std::strerror(lastErrno_);
+        return false;
+    }
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+    if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
+        lastErrno_ = errno;
+        lastError_ = path_ + ": cannot change the rate: " + std::strerror(lastErrno_);
+        return false;
+    }
+    baud_.store(baudRate);
+    return true;
+}
+
+void SerialPort::FlushInput() {
+    if (fd_ >= 0) {
+        (void)::tcflush(fd_, TCIFLUSH);
+    }
+}
+
+std::size_t SerialPort::WriteChunk(const unsigned char* data, std::size_t k) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kWriteWaitMs);
+    std::size_t done = 0;
+    while (done < k) {
+        const ssize_t w = ::write(fd_, data + done, k - done);
+        if (w > 0) {
+            done += static_cast<std::size_t>(w);
+            continue;
+        }
+        if (w < 0 && errno == EINTR) {
+            continue;
+        }
+        if (w < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            lastErrno_ = errno;
+            if (errno == EIO) {
+                hungUp_.store(true);
+            }
+            break;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            break;  // the chunk is given up; the ACK wait notices the lost frame
+        }
+        pollfd p{fd_, POLLOUT, 0};
+        const int r = ::poll(&p, 1, static_cast<int>(left.count()));
+        if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 &&
+            (p.revents & POLLOUT) == 0) {
+            break;
+        }
+    }
+    return done;
+}
+
+int SerialPort::Write(const unsigned char* data, int n) {
+    if (!opened_ || fd_ < 0) {
+        return 0;
+    }
+    if (data == nullptr || n <= 0) {
+        return n > 0 ? 0 : n;
+    }
+    const std::size_t total = static_cast<std::size_t>(n);
+    for (std::size_t off = 0; off < total; off += kChunkSize) {
+        const std::size_t k = std::min(kChunkSize, total - off);
+        const std::size_t written = WriteChunk(data + off, k);
+        if (writeObserver_) {
+            writeObserver_(k, written);
+        }
+    }
+    return n;
+}
+
+int SerialPort::PollRead(unsigned char* buffer, int max) {
+    if (!opened_ || fd_ < 0 || buffer == nullptr || max <= 0) {
+        return 0;
+    }
+    for (int polls = 0;;) {
+        int count = 0;
+        if (::ioctl(fd_, FIONREAD, &count) != 0) {
+            if (errno == EIO) {
+                hungUp_.store(true);
+            }
+            return 0;
+        }
+        if (count > 0) {
+            const ssize_t r = ::read(fd_, buffer, static_cast<std::size_t>(std::min(count, max)));
+            if (r > 0) {
+                return static_cast<int>(r);
+            }
+            if (r == 0 || (r < 0 && errno == EIO)) {
+                hungUp_.store(true);
+                return 0;
+            }
+            if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                return 0;
+            }
+        }
+        if (++polls >= kEmptyPolls) {
+            return -1;
+        }
+        WaitForInput(fd_);
+        if (cancel_.load()) {
+            return 0;
+        }
+    }
+}
+
+int SerialPort::ReadAvailable(unsigned char* buffer, int max) {
+    if (!connected_.load()) {
+        return 0;
+    }
+    const int r = PollRead(buffer, max);
+    return r > 0 ? r : 0;
+}
+
+int SerialPort::ReadByte(unsigned char* byte) {
+    return PollRead(byte, 1);
+}
+
+int SerialPort::ReadLine(unsigned char* buffer, int capacity) {
+    if (!connected_.load()) {
+        return 0;
+    }
+    return AssembleLine(*this, buffer, capacity);
+}
+
+int SerialPort::ReadReply(unsigned char* buffer, int capacity) {
+    if (!connected_.load()) {
+        return 0;
+    }
+    return AssembleReply(*this, buffer, capacity);
+}
+
+void SerialPort::SetCancel(int flag) {
+    cancel_.store(flag != 0);
+}
+
+}  // namespace pelmora

@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "receiver/event_handlers.h"
+
+namespace pelmora {
+namespace {
+
+struct Window {
+    std::vector<std::string> calls;
+    void OnPostMsg(unsigned char* line) {
+        calls.push_back("post " + std::string(reinterpret_cast<char*>(line)));
+    }
+    void OnBinaryMsg(int code) { calls.push_back("binary " + std::to_string(code)); }
+    void OnProgress(int value) { calls.push_back("progress " + std::to_string(value)); }
+    void OnLogStatus(unsigned char* frame) {
+        calls.push_back("status " + std::to_string(frame[4]));
+    }
+    void OnReadProgress(int a, long b) {
+        calls.push_back("read " + std::to_string(a) + " " + std::to_string(b));
+    }
+};
+
+TEST(EventList, FiresEveryHandlerInOrderOfRegistration) {
+    Window first;
+    Window second;
+    EventList<Vantrel_receiver::Abstracttbinary_msgHandler> list;
+    list.Register(new Vantrel_receiver::tbinary_msgHandler<Window>(&first, &Window::OnBinaryMsg));
+    list.Connect(&second, &Window::OnBinaryMsg);
+    list.Register(new Vantrel_receiver::tbinary_msgHandler<Window>(&first, &Window::OnProgress));
+    list.Fire(25);
+    EXPECT_EQ(first.calls, (std::vector<std::string>{"binary 25", "progress 25"}));
+    EXPECT_EQ(second.calls, (std::vector<std::string>{"binary 25"}));
+}
+
+TEST(EventList, CarriesEachEventsArguments) {
+    Window w;
+    EventList<Vantrel_receiver::Abstracttpost_msgHandler> post;
+    EventList<Vantrel_receiver::Abstractt_ProgressHandler> progress;
+    EventList<Vantrel_datalog::AbstracttQuery_log_statusHandler> status;
+    EventList<Vantrel_datalog::Abstracttlog_read_progressHandler> readProgress;
+    post.Register(new Vantrel_receiver::tpost_msgHandler<Window>(&w, &Window::OnPostMsg));
+    progress.Register(new Vantrel_receiver::t_ProgressHandler<Window>(&w, &Window::OnProgress));
+    status.Register(
+        new Vantrel_datalog::tQuery_log_statusHandler<Window>(&w, &Window::OnLogStatus));
+    readProgress.Register(
+        new Vantrel_datalog::tlog_read_progressHandler<Window>(&w, &Window::OnReadProgress));
+    unsigned char line[] = "$GPGGA,1";
+    unsigned char frame[] = {0xA0, 0xA1, 0, 1, 0x94, 0x94, 0x0D, 0x0A};
+    post.Fire(line);
+    progress.Fire(40);
+    status.Fire(frame);
+    readProgress.Fire(3, 70000L);
+    EXPECT_EQ(w.calls, (std::vector<std::string>{"post $GPGGA,1", "progress 40", "status 148",
+                                                 "read 3 70000"}));
+}
+
+TEST(EventList, DeletesOwnedAndDetachesBorrowedHandlers) {
+    Window w;
+    auto* borrowed =
+        new Vantrel_receiver::tbinary_msgHandler<Window>(&w, &Window::OnBinaryMsg, false);
+    {
+        EventList<Vantrel_receiver::Abstracttbinary_msgHandler> list;
+        list.Register(borrowed);
+        list.Register(new Vantrel_receiver::tbinary_msgHandler<Window>(&w, &Window::OnBinaryMsg));
+        EXPECT_TRUE(borrowed->IsAttached());
+    }
+    EXPECT_FALSE(borrowed->IsAttached());
+    delete borrowed;  // the leak checker proves the owned one went with the list
+}
+
+TEST(EventList, RemovedHandlersNoLongerFire) {
+    Window w;
+    EventList<Vantrel_receiver::Abstracttbinary_msgHandler> list;
+    auto connection = list.Connect(&w, &Window::OnBinaryMsg);
+    list.Connect(&w, &Window::OnProgress);
+    ASSERT_TRUE(connection.IsValid());
+    EXPECT_TRUE(list.Remove(connection));
+    EXPECT_FALSE(list.Remove(connection));
+    list.Fire(2);
+    EXPECT_EQ(w.calls, (std::vector<std::string>{"progress 2"}));
+}
+
+}  // namespace
+}  // namespace pelmora

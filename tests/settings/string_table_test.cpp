@@ -1,0 +1,22 @@
+#include "settings/string_table.h"
+
+#include <gtest/gtest.h>
+
+namespace pelmora {
+namespace {
+
+// The texts are the program's own, misspellings included.
+TEST(StringTableTest, TextsStandVerbatim) {
+    EXPECT_EQ(LoadString(IDS_ABOUT_BOX), "About %s");
+    EXPECT_EQ(LoadString(IDS_WITH_ID), "wiht ID");
+    EXPECT_EQ(LoadString(IDS_STOP_MIN_DISTANCE), "Stop point minimun distance");
+    EXPECT_EQ(LoadString(IDS_CLEAR_CONFIRM),
+              "All records in device will be cleared!\nWill you Countinue?");
+    EXPECT_EQ(LoadString(IDS_INCORRECT_BAUDRATE), "Incorrect baudrate !");
+    EXPECT_EQ(LoadString(IDS_COMPUTER_TIME), "Computer Time");
+    EXPECT_EQ(LoadString(12345), "");
+    EXPECT_EQ(LoadString(0), "");
+}
+
+}  // namespace
+}  // namespace pelmora
