@@ -25,6 +25,7 @@ using namespace std::chrono_literals;
 
 constexpr auto kMaxPoll = 20ms;         // longest the thread sleeps before looking at stop
 constexpr auto kDrainLimit = 500ms;     // longest wait for the client to read a split part
+constexpr auto kDrainSettle = 10ms;     // a write reaches the slave's queue a moment later
 constexpr auto kRestartQuiet = 1000ms;  // a restarted receiver says nothing for a while
 constexpr auto kJoinBound = 2000ms;
 constexpr std::size_t kFaultKinds = 6;
@@ -82,12 +83,14 @@ struct LoggerSim::Impl {
         double faultProbability = 0.0;
         std::array<std::size_t, kFaultKinds> applied{};
 
+        bool mute = false;  // after a stall, until the next frame
         bool running = false;
         bool exited = false;
         bool stop = false;
 
         std::deque<Segment> out;
         bool draining = false;
+        Clock::time_point drainSettled;
         Clock::time_point drainUntil;
         Clock::time_point lineFree;
         Clock::time_point nextNmea;
@@ -174,6 +177,11 @@ struct LoggerSim::Impl {
                 cut = NextRandom(random) % data.size();
                 ++applied[static_cast<std::size_t>(FaultKind::StallRange)];
             }
+            if (cut && !hangUp) {
+                // A stalled logger stays silent, NMEA included, until it is spoken to again:
+                // the client's data wait must see the silence to give the attempt up.
+                mute = true;
+            }
             std::vector<std::uint8_t> first = std::move(ack);
             if (cut) {
                 first.insert(first.end(), data.begin(),
@@ -202,6 +210,7 @@ struct LoggerSim::Impl {
         }
 
         void HandleFrame(ScannedFrame frame) {
+            mute = false;
             ReceivedFrame record;
             record.bytes = frame.bytes;
             record.checksumOk = frame.checksumOk;
@@ -299,7 +308,9 @@ struct LoggerSim::Impl {
         bool WriteOutput(Clock::time_point now) {
             while (!out.empty()) {
                 if (draining) {
-                    if (line.Unread() > 0 && now < drainUntil) {
+                    // Bytes written to the master reach the slave's queue a moment later, so
+                    // an empty queue counts only after a short settling time.
+                    if (now < drainSettled || (line.Unread() > 0 && now < drainUntil)) {
                         return true;
                     }
                     draining = false;
@@ -348,6 +359,7 @@ struct LoggerSim::Impl {
                         break;
                     case Segment::Then::Drain:
                         draining = true;
+                        drainSettled = Clock::now() + kDrainSettle;
                         drainUntil = Clock::now() + kDrainLimit;
                         break;
                     case Segment::Then::SetBaud:
@@ -381,7 +393,7 @@ struct LoggerSim::Impl {
                 if (s->nextNmea <= now) {
                     s->nextNmea = now + 1s;
                 }
-                if (!s->silent && s->out.empty() && now >= s->quietUntil) {
+                if (!s->silent && !s->mute && s->out.empty() && now >= s->quietUntil) {
                     s->QueueNmea(static_cast<std::int64_t>(std::time(nullptr)));
                 }
             }

@@ -1,0 +1,56 @@
+// pelmora-cli: the logger's manager on the command line. Same core, profile and data folder as
+// the window. Exit status 0 on success, 1 on failure, 2 on a usage error.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "cli/command_registry.h"
+
+namespace {
+
+void PrintUsage(std::FILE* out) {
+    std::fprintf(out, "usage: pelmora-cli COMMAND [OPTIONS]\n\ncommands:\n");
+    for (const pelmora::cli::Command* c : pelmora::cli::Commands()) {
+        std::fprintf(out, "  %-58s %s\n", c->synopsis.c_str(), c->summary.c_str());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace pelmora::cli;
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (args.empty()) {
+        PrintUsage(stderr);
+        return kExitUsage;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        PrintUsage(stdout);
+        return kExitSuccess;
+    }
+    const Command* command = FindCommand(args[0]);
+    if (command == nullptr) {
+        std::fprintf(stderr, "pelmora-cli: unknown command '%s'\n", args[0].c_str());
+        PrintUsage(stderr);
+        return kExitUsage;
+    }
+    args.erase(args.begin());
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::printf("usage: pelmora-cli %s\n%s\n", command->synopsis.c_str(),
+                    command->summary.c_str());
+        return kExitSuccess;
+    }
+    try {
+        return command->run(args);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "pelmora-cli: %s: %s\nusage: pelmora-cli %s\n", command->name.c_str(),
+                     e.what(), command->synopsis.c_str());
+        return kExitUsage;
+    } catch (const CommandFailure& e) {
+        return Fail(e.what());
+    } catch (const std::exception& e) {
+        return Fail(e.what());
+    }
+}

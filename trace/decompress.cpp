@@ -1,0 +1,148 @@
+#include "trace/decompress.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "trace/atomic_file.h"
+#include "trace/raw_log_decoder.h"
+#include "trace/trace_fix.h"
+
+namespace pelmora {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+DecompressResult Failure(DecompressStatus status, const char* message, int error) {
+    DecompressResult r;
+    r.status = status;
+    r.message = message;
+    r.systemError = error;
+    return r;
+}
+
+class Progress {
+  public:
+    Progress(ProgressSink* sink, std::uint64_t total) : sink_(sink), total_(total) {}
+    void At(std::uint64_t done) {
+        if (sink_ == nullptr) {
+            return;
+        }
+        const int percent = total_ == 0 ? 100 : static_cast<int>(done * 100 / total_);
+        if (percent != last_) {
+            last_ = percent;
+            sink_->OnProgress(percent);
+        }
+    }
+
+  private:
+    ProgressSink* sink_;
+    std::uint64_t total_;
+    int last_ = -1;
+};
+
+constexpr std::size_t kChunk = 64 * 1024;
+
+}  // namespace
+
+DecompressResult DecompressLog(const std::string& rawPath, const std::string& tracePath,
+                               const DecompressOptions& options, ProgressSink* progress) {
+    std::unique_ptr<std::FILE, FileCloser> raw(std::fopen(rawPath.c_str(), "rb"));
+    if (!raw) {
+        return Failure(DecompressStatus::OpenRawFailed, "Open raw log file failed!", errno);
+    }
+    struct stat st {};
+    const std::uint64_t total = fstat(fileno(raw.get()), &st) == 0 && st.st_size > 0
+                                    ? static_cast<std::uint64_t>(st.st_size)
+                                    : 0;
+    AtomicFile trace;
+    if (!trace.Open(tracePath)) {
+        return Failure(DecompressStatus::CreateTraceFailed, "Create trace log file failed!", errno);
+    }
+
+    const TimeValue now = options.nowUtc.value_or(CurrentUtcTime());
+    DecompressResult result;
+    Progress report(progress, total);
+    report.At(0);
+    LogDecodeState state;
+    std::vector<std::uint8_t> buffer(kChunk + kRawRecordWindow);
+    std::size_t have = 0;
+    std::size_t pos = 0;
+    std::uint64_t offset = 0;  // file offset of buffer[pos]
+    bool eof = false;
+    for (;;) {
+        if (have - pos < kRawRecordWindow && !eof) {
+            std::memmove(buffer.data(), buffer.data() + pos, have - pos);
+            have -= pos;
+            pos = 0;
+            const std::size_t n =
+                std::fread(buffer.data() + have, 1, buffer.size() - have, raw.get());
+            if (n == 0) {
+                if (std::ferror(raw.get()) != 0) {
+                    return Failure(DecompressStatus::ReadRawFailed, "Read raw log file failed!",
+                                   errno);
+                }
+                eof = true;
+            }
+            have += n;
+            continue;
+        }
+        const std::size_t left = have - pos;
+        if (left == 0) {
+            break;
+        }
+        const std::uint8_t* window = buffer.data() + pos;
+        const std::size_t size = RawRecordLength(window[0]);
+        if (size == 0) {
+            result.status = DecompressStatus::BadRecord;
+            result.message = kDownloadAgain;
+            result.badRecordOffset = offset;
+            break;
+        }
+        if (left < size) {
+            // The file ends inside a record (an interrupted download): drop the partial record.
+            result.droppedTailBytes = left;
+            break;
+        }
+        GpsDateTime dateTime;
+        std::uint8_t type = 0;
+        const std::size_t consumed = DecodeLogRecord(window, left, state, dateTime, type, now);
+        if (consumed == 0 || !IsValidRawRecordType(type)) {
+            result.status = DecompressStatus::BadRecord;
+            result.message = kDownloadAgain;
+            result.badRecordOffset = offset;
+            break;
+        }
+        if (consumed == kRawFullRecordSize) {
+            ++result.fullRecords;
+        } else {
+            ++result.compactRecords;
+        }
+        if (!WriteTraceFix(trace.file(), dateTime.year, dateTime.month, dateTime.day, dateTime.hour,
+                           dateTime.minute, dateTime.second, state.x, state.y, state.z,
+                           state.speed)) {
+            return Failure(DecompressStatus::WriteTraceFailed, "Write trace log file failed!",
+                           errno);
+        }
+        ++result.fixes;
+        pos += consumed;
+        offset += consumed;
+        report.At(offset);
+    }
+    if (!trace.Commit()) {
+        return Failure(DecompressStatus::WriteTraceFailed, "Write trace log file failed!", errno);
+    }
+    if (result.ok()) {
+        report.At(total);
+        result.message = kDecompressCompleted;
+    }
+    return result;
+}
+
+}  // namespace pelmora
