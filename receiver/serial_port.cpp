@@ -97,6 +97,7 @@ bool SerialPort::Open(const std::string& path, int baudRate) {
     baud_.store(baudRate);
     lastError_.clear();
     lastErrno_ = 0;
+    hungUp_.store(false);
 
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
@@ -214,6 +215,9 @@ std::size_t SerialPort::WriteChunk(const unsigned char* data, std::size_t k) {
         }
         if (w < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             lastErrno_ = errno;
+            if (errno == EIO) {
+                hungUp_.store(true);
+            }
             break;
         }
         const auto left =
@@ -256,12 +260,19 @@ int SerialPort::PollRead(unsigned char* buffer, int max) {
     for (int polls = 0;;) {
         int count = 0;
         if (::ioctl(fd_, FIONREAD, &count) != 0) {
+            if (errno == EIO) {
+                hungUp_.store(true);
+            }
             return 0;
         }
         if (count > 0) {
             const ssize_t r = ::read(fd_, buffer, static_cast<std::size_t>(std::min(count, max)));
             if (r > 0) {
                 return static_cast<int>(r);
+            }
+            if (r == 0 || (r < 0 && errno == EIO)) {
+                hungUp_.store(true);
+                return 0;
             }
             if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
                 return 0;

@@ -67,6 +67,9 @@ class SerialPort : public ByteSource {
     // Nonzero makes the polling reads give up at their next poll with 0.
     void SetCancel(int flag);
     bool IsConnected() const { return connected_.load(); }
+    // The line went away under an open port (an unplugged adapter, a closed pseudo-terminal
+    // peer): reads fail at once and the ACK wait gives up without its ten attempts.
+    bool HungUp() const { return hungUp_.load(); }
 
     // 1 (ACK) when frame[0..1] are A0 A1, frame[last-1] is CR, frame[last] is LF, the id at
     // offset 4 is 0x83 and the byte after it is nonzero; 2 (NACK) for the same trailer with id
@@ -103,6 +106,7 @@ class SerialPort : public ByteSource {
     int fd_ = -1;
     bool opened_ = false;
     std::atomic<bool> connected_{false};
+    std::atomic<bool> hungUp_{false};
     std::string path_;
     std::atomic<int> baud_{0};
     bool haveSaved_ = false;

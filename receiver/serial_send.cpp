@@ -41,7 +41,7 @@ int SerialPort::SendAndWaitAck(const unsigned char* frame, int length) {
                 if (kind != 0) {
                     return kind;
                 }
-            } else if (r == 0 && !IsConnected()) {
+            } else if (!IsConnected() || HungUp()) {
                 return kSendTimeout;
             } else {
                 // A failed read returns at once; keep the wait from spinning.

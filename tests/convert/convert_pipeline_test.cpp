@@ -1,0 +1,210 @@
+#include "trace/convert_pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "convert_test_util.h"
+
+namespace pelmora {
+namespace {
+
+using test::Fix;
+
+const TimeValue kT0 = MakeTimeValue(2011, 3, 9, 23, 30, 0);
+constexpr int kAll = ConvKmlPath | ConvKmlPoint | ConvNmea | ConvCsv | ConvNmeaWithId | ConvGpx;
+
+std::vector<std::string> Files(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+        names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class ConvertPipeline : public ::testing::Test {
+  protected:
+    ConvertRequest Request(int conversion) {
+        ConvertRequest r;
+        r.traceFolder = trace_.path();
+        r.outputPath = out_ / "track.kml";
+        r.begin = INT64_MIN;
+        r.end = INT64_MAX;
+        r.settings = test::Settings();
+        r.settings.Conversion = conversion;
+        r.settings.ConversionCount = CountConversions(conversion);
+        r.idText = "ID1";
+        return r;
+    }
+    void WriteTrace(const std::vector<TraceFixBytes>& fixes) {
+        test::WriteFile(trace_ / "TraceLog.ltp", test::Bytes(fixes));
+    }
+    // A short drive north with a stop of 20 minutes in the middle.
+    void WriteDrive() {
+        std::vector<TraceFixBytes> fixes;
+        for (int i = 0; i < 10; ++i) {
+            const TimeValue t = kT0 + 2 * i + (i >= 5 ? 1200 : 0);
+            fixes.push_back(Fix(t, 25 + i * 0.0002, 121.5, 30, 40 + i));
+        }
+        WriteTrace(fixes);
+    }
+    test::TempDir trace_;
+    test::TempDir out_;
+    test::RecordingObserver observer_;
+};
+
+TEST_F(ConvertPipeline, WritesEveryChosenOutputAtomically) {
+    WriteDrive();
+    const ConvertResult r = ConvertTraceLog(Request(kAll), observer_);
+    ASSERT_TRUE(r.ok());
+    EXPECT_TRUE(observer_.messages.empty());
+    EXPECT_EQ(observer_.status, "Coverting done");
+    // No temporary files are left beside the outputs.
+    EXPECT_EQ(Files(out_.path()),
+              (std::vector<std::string>{"track.csv", "track.gpx", "track.kml", "track.txt",
+                                        "track_id.txt", "track_point.kml"}));
+    // Writer order: NMEA, NMEA with ID, CSV, KML path, KML point, GPX.
+    EXPECT_EQ(r.written, (std::vector<std::string>{out_ / "track.txt", out_ / "track_id.txt",
+                                                   out_ / "track.csv", out_ / "track.kml",
+                                                   out_ / "track_point.kml", out_ / "track.gpx"}));
+    for (const char* kml : {"track.kml", "track_point.kml"}) {
+        const std::string text = test::ReadFile(out_ / kml);
+        EXPECT_EQ(text.substr(0, 9), "\xEF\xBB\xBF<?xml ") << kml;
+        const auto lf = std::count(text.begin(), text.end(), '\n');
+        EXPECT_EQ(lf, std::count(text.begin(), text.end(), '\r')) << kml;
+        EXPECT_NE(text.find("<name>Start 2</name>"), std::string::npos) << kml;
+    }
+    EXPECT_NE(test::ReadFile(out_ / "track.kml").find("<name>Path 2</name>"), std::string::npos);
+    const std::string nmea = test::ReadFile(out_ / "track.txt");
+    EXPECT_EQ(nmea.substr(0, 7), "$GPGGA,");
+    EXPECT_EQ(std::count(nmea.begin(), nmea.end(), '\n'), 20);
+    EXPECT_EQ(std::count(nmea.begin(), nmea.end(), '\r'), 20);
+    EXPECT_EQ(test::ReadFile(out_ / "track_id.txt").substr(0, 10), "ID1$GPRMC,");
+    const std::string csv = test::ReadFile(out_ / "track.csv");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 11);
+    EXPECT_EQ(csv.find('\r'), std::string::npos);
+    EXPECT_NE(csv.find("\n2011, 03, 10, 07, 30, 00, 2"), std::string::npos) << csv;
+    const std::string gpx = test::ReadFile(out_ / "track.gpx");
+    EXPECT_EQ(gpx.substr(0, 5), "<?xml");
+    EXPECT_EQ(gpx.find('\r'), std::string::npos);
+    EXPECT_NE(gpx.find("<name>track</name>"), std::string::npos);
+    // The maximum-speed marker (the analysis ran before the KML writers).
+    EXPECT_NE(test::ReadFile(out_ / "track.kml").find("<name>Max Speed</name>"), std::string::npos);
+    // Progress ends at 100 and never goes back.
+    ASSERT_FALSE(observer_.progress.empty());
+    EXPECT_EQ(observer_.progress.back(), 100);
+    EXPECT_TRUE(std::is_sorted(observer_.progress.begin(), observer_.progress.end()));
+}
+
+TEST_F(ConvertPipeline, StopDistanceThinsKmlButNotNmeaOrCsv) {
+    // The middle point is 25 m (83 feet) from the first: under 100 feet.
+    WriteTrace({Fix(kT0, 25, 121.5, 0, 50), Fix(kT0 + 2, 25.000225, 121.5, 0, 50),
+                Fix(kT0 + 4, 25.002, 121.5, 0, 50)});
+    ConvertRequest r = Request(kAll);
+    r.settings = test::Settings(480, UnitMph);
+    r.settings.Conversion = kAll;
+    r.settings.ConversionCount = 6;
+    r.settings.StopDistance = 100;
+    r.recordTimePeriod = 1;
+    ASSERT_TRUE(ConvertTraceLog(r, observer_).ok());
+    const std::string csv = test::ReadFile(out_ / "track.csv");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4);
+    EXPECT_NE(csv.find(", 07, 30, 02, "), std::string::npos);
+    const std::string nmea = test::ReadFile(out_ / "track.txt");
+    EXPECT_NE(nmea.find("$GPRMC,233002.00"), std::string::npos);
+    const std::string kml = test::ReadFile(out_ / "track_point.kml");
+    EXPECT_EQ(kml.find("2011-03-09T23:30:02Z"), std::string::npos);
+    EXPECT_NE(kml.find("2011-03-09T23:30:04Z"), std::string::npos);
+    EXPECT_EQ(test::ReadFile(out_ / "track.gpx").find("23:30:02Z"), std::string::npos);
+}
+
+TEST_F(ConvertPipeline, SpikeIsRemovedFromEveryOutput) {
+    WriteTrace({Fix(kT0, 25, 121.5, 0, 50), Fix(kT0 + 2, 25.01, 121.5, 0, 50),
+                Fix(kT0 + 4, 25.0001, 121.5, 0, 50)});
+    ConvertRequest r = Request(ConvCsv | ConvNmea);
+    r.recordTimePeriod = 1;
+    ASSERT_TRUE(ConvertTraceLog(r, observer_).ok());
+    const std::string csv = test::ReadFile(out_ / "track.csv");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3);
+    EXPECT_EQ(csv.find(", 07, 30, 02, "), std::string::npos);
+}
+
+struct BadTraceRow {
+    const char* legend;
+    const char* ltp;  // nullptr: no trace file at all
+    std::size_t ltpSize;
+    ConvertStatus status;
+    const char* message;
+};
+
+TEST_F(ConvertPipeline, BadTraceWritesNothing) {
+    const std::string one = test::Bytes({Fix(kT0, 25, 121, 0, 0)});
+    const std::string bad = test::Bytes({EncodeTraceFix(2011, 0, 1, 0, 0, 0, 1, 1, 1, 0)});
+    const std::string old = test::Bytes({Fix(kT0 - 86400, 25, 121, 0, 0)});
+    const BadTraceRow rows[] = {
+        {"no trace", nullptr, 0, ConvertStatus::OpenFailed, "Open trace log file failed!"},
+        {"length not a whole number of records", one.data(), 21, ConvertStatus::Invalid,
+         "Trace log file is invalid!"},
+        {"empty trace", one.data(), 0, ConvertStatus::NoData, "No log data!"},
+        {"only damaged records", bad.data(), 22, ConvertStatus::NoData, "No log data!"},
+        {"nothing in the period", old.data(), 22, ConvertStatus::NoData, "No log data!"},
+    };
+    for (const BadTraceRow& row : rows) {
+        std::filesystem::remove(trace_ / "TraceLog.ltp");
+        if (row.ltp != nullptr) {
+            test::WriteFile(trace_ / "TraceLog.ltp", std::string(row.ltp, row.ltpSize));
+        }
+        test::RecordingObserver observer;
+        ConvertRequest r = Request(kAll);
+        r.begin = kT0 - 3600;
+        const ConvertResult result = ConvertTraceLog(r, observer);
+        EXPECT_EQ(result.status, row.status) << row.legend;
+        EXPECT_EQ(observer.messages, std::vector<std::string>{row.message}) << row.legend;
+        EXPECT_EQ(observer.severities, std::vector<MessageSeverity>{MessageSeverity::Warning});
+        EXPECT_TRUE(Files(out_.path()).empty()) << row.legend;
+        EXPECT_TRUE(observer.status.empty());
+    }
+}
+
+TEST_F(ConvertPipeline, WriterThatCannotCreateItsFileIsReportedAndTheOthersRun) {
+    WriteDrive();
+    ConvertRequest r = Request(ConvNmea | ConvCsv | ConvKmlPath);
+    // A folder named like the CSV output: that one writer cannot rename its file into place.
+    std::filesystem::create_directory(out_ / "track.csv");
+    const ConvertResult result = ConvertTraceLog(r, observer_);
+    EXPECT_TRUE(result.ok());
+    EXPECT_EQ(result.failedOutputs, 1);
+    EXPECT_EQ(observer_.messages, std::vector<std::string>{"Output file is invalid!"});
+    EXPECT_EQ(Files(out_.path()),
+              (std::vector<std::string>{"track.csv", "track.kml", "track.txt"}));
+    EXPECT_TRUE(std::filesystem::is_directory(out_ / "track.csv"));
+
+    test::RecordingObserver missing;
+    r.outputPath = out_ / "no-such-folder/track.kml";
+    const ConvertResult none = ConvertTraceLog(r, missing);
+    EXPECT_EQ(none.failedOutputs, 3);
+    EXPECT_EQ(missing.messages.size(), 3u);
+}
+
+TEST_F(ConvertPipeline, StopFlagEndsTheRunWithoutOutput) {
+    WriteDrive();
+    std::atomic<bool> stop{true};
+    ConvertRequest r = Request(kAll);
+    r.stop = &stop;
+    EXPECT_EQ(ConvertTraceLog(r, observer_).status, ConvertStatus::Stopped);
+    EXPECT_TRUE(Files(out_.path()).empty());
+}
+
+TEST_F(ConvertPipeline, ExistingOutputIsReplacedWhole) {
+    WriteDrive();
+    test::WriteFile(out_ / "track.csv", std::string(100000, 'x'));
+    ASSERT_TRUE(ConvertTraceLog(Request(ConvCsv), observer_).ok());
+    const std::string csv = test::ReadFile(out_ / "track.csv");
+    EXPECT_EQ(csv.find('x'), std::string::npos);
+    EXPECT_EQ(csv.substr(0, 5), "Year,");
+}
+
+}  // namespace
+}  // namespace pelmora

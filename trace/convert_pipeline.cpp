@@ -1,0 +1,149 @@
+#include "trace/convert_pipeline.h"
+
+#include <functional>
+
+#include "trace/convert_output_file.h"
+#include "trace/convert_paths.h"
+#include "trace/convert_texts.h"
+#include "trace/csv_writer.h"
+#include "trace/gpx_writer.h"
+#include "trace/kml_path_writer.h"
+#include "trace/kml_point_writer.h"
+#include "trace/nmea_writer.h"
+#include "trace/stdio_file_utf8.h"
+#include "trace/trace_reader.h"
+#include "trace/track_analysis.h"
+
+namespace pelmora {
+namespace {
+
+using WriteFn = std::function<bool(TextSink&)>;
+
+enum class RunOutcome { Written, Failed, Stopped };
+
+RunOutcome RunWriter(const std::string& path, bool kml, bool crlf, const WriteFn& write,
+                     ConvertObserver& observer, ConvertResult& result) {
+    CStdioFile_UTF8 kmlFile;
+    ConvertOutputFile plainFile;
+    const bool opened = kml ? kmlFile.OpenForWrite(path) : plainFile.Open(path, crlf);
+    if (!opened) {
+        observer.OnMessage(convert_text::kOutputInvalid, MessageSeverity::Warning);
+        ++result.failedOutputs;
+        return RunOutcome::Failed;
+    }
+    TextSink& sink = kml ? kmlFile.sink() : plainFile.sink();
+    if (!write(sink)) {
+        return RunOutcome::Stopped;  // the temporary file goes with the file objects
+    }
+    // A write that fails (a full disk) leaves the old file in place and is reported as the
+    // open failure is: the output was not produced.
+    if (!(kml ? kmlFile.Commit() : plainFile.Commit())) {
+        observer.OnMessage(convert_text::kOutputInvalid, MessageSeverity::Warning);
+        ++result.failedOutputs;
+        return RunOutcome::Failed;
+    }
+    result.written.push_back(path);
+    return RunOutcome::Written;
+}
+
+}  // namespace
+
+ConvertResult ConvertTraceLog(const ConvertRequest& request, ConvertObserver& observer) {
+    const ConversionSettings& s = request.settings;
+    ConvertResult result;
+    ConvertProgress progress(observer, static_cast<std::int64_t>(s.ConversionCount) * 100 + 100,
+                             request.stop);
+    progress.SetPosition(0);
+
+    std::vector<TrackPoint> points;
+    TraceReadOptions options;
+    options.begin = request.begin;
+    options.end = request.end;
+    options.zoneOffset = s.ZoneOffset;
+    options.speedUnit = s.SpeedUnit;
+    const TraceReadStatus read = ReadTraceLog(
+        request.traceFolder, options, points, [&](std::uint64_t position, std::uint64_t length) {
+            progress.SetPosition(length == 0 ? 0
+                                             : static_cast<std::int64_t>(position * 100 / length));
+            return !progress.StopRequested();
+        });
+    switch (read) {
+        case TraceReadStatus::Ok:
+            break;
+        case TraceReadStatus::OpenFailed:
+            observer.OnMessage(convert_text::kOpenTraceFailed, MessageSeverity::Warning);
+            result.status = ConvertStatus::OpenFailed;
+            return result;
+        case TraceReadStatus::Invalid:
+            observer.OnMessage(convert_text::kTraceInvalid, MessageSeverity::Warning);
+            result.status = ConvertStatus::Invalid;
+            return result;
+        case TraceReadStatus::NoData:
+            observer.OnMessage(convert_text::kNoLogData, MessageSeverity::Warning);
+            result.status = ConvertStatus::NoData;
+            return result;
+        case TraceReadStatus::Stopped:
+            result.status = ConvertStatus::Stopped;
+            return result;
+    }
+
+    RemoveSpikes(points, SpikeThreshold(request.recordTimePeriod, request.recordDistance));
+    ComputeBearings(points);
+
+    struct Step {
+        int bit;
+        ConvertOutput output;
+        bool kml;
+        bool crlf;
+        WriteFn write;
+    };
+    ConvertProgress* meter = &progress;
+    const std::string gpxPath = OutputPathFor(request.outputPath, ConvertOutput::Gpx);
+    const Step before[] = {
+        {ConvNmea, ConvertOutput::Nmea, false, false,
+         [&](TextSink& out) { return WriteNmea(points, NmeaKind::Plain, {}, out, meter); }},
+        {ConvNmeaWithId, ConvertOutput::NmeaWithId, false, false,
+         [&](TextSink& out) {
+             return WriteNmea(points, NmeaKind::WithId, request.idText, out, meter);
+         }},
+        {ConvCsv, ConvertOutput::Csv, false, false,
+         [&](TextSink& out) { return WriteCsv(points, s, out, meter); }},
+    };
+    const Step after[] = {
+        {ConvKmlPath, ConvertOutput::KmlPath, true, true,
+         [&](TextSink& out) { return WriteKmlPath(points, s, out, meter); }},
+        {ConvKmlPoint, ConvertOutput::KmlPoint, true, true,
+         [&](TextSink& out) { return WriteKmlPoints(points, s, out, meter); }},
+        {ConvGpx, ConvertOutput::Gpx, false, false,
+         [&](TextSink& out) { return WriteGpx(points, s, OutputStem(gpxPath), out, meter); }},
+    };
+    auto run = [&](const Step& step) {
+        if ((s.Conversion & step.bit) == 0) {
+            return true;
+        }
+        ++progress.outputCounter;
+        return RunWriter(OutputPathFor(request.outputPath, step.output), step.kml, step.crlf,
+                         step.write, observer, result) != RunOutcome::Stopped;
+    };
+    for (const Step& step : before) {
+        if (!run(step)) {
+            result.status = ConvertStatus::Stopped;
+            return result;
+        }
+    }
+    // NMEA and CSV keep every point; the markers of the KML and GPX outputs need the analysis.
+    if ((s.Conversion & (ConvKmlPath | ConvKmlPoint | ConvGpx)) != 0) {
+        AnalyseStops(points, {s.SpeedUnit, s.StopDistance, s.OverSpeed});
+        for (const Step& step : after) {
+            if (!run(step)) {
+                result.status = ConvertStatus::Stopped;
+                return result;
+            }
+        }
+    }
+    progress.SetPosition(static_cast<std::int64_t>(s.ConversionCount) * 100 + 100);
+    observer.OnStatus(convert_text::kConvertingDone);
+    return result;
+}
+
+}  // namespace pelmora

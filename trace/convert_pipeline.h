@@ -1,0 +1,42 @@
+#pragma once
+// The conversion run: read the trace for a period, repair times, filter spikes, compute bearings,
+// run the chosen writers (NMEA, NMEA with ID, CSV; then, after the stop-distance analysis,
+// KML path, KML point and GPX). No globals and no window: the window runs it on a worker thread
+// with an observer that forwards to the GUI thread, the command-line tool on its own thread.
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "settings/conversion_settings.h"
+#include "trace/convert_observer.h"
+#include "trace/time_value.h"
+
+namespace pelmora {
+
+struct ConvertRequest {
+    std::string traceFolder;  // holds TraceLog.ltp or TraceLog.lte
+    std::string outputPath;   // as chosen; each writer sets its own name suffix and extension
+    TimeValue begin = 0;      // UTC, both ends belong to the period
+    TimeValue end = 0;
+    ConversionSettings settings;
+    int recordDistance = 0;    // the record-option distance, metres (spike threshold)
+    int recordTimePeriod = 0;  // the record-option period, seconds (spike threshold)
+    std::string idText;        // written before each RMC sentence of the NMEA output with ID
+    const std::atomic<bool>* stop = nullptr;  // optional: set to end the run early
+};
+
+enum class ConvertStatus { Done, OpenFailed, Invalid, NoData, Stopped };
+
+struct ConvertResult {
+    ConvertStatus status = ConvertStatus::Done;
+    std::vector<std::string> written;  // output files renamed into place
+    int failedOutputs = 0;             // writers that showed "Output file is invalid!"
+    bool ok() const { return status == ConvertStatus::Done; }
+};
+
+// Messages go to the observer with the texts of the window ("Open trace log file failed!",
+// "Trace log file is invalid!", "No log data!", "Output file is invalid!") and the warning icon.
+// On Done the status text is "Coverting done". No output is written unless the trace was read.
+ConvertResult ConvertTraceLog(const ConvertRequest& request, ConvertObserver& observer);
+
+}  // namespace pelmora

@@ -1,0 +1,24 @@
+#pragma once
+// One kept fix of a conversion run. CPointObject parses the record; the run keeps only the fields
+// the analysis and the writers read, so a million-fix trace stays well under 100 MB.
+#include <cstdint>
+
+#include "trace/time_value.h"
+
+namespace pelmora {
+
+struct TrackPoint {
+    TimeValue time = 0;       // UTC calendar fields, after the duplicate-second step
+    TimeValue localTime = 0;  // time + ZoneOffset
+    double latitude = 0;      // degrees
+    double longitude = 0;     // degrees
+    double height = 0;        // metres
+    double speed = 0;         // km/h
+    double distance = 0;      // metres from the previous kept point (stop-distance analysis)
+    std::int32_t speedInUnit = 0;
+    std::int32_t bearing = 0;  // degrees 0-359 towards the next point
+    bool maxSpeed = false;
+    bool overSpeed = false;
+};
+
+}  // namespace pelmora

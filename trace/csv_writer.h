@@ -1,0 +1,17 @@
+#pragma once
+// The fixes as a comma-separated table for spreadsheets: local time, position, height, speed in
+// the chosen unit, bearing. LF line ends, no byte-order mark.
+#include <vector>
+
+#include "settings/conversion_settings.h"
+#include "trace/convert_observer.h"
+#include "trace/convert_point.h"
+#include "trace/convert_text.h"
+
+namespace pelmora {
+
+// False when progress asked to stop.
+bool WriteCsv(const std::vector<TrackPoint>& points, const ConversionSettings& settings,
+              TextSink& out, ConvertProgress* progress);
+
+}  // namespace pelmora

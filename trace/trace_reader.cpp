@@ -1,0 +1,113 @@
+#include "trace/trace_reader.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "settings/app_paths.h"
+#include "settings/conversion_settings.h"
+#include "trace/point_object.h"
+#include "trace/trace_fix.h"
+
+namespace pelmora {
+
+std::int32_t SpeedInUnit(double kmh, int speedUnit) {
+    switch (speedUnit) {
+        case UnitKmh:
+            return static_cast<std::int32_t>(kmh);
+        case UnitMph:
+            return static_cast<std::int32_t>(kmh / 1.609);
+        default:
+            return static_cast<std::int32_t>(kmh * 1000 / 3600);
+    }
+}
+
+std::size_t ParseTraceRecords(std::span<const std::uint8_t> bytes, std::size_t recordSize,
+                              bool extended, const TraceReadOptions& options,
+                              std::vector<TrackPoint>& points) {
+    if (recordSize == 0 || recordSize > kTraceFixExtendedSize) {
+        return 0;
+    }
+    const std::size_t records = bytes.size() / recordSize;
+    CPointObject parsed;
+    for (std::size_t i = 0; i < records; ++i) {
+        if (!parsed.ParseTraceRecord(bytes.data() + i * recordSize, recordSize, extended,
+                                     options.begin, options.end)) {
+            continue;
+        }
+        TrackPoint p;
+        p.time = parsed.time;
+        // The trace keeps 2-second resolution: a repeated time becomes one second later.
+        if (!points.empty() && points.back().time == p.time) {
+            p.time += 1;
+        }
+        p.localTime = p.time + options.zoneOffset;
+        p.latitude = parsed.latitude;
+        p.longitude = parsed.longitude;
+        p.height = parsed.height;
+        p.speed = parsed.speed;
+        p.speedInUnit = SpeedInUnit(parsed.speed, options.speedUnit);
+        points.push_back(p);
+    }
+    return records;
+}
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+TraceReadStatus ReadTraceLog(const std::string& folder, const TraceReadOptions& options,
+                             std::vector<TrackPoint>& points,
+                             const std::function<bool(std::uint64_t, std::uint64_t)>& progress) {
+    std::size_t recordSize = kTraceFixSize;
+    bool extended = false;
+    std::unique_ptr<std::FILE, FileCloser> file(
+        std::fopen(JoinPath(folder, kTraceLogName).c_str(), "rb"));
+    if (!file) {
+        file.reset(std::fopen(JoinPath(folder, kTraceLogExtendedName).c_str(), "rb"));
+        recordSize = kTraceFixExtendedSize;
+        extended = true;
+    }
+    if (!file) {
+        return TraceReadStatus::OpenFailed;
+    }
+    struct stat st {};
+    if (fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return TraceReadStatus::Invalid;
+    }
+    const auto length = static_cast<std::uint64_t>(st.st_size);
+    if (length % recordSize != 0) {
+        return TraceReadStatus::Invalid;
+    }
+    points.clear();
+    points.reserve(static_cast<std::size_t>(length / recordSize));
+
+    // Whole records per slice keep the parser free of carried state.
+    std::vector<std::uint8_t> slice(recordSize * 16384);
+    std::uint64_t position = 0;
+    for (;;) {
+        const std::size_t got = std::fread(slice.data(), 1, slice.size(), file.get());
+        const std::size_t whole = got - got % recordSize;
+        ParseTraceRecords({slice.data(), whole}, recordSize, extended, options, points);
+        position += got;
+        if (progress && !progress(position, length)) {
+            return TraceReadStatus::Stopped;
+        }
+        if (got < slice.size()) {
+            break;
+        }
+    }
+    // A file that grew or shrank while read is judged by what was read.
+    if (points.empty()) {
+        return TraceReadStatus::NoData;
+    }
+    points.shrink_to_fit();
+    return TraceReadStatus::Ok;
+}
+
+}  // namespace pelmora

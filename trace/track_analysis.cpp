@@ -1,0 +1,121 @@
+#include "trace/track_analysis.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "settings/conversion_settings.h"
+#include "trace/geodesy.h"
+
+namespace pelmora {
+namespace {
+
+double Distance(const TrackPoint& a, const TrackPoint& b) {
+    return GreatCircleDistance(a.latitude, a.longitude, b.latitude, b.longitude);
+}
+
+}  // namespace
+
+double SpikeThreshold(int recordTimePeriod, int recordDistance) {
+    double threshold = 100.0 * (recordTimePeriod == 0 ? 1 : recordTimePeriod);
+    if (recordDistance != 0 && 10.0 * recordDistance > threshold) {
+        threshold = 10.0 * recordDistance;
+    }
+    return threshold;
+}
+
+void RemoveSpikes(std::vector<TrackPoint>& points, double threshold) {
+    const std::size_t n = points.size();
+    if (n < 3) {
+        return;
+    }
+    // Compacts in place: the kept points move down, the candidate's next point is still
+    // points[i + 1] because only candidates are ever dropped.
+    std::size_t kept = 1;
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+        const TrackPoint& last = points[kept - 1];
+        const double d1 = Distance(last, points[i]);
+        const double d2 = Distance(points[i], points[i + 1]);
+        if (d1 > threshold && d2 > threshold) {
+            continue;
+        }
+        points[kept++] = points[i];
+    }
+    points[kept++] = points[n - 1];
+    points.resize(kept);
+}
+
+double BearingBetween(double latP, double lonP, double latQ, double lonQ) {
+    double dLon = lonQ - lonP;
+    const double dLat = latQ - latP;
+    if (dLon > 180) {
+        dLon -= 360;
+    } else if (dLon < -180) {
+        dLon += 360;
+    }
+    // 180/pi, not the recorded tools' slightly larger factor, which turned due north into 359
+    // and due west into 269.
+    constexpr double kDegrees = 180.0 / std::numbers::pi;
+    double bearing =
+        std::atan2(dLat, std::cos(std::fabs(latP) * 3.141592653 / 180) * dLon) * -kDegrees + 90;
+    if (bearing < 0) {
+        bearing += 360;
+    }
+    return bearing;
+}
+
+void ComputeBearings(std::vector<TrackPoint>& points) {
+    std::int32_t previous = 0;
+    for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+        TrackPoint& p = points[i];
+        const TrackPoint& q = points[i + 1];
+        if (q.longitude - p.longitude != 0 || q.latitude - p.latitude != 0) {
+            const auto b = static_cast<std::int32_t>(
+                BearingBetween(p.latitude, p.longitude, q.latitude, q.longitude));
+            // atan2 of a tiny negative latitude step can round to exactly 360.
+            previous = b >= 360 ? b - 360 : b;
+        }
+        p.bearing = previous;
+    }
+    if (!points.empty()) {
+        points.back().bearing = 0;
+    }
+}
+
+void AnalyseStops(std::vector<TrackPoint>& points, const StopAnalysisSettings& settings) {
+    const std::size_t n = points.size();
+    if (n == 0) {
+        return;
+    }
+    points[0].distance = 0;
+    std::size_t kept = 1;
+    std::size_t maxPosition = 0;
+    std::int32_t highest = 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        TrackPoint q = points[i];
+        const TrackPoint& p = points[kept - 1];
+        q.distance = Distance(q, p);
+        if (i + 1 == n) {
+            // The last point only gets its distance: it is never dropped nor flagged.
+            points[kept++] = q;
+            break;
+        }
+        const double value = settings.speedUnit == UnitMph ? q.distance / 0.3 : q.distance;
+        if (settings.stopDistance > value) {
+            continue;
+        }
+        if (settings.overSpeed != 0 && q.speedInUnit > settings.overSpeed) {
+            q.overSpeed = true;
+        }
+        if (q.speedInUnit > highest) {
+            highest = q.speedInUnit;
+            maxPosition = kept;
+        }
+        points[kept++] = q;
+    }
+    points.resize(kept);
+    if (maxPosition > 0) {
+        points[maxPosition].maxSpeed = true;
+    }
+}
+
+}  // namespace pelmora
