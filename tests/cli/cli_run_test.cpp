@@ -1,0 +1,119 @@
+// pelmora-cli as the user runs it: exit status, standard output and standard error.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char name[] = "/tmp/pelmora-cli-XXXXXX";
+        home_ = mkdtemp(name);
+        mkdir((home_ + "/config").c_str(), 0755);
+        mkdir((home_ + "/config/Pelmora").c_str(), 0755);
+    }
+    void TearDown() override { std::system(("rm -rf '" + home_ + "'").c_str()); }
+
+    void WriteProfile(const std::string& text) const {
+        std::ofstream(home_ + "/config/Pelmora/Pelmora.ini") << text;
+    }
+
+    CliRun Cli(const std::string& args) const {
+        const std::string out = home_ + "/stdout", err = home_ + "/stderr";
+        const std::string command = "env XDG_CONFIG_HOME='" + home_ + "/config' XDG_DATA_HOME='" +
+                                    home_ + "/share' TZ=UTC " PELMORA_CLI " " + args + " >'" + out +
+                                    "' 2>'" + err + "' </dev/null";
+        CliRun r;
+        const int raw = std::system(command.c_str());
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = Slurp(out);
+        r.err = Slurp(err);
+        return r;
+    }
+
+    static std::string Slurp(const std::string& path) {
+        std::ifstream in(path);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    std::string home_;
+};
+
+const std::string kSample = std::string(PELMORA_SOURCE_DIR) + "/data/sample-data.log";
+
+TEST_F(CliTest, DecodePrintsTheSummaryInTheProfilesZone) {
+    WriteProfile("[Setting]\nTimeZoneDisplay=Bias +8:00\nTimeZoneBias=480\nSpeedUnit=2\n");
+    const CliRun r = Cli("decode --data-dir '" + home_ + "/d' '" + kSample + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Begin: 2024-05-18 15:42:10 (GMT+8:00)\n"
+              "End: 2024-05-18 17:41:26 (GMT+8:00)\n"
+              "Total time: 0 day 01 hour 59 min 16 sec\n"
+              "Total mileage: 44.501 Mile\n");
+    EXPECT_EQ(r.err, "");  // no progress when standard error is not a terminal
+    struct stat st {};
+    ASSERT_EQ(stat((home_ + "/d/TraceLog.ltp").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 2387 * 22);
+}
+
+TEST_F(CliTest, DecodeDefaultsToTheDataFolder) {
+    WriteProfile("[Setting]\nTimeZoneDisplay=UTC\nTimeZoneBias=0\n");
+    const std::string share = home_ + "/share/Pelmora";
+    // The data folder is created when missing; then it holds no data.log.
+    CliRun r = Cli("decode");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "pelmora-cli: Open raw log file failed! (" + share +
+                         "/data.log: No such file or directory)\n");
+    std::system(("cp '" + kSample + "' '" + share + "/data.log'").c_str());
+    r = Cli("decode");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 32), "Begin: 2024-05-18 07:42:10 (UTC)");
+    EXPECT_NE(r.out.find("Total mileage: 71.602 KM\n"), std::string::npos);
+}
+
+TEST_F(CliTest, DecodeFailures) {
+    const std::string d = home_ + "/d";
+    std::system(("mkdir -p '" + d + "' && printf '\\377\\377' > '" + d + "/bad.log' && : > '" + d +
+                 "/empty.log'")
+                    .c_str());
+    CliRun r = Cli("decode --data-dir '" + d + "' '" + d + "/bad.log'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("pelmora-cli: To double check data, please download log data again.", 0),
+              0u)
+        << r.err;
+    r = Cli("decode --data-dir '" + d + "' '" + d + "/empty.log'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "pelmora-cli: No log data!\n");
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwo) {
+    for (const char* args : {"", "nonsense", "decode --bogus", "decode a b", "decode --data-dir"}) {
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.err.find("usage: pelmora-cli"), std::string::npos) << args;
+        EXPECT_EQ(r.out, "") << args;
+    }
+}
+
+TEST_F(CliTest, HelpListsTheCommands) {
+    CliRun r = Cli("--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("decode [--data-dir DIR] [RAW]"), std::string::npos);
+    r = Cli("decode --help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("usage: pelmora-cli decode [--data-dir DIR] [RAW]\n", 0), 0u);
+}
+
+}  // namespace

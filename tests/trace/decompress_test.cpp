@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "sim/track/raw_record_encoder.h"
+#include "trace/decompress.h"
+#include "trace/trace_fix.h"
+#include "trace/trace_summary.h"
+
+namespace pelmora {
+namespace {
+
+const TimeValue kNow2026 = MakeTimeValue(2026, 12, 8, 12, 0, 0);
+
+class TempFolder {
+  public:
+    TempFolder() {
+        char name[] = "/tmp/pelmora-decompress-XXXXXX";
+        path_ = mkdtemp(name);
+    }
+    ~TempFolder() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+template <std::size_t N>
+void Append(std::vector<std::uint8_t>& out, const std::array<std::uint8_t, N>& record) {
+    out.insert(out.end(), record.begin(), record.end());
+}
+
+std::vector<std::uint8_t> Fix(int year, int month, int day, int hour, int minute, int second,
+                              std::int32_t x, std::int32_t y, std::int32_t z, int speed) {
+    const TraceFixBytes b =
+        EncodeTraceFix(year, month, day, hour, minute, static_cast<float>(second), x, y, z, speed);
+    return {b.begin(), b.end()};
+}
+
+FullRecordFields FullAt(TimeValue utc, std::int32_t x, std::int32_t y, std::int32_t z, int speed) {
+    const GpsWeekTime g = UtcToGpsWeekTime(utc);
+    FullRecordFields f;
+    f.week = g.fullWeek % 1024;
+    f.timeOfWeek = static_cast<std::uint32_t>(g.timeOfWeek);
+    f.x = x;
+    f.y = y;
+    f.z = z;
+    f.speedKmh = speed;
+    return f;
+}
+
+class RecordingProgress : public ProgressSink {
+  public:
+    void OnProgress(int percent) override { values.push_back(percent); }
+    std::vector<int> values;
+};
+
+DecompressOptions At(TimeValue now) {
+    DecompressOptions o;
+    o.nowUtc = now;
+    return o;
+}
+
+TEST(Decompress, OneFixPerRecordWithTheExactTraceBytes) {
+    TempFolder dir;
+    std::vector<std::uint8_t> raw;
+    Append(raw, EncodeFullRecord(
+                    FullAt(MakeTimeValue(2024, 5, 18, 7, 42, 10), 4177000, 855000, 4727000, 48)));
+    Append(raw, EncodeCompactRecord({8, 50, 3, 12, -7, 511}));
+    Append(raw, EncodeCompactRecord({9, 52, 2, -512, 0, -1}));
+    Append(raw, EncodeCompactRecord({8, 0, 5, 0, 0, 0}));
+    WriteBytes(dir / "data.log", raw);
+    RecordingProgress progress;
+    const DecompressResult r =
+        DecompressLog(dir / "data.log", dir / "TraceLog.ltp", At(kNow2026), &progress);
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(r.message, "Decompress is completed...");
+    EXPECT_EQ(r.fixes, 4u);
+    EXPECT_EQ(r.fullRecords, 1u);
+    EXPECT_EQ(r.compactRecords, 3u);
+
+    std::vector<std::uint8_t> expected;
+    for (const auto& f : {Fix(2024, 5, 18, 7, 42, 10, 4177000, 855000, 4727000, 48),
+                          Fix(2024, 5, 18, 7, 42, 13, 4177012, 854993, 4727511, 50),
+                          Fix(2024, 5, 18, 7, 42, 15, 4176500, 854993, 4727510, 52),
+                          Fix(2024, 5, 18, 7, 42, 20, 4176500, 854993, 4727510, 0)}) {
+        expected.insert(expected.end(), f.begin(), f.end());
+    }
+    EXPECT_EQ(ReadBytes(dir / "TraceLog.ltp"), expected);
+    ASSERT_FALSE(progress.values.empty());
+    EXPECT_EQ(progress.values.front(), 0);
+    EXPECT_EQ(progress.values.back(), 100);
+    EXPECT_TRUE(std::is_sorted(progress.values.begin(), progress.values.end()));
+}
+
+TEST(Decompress, WeekRolloverIsMendedAgainstTheInjectedClock) {
+    struct Row {
+        const char* legend;
+        TimeValue recorded;
+        int year;
+    };
+    for (const Row& row : std::vector<Row>{
+             {"recorded 2024", MakeTimeValue(2024, 5, 18, 7, 42, 10), 2024},
+             {"recorded 2011", MakeTimeValue(2011, 3, 9, 12, 34, 56), 2011},
+         }) {
+        TempFolder dir;
+        std::vector<std::uint8_t> raw;
+        Append(raw, EncodeFullRecord(FullAt(row.recorded, 1, 2, 3, 0)));
+        WriteBytes(dir / "data.log", raw);
+        ASSERT_TRUE(
+            DecompressLog(dir / "data.log", dir / "TraceLog.ltp", At(kNow2026), nullptr).ok());
+        const std::vector<std::uint8_t> trace = ReadBytes(dir / "TraceLog.ltp");
+        ASSERT_EQ(trace.size(), kTraceFixSize);
+        EXPECT_EQ(DecodeTraceFixDateTime(trace.data()).year, row.year) << row.legend;
+    }
+}
+
+TEST(Decompress, FixesAcrossTheGpsWeekEndKeepTheirCalendarDates) {
+    TempFolder dir;
+    std::vector<std::uint8_t> raw;
+    // Saturday 23:59:40 UTC, then 30 s and 86400 s on in compact records of the same week field.
+    Append(raw, EncodeFullRecord(FullAt(MakeTimeValue(2024, 12, 28, 23, 59, 40), 1, 2, 3, 0)));
+    Append(raw, EncodeCompactRecord({8, 0, 30, 0, 0, 0}));
+    Append(raw, EncodeCompactRecord({8, 0, 65535, 0, 0, 0}));
+    Append(raw, EncodeCompactRecord({8, 0, 20865, 0, 0, 0}));
+    WriteBytes(dir / "data.log", raw);
+    ASSERT_TRUE(DecompressLog(dir / "data.log", dir / "TraceLog.ltp", At(kNow2026), nullptr).ok());
+    const std::vector<std::uint8_t> trace = ReadBytes(dir / "TraceLog.ltp");
+    ASSERT_EQ(trace.size(), 4 * kTraceFixSize);
+    const char* expected[] = {"2024-12-28 23:59:40", "2024-12-29 00:00:10", "2024-12-29 18:12:24",
+                              "2024-12-30 00:00:10"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const TraceFixDateTime f = DecodeTraceFixDateTime(trace.data() + i * kTraceFixSize);
+        char text[32];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day,
+                      f.hour, f.minute, f.second);
+        EXPECT_STREQ(text, expected[i]) << i;
+    }
+}
+
+TEST(Decompress, UnknownRecordKindStopsTheRunAndKeepsTheFixesBeforeIt) {
+    for (const int bad : {0xFF, 0x00, 0x3C, 0xA0}) {
+        TempFolder dir;
+        std::vector<std::uint8_t> raw;
+        Append(raw, EncodeFullRecord(FullAt(MakeTimeValue(2024, 5, 18, 7, 0, 0), 1, 2, 3, 0)));
+        Append(raw, EncodeCompactRecord({8, 0, 1, 1, 1, 1}));
+        raw.insert(raw.end(), {static_cast<std::uint8_t>(bad), 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+        Append(raw, EncodeCompactRecord({8, 0, 1, 1, 1, 1}));
+        WriteBytes(dir / "data.log", raw);
+        const DecompressResult r =
+            DecompressLog(dir / "data.log", dir / "TraceLog.ltp", At(kNow2026), nullptr);
+        EXPECT_EQ(r.status, DecompressStatus::BadRecord);
+        EXPECT_EQ(r.message, "To double check data, please download log data again.");
+        EXPECT_EQ(r.badRecordOffset, 26u);
+        EXPECT_EQ(r.fixes, 2u);
+        EXPECT_EQ(ReadBytes(dir / "TraceLog.ltp").size(), 2 * kTraceFixSize);
+    }
+}
+
+TEST(Decompress, PartialRecordAtTheEndIsDropped) {
+    struct Row {
+        const char* legend;
+        std::size_t cut;  // bytes taken off the end
+        std::size_t fixes;
+        std::size_t dropped;
+    };
+    for (const Row& row : std::vector<Row>{{"whole", 0, 3, 0},
+                                           {"compact cut", 3, 2, 5},
+                                           {"one byte of a compact", 7, 2, 1},
+                                           {"full record cut", 17, 0, 1}}) {
+        TempFolder dir;
+        std::vector<std::uint8_t> raw;
+        if (row.cut == 17) {
+            Append(raw, EncodeFullRecord(FullAt(MakeTimeValue(2024, 5, 18, 7, 0, 0), 1, 2, 3, 0)));
+        } else {
+            Append(raw, EncodeFullRecord(FullAt(MakeTimeValue(2024, 5, 18, 7, 0, 0), 1, 2, 3, 0)));
+            Append(raw, EncodeCompactRecord({8, 0, 1, 1, 1, 1}));
+            Append(raw, EncodeCompactRecord({8, 0, 1, 1, 1, 1}));
+        }
+        raw.resize(raw.size() - row.cut);
+        WriteBytes(dir / "data.log", raw);
+        const DecompressResult r =
+            DecompressLog(dir / "data.log", dir / "TraceLog.ltp", At(kNow2026), nullptr);
+        EXPECT_TRUE(r.ok()) << row.legend;
+        EXPECT_EQ(r.fixes, row.fixes) << row.legend;
+        EXPECT_EQ(r.droppedTailBytes, row.dropped) << row.legend;
+        EXPECT_EQ(ReadBytes(dir / "TraceLog.ltp").size(), row.fixes * kTraceFixSize);
+    }
+}
+
+TEST(Decompress, EmptyRawLogGivesAnEmptyTraceAndNoLogData) {
+    TempFolder dir;
+    WriteBytes(dir / "data.log", {});
+    WriteBytes(dir / "TraceLog.ltp", Fix(2024, 1, 1, 0, 0, 0, 1, 2, 3, 0));
+    const DecompressResult r =
+        DecompressLog(dir / "data.log", dir / "TraceLog.ltp", At(kNow2026), nullptr);
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(r.fixes, 0u);
+    EXPECT_TRUE(ReadBytes(dir / "TraceLog.ltp").empty());
+    EXPECT_EQ(ScanTraceLog(dir / "TraceLog.ltp", 0, "(UTC)", 1).message, "No log data!");
+}
+
+TEST(Decompress, FailuresLeaveTheOldTraceAlone) {
+    TempFolder dir;
+    const std::vector<std::uint8_t> old = Fix(2024, 1, 1, 0, 0, 0, 1, 2, 3, 0);
+    WriteBytes(dir / "TraceLog.ltp", old);
+    DecompressResult r = DecompressLog(dir / "missing.log", dir / "TraceLog.ltp", {}, nullptr);
+    EXPECT_EQ(r.status, DecompressStatus::OpenRawFailed);
+    EXPECT_EQ(r.systemError, ENOENT);
+    EXPECT_EQ(ReadBytes(dir / "TraceLog.ltp"), old);
+
+    WriteBytes(dir / "data.log", {});
+    r = DecompressLog(dir / "data.log", dir / "no-such-folder/TraceLog.ltp", {}, nullptr);
+    EXPECT_EQ(r.status, DecompressStatus::CreateTraceFailed);
+    EXPECT_EQ(r.systemError, ENOENT);
+
+    // A folder as the raw log: it opens but cannot be read.
+    r = DecompressLog(dir / "", dir / "TraceLog.ltp", {}, nullptr);
+    EXPECT_FALSE(r.ok());
+    EXPECT_EQ(ReadBytes(dir / "TraceLog.ltp"), old);
+}
+
+}  // namespace
+}  // namespace pelmora
