@@ -123,9 +123,9 @@ bool Run(const std::string& dir, int conversion, const char* legend) {
     for (const std::string& path : result.written) {
         bytes += std::filesystem::file_size(path);
     }
-    std::printf("%-36s wall %6.3f s  cpu %6.3f s  %6.1f MB in %zu files\n", legend, seconds,
-                cpu, static_cast<double>(bytes) / 1e6, result.written.size());
-    return result.ok() && result.failedOutputs == 0;
+    std::printf("%-36s wall %6.3f s  cpu %6.3f s  %6.1f MB in %zu files\n", legend, seconds, cpu,
+                static_cast<double>(bytes) / 1e6, result.written.size());
+    return result.ok() && result.failed.empty();
 }
 
 }  // namespace
