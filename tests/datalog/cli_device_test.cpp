@@ -70,6 +70,17 @@ TEST_F(CliDevice, ReadDownloadsAndDecodes) {
     EXPECT_EQ(raw, std::string(expected.begin(), expected.end()));
     EXPECT_GT(fs::file_size(dir / "TraceLog.ltp"), 0u);
     EXPECT_EQ(fs::file_size(dir / "TraceLog.ltp") % 22, 0u);
+
+    // The trace that Read left is what Convert works on.
+    const CliRun convert = Cli("convert --data-dir '" + dir.string() + "' --output '" +
+                               (dir / "track.kml").string() +
+                               "' --formats kml-path,kml-point,nmea,nmea-id,csv");
+    ASSERT_EQ(convert.status, 0) << convert.out;
+    for (const char* name :
+         {"track.kml", "track_point.kml", "track.txt", "track_id.txt", "track.csv"}) {
+        ASSERT_TRUE(fs::exists(dir / name)) << name;
+        EXPECT_GT(fs::file_size(dir / name), 0u) << name;
+    }
 }
 
 TEST_F(CliDevice, CommandsPrintTheSystemsTexts) {
