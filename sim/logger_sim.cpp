@@ -136,8 +136,8 @@ struct LoggerSim::Impl {
             static constexpr FaultKind kRangeKinds[] = {
                 FaultKind::Nack, FaultKind::Ignore, FaultKind::CorruptData, FaultKind::SplitMarker,
                 FaultKind::StallRange};
-            static constexpr FaultKind kOtherKinds[] = {FaultKind::Nack, FaultKind::LoseAck,
-                                                        FaultKind::Ignore};
+            // A NACKed status query ends the client's download at once: not a fault to soak.
+            static constexpr FaultKind kOtherKinds[] = {FaultKind::LoseAck, FaultKind::Ignore};
             const std::uint64_t r = NextRandom(random);
             return range ? kRangeKinds[r % std::size(kRangeKinds)]
                          : kOtherKinds[r % std::size(kOtherKinds)];
