@@ -354,6 +354,12 @@ void CdatalogDlg::FillHourLists() {
             list->addItem(QString::number(hour));
         }
     }
+    if (!m_traceLoaded && m_beginTime == 0 && m_endTime == 0) {
+        // Before any trace: today in the chosen zone, rather than 1970.
+        const TimeValue local = m_config.services.clock->Now() + m_settings.ZoneOffset;
+        m_beginTime = local - local % 86400;
+        m_endTime = m_beginTime;
+    }
     ShowPeriod();
 }
 

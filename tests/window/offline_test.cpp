@@ -139,6 +139,9 @@ class OfflineTest : public QObject {
         QCOMPARE(Child<QComboBox>(*r.dlg, "endHour")->itemText(23), QStringLiteral("23"));
         QVERIFY(r.services.boxes.shown.empty());  // no trace file: no question
         QVERIFY(!r.dlg->statusPollActive());
+        // Before any trace the period shows today in the chosen zone.
+        QCOMPARE(Child<QDateEdit>(*r.dlg, "beginDate")->date(), QDate(2026, 12, 1));
+        QCOMPARE(r.dlg->endTime(), MakeTimeValue(2026, 12, 1, 0, 0, 0));
     }
 
     void cancellingThePortChoiceEndsBeforeTheWindowShows() {
