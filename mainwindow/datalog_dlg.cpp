@@ -251,7 +251,7 @@ void CdatalogDlg::EndProcess(const QString& text) {
 }
 
 void CdatalogDlg::ShutdownDevice() {
-    if (!m_deviceThread) {
+    if (!m_deviceThread || m_config.device == nullptr) {
         return;
     }
     m_stopRead.store(true);

@@ -1,0 +1,48 @@
+// The about box and the window menu entry that opens it.
+#include <QAction>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "app/about_dlg.h"
+#include "mainwindow/datalog_dlg.h"
+
+namespace pelmora::test {
+
+class AboutTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void aboutBoxShowsTheVersion() {
+        CAboutDlg about;
+        QCOMPARE(about.windowTitle(), QStringLiteral("About DataLog"));
+        QLabel* version = about.findChild<QLabel*>(QStringLiteral("versionLabel"));
+        QVERIFY(version != nullptr);
+        QCOMPARE(version->text(), QStringLiteral("Data Logger Version 1.0"));
+        QLabel* icon = about.findChild<QLabel*>(QStringLiteral("iconLabel"));
+        QVERIFY(icon != nullptr);
+        QVERIFY(!icon->pixmap().isNull());
+    }
+
+    void windowMenuAsksForTheAboutBox() {
+        CdatalogDlg::Config config;  // the menu needs no service
+        CdatalogDlg dlg(std::move(config));
+        QSignalSpy asked(&dlg, &CdatalogDlg::aboutRequested);
+        QAction* about = nullptr;
+        for (QAction* a : dlg.findChildren<QAction*>()) {
+            if (a->text() == QStringLiteral("About pelmora")) {
+                about = a;
+            }
+        }
+        QVERIFY(about != nullptr);
+        about->trigger();
+        QCOMPARE(asked.count(), 1);
+        QVERIFY(!dlg.windowIcon().isNull());
+    }
+};
+
+}  // namespace pelmora::test
+
+QTEST_MAIN(pelmora::test::AboutTest)
+#include "about_test.moc"
