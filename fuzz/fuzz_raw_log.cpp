@@ -1,0 +1,55 @@
+// The raw log as it comes from the logger's flash (data.log): record by record in memory, then
+// the whole decompression run into a trace file and the trace summary over it.
+#include <cstdint>
+#include <string>
+
+#include "fuzz_check.h"
+#include "settings/app_paths.h"
+#include "trace/decompress.h"
+#include "trace/raw_log_decoder.h"
+#include "trace/trace_summary.h"
+
+namespace {
+
+// A fixed clock (2026-01-01) so that one input always decodes the same way.
+constexpr pelmora::TimeValue kNow = 1767225600;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    pelmora::LogDecodeState state;
+    pelmora::GpsDateTime when;
+    std::uint8_t type = 0;
+    std::size_t at = 0;
+    while (at < size) {
+        const std::size_t n =
+            pelmora::DecodeLogRecord(data + at, size - at, state, when, type, kNow);
+        FUZZ_CHECK(n == 0 || n == pelmora::kRawFullRecordSize ||
+                   n == pelmora::kRawCompactRecordSize);
+        FUZZ_CHECK(n <= size - at);
+        if (n == 0) {
+            break;
+        }
+        FUZZ_CHECK(pelmora::IsValidRawRecordType(type));
+        FUZZ_CHECK(when.month >= 1 && when.month <= 12 && when.day >= 1 && when.day <= 31);
+        at += n;
+    }
+
+    const std::string& dir = pelmora::fuzz::ScratchFolder();
+    const std::string raw = pelmora::JoinPath(dir, "data.log");
+    const std::string trace = pelmora::JoinPath(dir, "TraceLog.ltp");
+    pelmora::fuzz::WriteWholeFile(raw, data, size);
+    pelmora::DecompressOptions options;
+    options.nowUtc = kNow;
+    const pelmora::DecompressResult r = pelmora::DecompressLog(raw, trace, options, nullptr);
+    FUZZ_CHECK(r.fixes == r.fullRecords + r.compactRecords);
+    FUZZ_CHECK(r.fullRecords * pelmora::kRawFullRecordSize +
+                   r.compactRecords * pelmora::kRawCompactRecordSize <=
+               size);
+    if (r.ok() || r.status == pelmora::DecompressStatus::BadRecord) {
+        const pelmora::TraceSummary s = pelmora::ScanTraceLog(trace, 480 * 60, "(GMT+8:00)", 1);
+        FUZZ_CHECK(s.status != pelmora::TraceSummaryStatus::OpenFailed);
+        pelmora::ScanTraceLog(trace, -300 * 60, "(GMT-5:00)", 2);
+    }
+    return 0;
+}
