@@ -1,5 +1,6 @@
 // The raw log as it comes from the logger's flash (data.log): record by record in memory, then
-// the whole decompression run into a trace file and the trace summary over it.
+// the whole decompression run into a trace file and the trace summary over it; and the same
+// bytes read as a damaged trace file.
 #include <cstdint>
 #include <string>
 
@@ -51,5 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(s.status != pelmora::TraceSummaryStatus::OpenFailed);
         pelmora::ScanTraceLog(trace, -300 * 60, "(GMT-5:00)", 2);
     }
+    // The same bytes taken for a trace file.
+    pelmora::ScanTraceLog(raw, -43200, "(GMT-12:00)", 2);
     return 0;
 }

@@ -106,6 +106,7 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
             result.bytes = count;
         } else {
             result.code = kDownloadWriteFailed;
+            result.error = errno;
         }
     } else {
         result.code = code == kRangeStopped ? kDownloadStopped : kDownloadGaveUp;

@@ -43,8 +43,8 @@ class DownloadObserver {
 
 struct DownloadRequest {
     std::string rawLogPath;  // data.log: replaced only on success
-    std::string
-        traceLogPath;  // TraceLog.ltp: deleted first, as its log is being replaced; may be empty
+    // TraceLog.ltp: deleted first, as its log is being replaced; may be empty.
+    std::string traceLogPath;
     // Waits of the sequence; tests shorten them.
     std::chrono::milliseconds rateSwitchWait{2000};
     std::chrono::milliseconds settleWait{100};
@@ -55,6 +55,7 @@ struct DownloadResult {
     int statusCode = 1;  // the log-status query's own code (1, or 0/2/9 when it failed)
     std::uint32_t sectors = 0;
     std::size_t bytes = 0;  // bytes written to data.log
+    int error = 0;          // errno when data.log could not be written
     bool factoryResetSent = false;
     int factoryResetCode = 0;  // its ACK-wait code when sent
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <termios.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -129,8 +130,11 @@ TEST(SerialPortRead, ReadLineKeepsAFrameFromA0A1AndDropsTheNoiseBeforeIt) {
     SerialPort port;
     ASSERT_TRUE(port.Open(peer.SlavePath(), 9600));
     const std::vector<unsigned char> ack = {0xA0, 0xA1, 0x00, 0x02, 0x83, 0x19, 0x9A, 0x0D, 0x0A};
-    std::vector<unsigned char> line = {0x55, 0x13, 0x77};
-    line.insert(line.end(), ack.begin(), ack.end());
+    std::vector<unsigned char> line(ack.size() + 3);
+    line[0] = 0x55;
+    line[1] = 0x13;
+    line[2] = 0x77;
+    std::copy(ack.begin(), ack.end(), line.begin() + 3);
     peer.Send(line);
     unsigned char buffer[1025] = {};
     ASSERT_EQ(port.ReadLine(buffer, 1024), 8);

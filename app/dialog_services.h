@@ -1,0 +1,47 @@
+#pragma once
+// The window's port choice and Application Setting dialog, backed by the settings dialogs.
+#include <string>
+#include <vector>
+
+#include "mainwindow/window_services.h"
+#include "settings/port_list.h"
+#include "settings/profile_store.h"
+#include "settings/time_zone_catalogue.h"
+
+namespace pelmora {
+
+// The system's ports, and extra device paths offered beside them (the simulated logger).
+class ExtendedPortEnumerator : public PortEnumerator {
+  public:
+    ExtendedPortEnumerator(const PortEnumerator& system, std::vector<std::string> extra)
+        : m_system(system), m_extra(std::move(extra)) {}
+    std::vector<std::string> EnumerateComPorts() const override;
+
+  private:
+    const PortEnumerator& m_system;
+    std::vector<std::string> m_extra;
+};
+
+class SetDlgPortChooser : public PortChooser {
+  public:
+    SetDlgPortChooser(ProfileStore& profile, const PortEnumerator& ports)
+        : m_profile(profile), m_ports(ports) {}
+    PortChoice ChoosePort(QWidget* parent) override;
+
+  private:
+    ProfileStore& m_profile;
+    const PortEnumerator& m_ports;
+};
+
+class TimeDlgSettingsEditor : public SettingsEditor {
+  public:
+    TimeDlgSettingsEditor(ProfileStore& profile, const TimeZoneSource& zones)
+        : m_profile(profile), m_zones(zones) {}
+    bool EditSettings(QWidget* parent) override;
+
+  private:
+    ProfileStore& m_profile;
+    const TimeZoneSource& m_zones;
+};
+
+}  // namespace pelmora

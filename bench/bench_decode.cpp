@@ -1,0 +1,78 @@
+// Decoding speed and memory: a 64 MiB raw log of mostly compact records into TraceLog.ltp.
+// The log is built once; the trace goes to a scratch folder (tmpfs when /dev/shm exists) so the
+// figure is the decoder's, not the disk's. Peak RSS is reported to show that decoding streams.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "sim/track/raw_record_encoder.h"
+#include "trace/decompress.h"
+
+namespace {
+
+std::string ScratchFolder() {
+    return access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+}
+
+std::string MakeRawLog(std::size_t targetBytes) {
+    const std::string path =
+        ScratchFolder() + "/pelmora-bench-" + std::to_string(getpid()) + ".log";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    pelmora::RawTrackEncoder encoder;
+    pelmora::TrackFix fix;
+    fix.utc = pelmora::MakeTimeValue(2025, 6, 1, 8, 0, 0);
+    fix.x = -3027000;
+    fix.y = 4928000;
+    fix.z = 2680000;
+    std::size_t written = 0;
+    for (long i = 0; written < targetBytes; ++i) {
+        fix.utc += 1;
+        fix.x += static_cast<std::int32_t>(i % 7) - 3;
+        fix.y += static_cast<std::int32_t>(i % 11) - 5;
+        fix.z += static_cast<std::int32_t>(i % 5) - 2;
+        fix.speedKmh = static_cast<int>(i % 90);
+        const pelmora::RawRecord r = encoder.Add(fix);
+        std::fwrite(r.data(), 1, r.size(), f);
+        written += r.size();
+    }
+    std::fclose(f);
+    return path;
+}
+
+long PeakRssKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void BM_DecompressLog(benchmark::State& state) {
+    const auto size = static_cast<std::size_t>(state.range(0)) << 20;
+    const std::string raw = MakeRawLog(size);
+    const std::string trace = raw + ".ltp";
+    const long rssBefore = PeakRssKiB();
+    pelmora::DecompressOptions options;
+    options.nowUtc = pelmora::MakeTimeValue(2026, 12, 1, 0, 0, 0);
+    std::size_t fixes = 0;
+    for (auto _ : state) {
+        const pelmora::DecompressResult r = pelmora::DecompressLog(raw, trace, options, nullptr);
+        if (!r.ok()) {
+            state.SkipWithError(r.message.c_str());
+            break;
+        }
+        fixes = r.fixes;
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+    state.counters["fixes"] = static_cast<double>(fixes);
+    state.counters["peak_rss_MiB"] = static_cast<double>(PeakRssKiB()) / 1024.0;
+    state.counters["rss_growth_MiB"] = static_cast<double>(PeakRssKiB() - rssBefore) / 1024.0;
+    std::remove(raw.c_str());
+    std::remove(trace.c_str());
+}
+BENCHMARK(BM_DecompressLog)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,336 @@
+// pelmora-cli read | status | id | clear | configure | set-id: the logger's commands, on a serial
+// device (--port DEV [--baud N]) or on the built-in simulated logger (--simulate).
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "cli/command_registry.h"
+#include "receiver/datalog_codes.h"
+#include "receiver/datalog_device.h"
+#include "receiver/link_record.h"
+#include "receiver/log_download.h"
+#include "receiver/serial_port.h"
+#include "settings/app_paths.h"
+#include "settings/string_table.h"
+#include "sim/logger_sim.h"
+#include "trace/decompress.h"
+#include "trace/trace_summary.h"
+
+namespace pelmora::cli {
+namespace {
+
+constexpr const char* kDeviceErrorQuestion = "The device have errors. Reset to factory default ?";
+constexpr std::size_t kDeviceIdLimit = 32;  // what the window's ID box takes
+
+// The texts the window shows for the codes of its binary-message events.
+std::string CodeText(int code) {
+    switch (code) {
+        case kDatalogNotConnected:
+            return "not connected";
+        case kDatalogNack:
+            return "Target NACK...";
+        case kDatalogTimeout:
+            return "Target Timeout...";
+        case kDatalogConfigured:
+            return "Log Configure Successful...";
+        case kDatalogCleared:
+            return "Log Clear Successful...";
+        default:
+            return "result " + std::to_string(code);
+    }
+}
+
+// The port, the device object on it and, for --simulate, the simulated logger behind it.
+class DeviceSession {
+  public:
+    explicit DeviceSession(const DeviceChoice& choice) {
+        std::string path = choice.port;
+        if (choice.simulate) {
+            sim::LoggerSimOptions options;
+            options.baud = choice.baud;
+            sim_ = std::make_unique<sim::LoggerSim>(std::move(options));
+            std::string error;
+            if (!sim_->Start(&error)) {
+                throw CommandFailure("the simulated logger did not start: " + error);
+            }
+            path = sim_->SlavePath();
+        }
+        if (!port_.Open(path, choice.baud)) {
+            throw CommandFailure(std::string(LoadString(IDS_INCORRECT_PORT)) + " (" + path + ": " +
+                                 port_.LastError() + ")");
+        }
+        port_.FlushInput();
+        device_.SetPort(&port_);
+        // A simulated logger's pseudo-terminal is gone after the run: not worth a record.
+        if (!choice.simulate) {
+            SaveReceiverSettings({path, choice.baud, ""}, ConfigFolder());
+        }
+    }
+    ~DeviceSession() {
+        device_.SetPort(nullptr);
+        port_.Close();
+        if (sim_) {
+            sim_->Stop();
+        }
+    }
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    DatalogDevice& device() { return device_; }
+
+  private:
+    std::unique_ptr<sim::LoggerSim> sim_;
+    SerialPort port_;
+    DatalogDevice device_;
+};
+
+ArgParser DeviceParser(const std::vector<std::string>& args) {
+    ArgParser parser(args);
+    AddDeviceOptions(parser);
+    return parser;
+}
+
+// ---- status, id ----
+
+int RunStatus(const std::vector<std::string>& args) {
+    ArgParser parser = DeviceParser(args);
+    parser.Parse();
+    DeviceSession session(GetDeviceChoice(parser));
+    LogStatus status;
+    const int code = session.device().QueryLogStatus(&status);
+    if (code != kDatalogAck) {
+        return Fail(CodeText(code));
+    }
+    for (const std::string& line : LogStatusLines(status)) {
+        std::printf("%s\n", line.c_str());
+    }
+    std::printf("Used: %s %%\n", LogUsagePercentText(status).c_str());
+    return kExitSuccess;
+}
+
+int RunId(const std::vector<std::string>& args) {
+    ArgParser parser = DeviceParser(args);
+    parser.Parse();
+    DeviceSession session(GetDeviceChoice(parser));
+    std::string id;
+    const int code = session.device().QueryDeviceId(id);
+    if (code != kDatalogAck) {
+        return Fail(CodeText(code));
+    }
+    std::printf("%s\n", id.c_str());
+    return kExitSuccess;
+}
+
+// ---- clear, configure, set-id ----
+
+int RunClear(const std::vector<std::string>& args) {
+    ArgParser parser = DeviceParser(args);
+    AddYesOption(parser);
+    parser.Parse();
+    const DeviceChoice choice = GetDeviceChoice(parser);
+    if (!Confirm(parser, std::string(LoadString(IDS_CLEAR_CONFIRM)))) {
+        return Fail("not cleared");
+    }
+    DeviceSession session(choice);
+    const int code = session.device().ClearLog();
+    if (code != kDatalogCleared) {
+        return Fail(CodeText(code));
+    }
+    std::printf("%s\n", CodeText(code).c_str());
+    return kExitSuccess;
+}
+
+int RunConfigure(const std::vector<std::string>& args) {
+    ArgParser parser = DeviceParser(args);
+    parser.Value("--time").Value("--distance").Value("--speed");
+    parser.Parse();
+    const auto time = parser.GetInt("--time", 0, 65535);
+    const auto distance = parser.GetInt("--distance", 0, 20000);
+    const auto speed = parser.GetInt("--speed", 0, 4000);
+    if (!time || !distance || !speed) {
+        throw UsageError("--time, --distance and --speed are all needed");
+    }
+    DeviceSession session(GetDeviceChoice(parser));
+    const int code = session.device().ConfigureLog(static_cast<std::uint32_t>(*time),
+                                                   static_cast<std::uint32_t>(*distance),
+                                                   static_cast<std::uint32_t>(*speed));
+    if (code != kDatalogConfigured) {
+        return Fail(CodeText(code));
+    }
+    std::printf("%s\n", CodeText(code).c_str());
+    return kExitSuccess;
+}
+
+int RunSetId(const std::vector<std::string>& args) {
+    ArgParser parser = DeviceParser(args);
+    parser.Positionals(1, 1);
+    parser.Parse();
+    const std::string text = parser.positionals()[0];
+    if (text.size() > kDeviceIdLimit) {
+        throw UsageError("the ID takes at most 32 characters");
+    }
+    DeviceSession session(GetDeviceChoice(parser));
+    const int code = session.device().SetDeviceId(text);
+    if (code != kDatalogIdSet) {
+        return Fail(CodeText(code));
+    }
+    std::printf("%s\n", std::string(LoadString(IDS_SET_DONE)).c_str());
+    return kExitSuccess;
+}
+
+// ---- read ----
+
+std::atomic<bool> gStop{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void OnInterrupt(int) {
+    gStop.store(true);
+}
+
+// Ctrl-C asks for the stop between ranges, as the window's Stop does; a second one ends the run.
+class InterruptAsStop {
+  public:
+    InterruptAsStop() {
+        gStop.store(false);
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        installed_ = sigaction(SIGINT, &action, &previous_) == 0;
+    }
+    ~InterruptAsStop() {
+        if (installed_) {
+            sigaction(SIGINT, &previous_, nullptr);
+        }
+    }
+    InterruptAsStop(const InterruptAsStop&) = delete;
+    InterruptAsStop& operator=(const InterruptAsStop&) = delete;
+
+  private:
+    struct sigaction previous_ {};
+    bool installed_ = false;
+};
+
+class ReadObserver : public DownloadObserver {
+  public:
+    explicit ReadObserver(bool factoryReset) : factoryReset_(factoryReset), progress_("Reading") {}
+
+    void ReadProgress(std::uint64_t, int percent) override { progress_.OnProgress(percent); }
+    bool ConfirmFactoryReset() override {
+        progress_.Finish();
+        if (factoryReset_) {
+            return true;
+        }
+        std::printf("%s\n", kDeviceErrorQuestion);
+        std::fflush(stdout);
+        // Only a person at a terminal may say yes; a script passes --factory-reset.
+        if (isatty(STDIN_FILENO) == 0) {
+            return false;
+        }
+        std::fprintf(stderr, "[y/N] ");
+        std::fflush(stderr);
+        std::string answer;
+        if (!std::getline(std::cin, answer)) {
+            return false;
+        }
+        return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
+    }
+    void StatusLine(const std::string& line) override {
+        progress_.Finish();
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+
+  private:
+    bool factoryReset_;
+    TerminalProgress progress_;
+};
+
+int Decode(const std::string& raw, const std::string& trace) {
+    const ConversionSettings settings = LoadProfileSettings();
+    DecompressResult result;
+    {
+        TerminalProgress progress("Decompress");
+        result = DecompressLog(raw, trace, DecompressOptions{}, &progress);
+    }
+    if (!result.ok()) {
+        return Fail(result.message);
+    }
+    std::printf("%s\n", result.message.c_str());
+    const TraceSummary summary =
+        ScanTraceLog(trace, settings.ZoneOffset, settings.GmtLabel, settings.SpeedUnit);
+    if (!summary.ok()) {
+        return Fail(summary.message);
+    }
+    std::printf("%s\n", summary.message.c_str());
+    return kExitSuccess;
+}
+
+int RunRead(const std::vector<std::string>& args) {
+    ArgParser parser = DeviceParser(args);
+    AddDataDirOption(parser);
+    parser.Flag("--factory-reset");
+    parser.Parse();
+    const DeviceChoice choice = GetDeviceChoice(parser);
+    const std::string folder = DataDir(parser);
+
+    DownloadRequest request;
+    request.rawLogPath = JoinPath(folder, kRawLogName);
+    request.traceLogPath = JoinPath(folder, kTraceLogName);
+    DownloadResult result;
+    {
+        DeviceSession session(choice);
+        ReadObserver observer(parser.Has("--factory-reset"));
+        InterruptAsStop interrupt;
+        result = DownloadLog(session.device(), request, observer, gStop);
+    }
+    switch (result.code) {
+        case kDownloadDone:
+            break;
+        case kDownloadStopped:
+            return Fail("stopped: nothing written");
+        case kDownloadGaveUp:
+            return Fail(CodeText(kDatalogTimeout));
+        case kDownloadStatusFailed:
+            return Fail(CodeText(result.statusCode));
+        case kDownloadDeviceError:
+            if (!result.factoryResetSent) {
+                return Fail("the device reports no sectors; not reset");
+            }
+            return result.factoryResetCode == kDatalogAck
+                       ? Fail("the device reported no sectors and was reset to factory default")
+                       : Fail("factory reset: " + CodeText(result.factoryResetCode));
+        case kDownloadWriteFailed:
+        default:
+            return Fail(request.rawLogPath + ": " + std::strerror(result.error));
+    }
+    return Decode(request.rawLogPath, request.traceLogPath);
+}
+
+const char* const kDeviceSynopsis = "(--port DEV | --simulate) [--baud N]";
+
+const CommandRegistrar kRead{
+    "read", std::string("read ") + kDeviceSynopsis + " [--data-dir DIR] [--factory-reset]",
+    "download the log into DIR/data.log and decode it", RunRead};
+const CommandRegistrar kStatus{"status", std::string("status ") + kDeviceSynopsis,
+                               "print the log status lines", RunStatus};
+const CommandRegistrar kId{"id", std::string("id ") + kDeviceSynopsis, "print the device ID",
+                           RunId};
+const CommandRegistrar kClear{"clear", std::string("clear ") + kDeviceSynopsis + " [--yes]",
+                              "clear every record in the logger", RunClear};
+const CommandRegistrar kConfigure{
+    "configure", std::string("configure --time S --distance M --speed V ") + kDeviceSynopsis,
+    "set the minimum time, distance and speed between fixes", RunConfigure};
+const CommandRegistrar kSetId{"set-id", std::string("set-id TEXT ") + kDeviceSynopsis,
+                              "set the device ID", RunSetId};
+
+}  // namespace
+}  // namespace pelmora::cli

@@ -1,0 +1,889 @@
+#include "mainwindow/datalog_dlg.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <future>
+#include <utility>
+
+#include "mainwindow/job_thread.h"
+#include "mainwindow/settings_summary.h"
+#include "mainwindow/window_texts.h"
+#include "receiver/log_status.h"
+#include "settings/app_paths.h"
+#include "settings/int_text.h"
+#include "settings/qt_text.h"
+#include "ui_datalog_dlg.h"
+
+namespace pelmora {
+namespace {
+
+constexpr const char* kAppTitle = "pelmora";  // the application-level boxes' caption
+constexpr int kReplyFrameCapacity = 512;      // the link's reply buffer
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QDate DateOf(TimeValue t) {
+    const CalendarFields f = BreakTimeValue(t);
+    return QDate(f.year, f.month, f.day);
+}
+
+// The date of a picker with the time of day kept from the member.
+TimeValue WithDate(TimeValue t, QDate date) {
+    const CalendarFields f = BreakTimeValue(t);
+    return MakeTimeValue(date.year(), date.month(), date.day(), f.hour, f.minute, f.second);
+}
+
+TimeValue WithHour(TimeValue t, int hour) {
+    const CalendarFields f = BreakTimeValue(t);
+    return MakeTimeValue(f.year, f.month, f.day, hour, f.minute, f.second);
+}
+
+std::string PercentText(double value) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%3.2f", value);
+    return buf;
+}
+
+}  // namespace
+
+// The download's reports, on the device thread, forwarded to the window.
+class CdatalogDlg::ReadReport : public ReadObserver {
+  public:
+    explicit ReadReport(CdatalogDlg& dlg) : m_dlg(dlg) {}
+    void ReadProgress(int percent) override {
+        m_dlg.PostToGui([d = &m_dlg, percent] {
+            if (d->m_activity.load() == ActivityReading) {
+                d->SetProgress(percent);
+            }
+        });
+    }
+    bool ConfirmFactoryReset() override { return m_dlg.AskFactoryReset(); }
+    void StatusLine(const std::string& line) override { m_dlg.AddStatusLine(Q(line)); }
+
+  private:
+    CdatalogDlg& m_dlg;
+};
+
+// The decoding's and conversion's reports, on the work thread, forwarded to the window.
+class CdatalogDlg::WorkReport : public WorkObserver {
+  public:
+    explicit WorkReport(CdatalogDlg& dlg) : m_dlg(dlg) {}
+    void Progress(int percent) override {
+        m_dlg.PostToGui([d = &m_dlg, percent] { d->SetProgress(percent); });
+    }
+    void Message(const std::string& text, BoxIcon icon) override {
+        // The box waits for the user as the spec'd modal box does; the work goes on meanwhile.
+        m_dlg.PostToGui([d = &m_dlg, t = Q(text), icon] { d->ShowBox(t, icon); });
+    }
+    void Status(const std::string& text) override {
+        m_dlg.PostToGui([d = &m_dlg, t = Q(text)] { d->SetStatus(t); });
+    }
+
+  private:
+    CdatalogDlg& m_dlg;
+};
+
+CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
+    : QDialog(parent),
+      m_ui(std::make_unique<Ui::CdatalogDlg>()),
+      m_config(std::move(config)),
+      m_workThread(std::make_unique<JobThread>()),
+      m_deviceThread(std::make_unique<JobThread>()) {
+    m_ui->setupUi(this);
+    setWindowTitle(QString::fromLatin1(kWindowTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/pelmora/pelmora.png")));
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setInterval(kStatusPollMs);
+    connect(m_timer1, &QTimer::timeout, this, &CdatalogDlg::OnStatusPoll);
+    m_timer4 = new QTimer(this);
+    m_timer4->setInterval(kConvertDelayMs);
+    connect(m_timer4, &QTimer::timeout, this, &CdatalogDlg::OnConvertTimer);
+    m_timer6 = new QTimer(this);
+    m_timer6->setInterval(kDetectMs);
+    connect(m_timer6, &QTimer::timeout, this, &CdatalogDlg::OnDetectTimer);
+
+    connect(m_ui->clearButton, &QPushButton::clicked, this, &CdatalogDlg::OnClear);
+    connect(m_ui->readButton, &QPushButton::clicked, this, &CdatalogDlg::OnRead);
+    connect(m_ui->stopButton, &QPushButton::clicked, this, &CdatalogDlg::OnStop);
+    connect(m_ui->configureButton, &QPushButton::clicked, this, &CdatalogDlg::OnConfigure);
+    connect(m_ui->setButton, &QPushButton::clicked, this, &CdatalogDlg::OnSet);
+    connect(m_ui->convertButton, &QPushButton::clicked, this, &CdatalogDlg::OnConvert);
+    connect(m_ui->reportButton, &QPushButton::clicked, this, &CdatalogDlg::OnReport);
+    connect(m_ui->changeSettingButton, &QPushButton::clicked, this, &CdatalogDlg::OnChangeSetting);
+    connect(m_ui->beginDate, &QDateEdit::dateChanged, this, &CdatalogDlg::OnBeginDateChanged);
+    connect(m_ui->endDate, &QDateEdit::dateChanged, this, &CdatalogDlg::OnEndDateChanged);
+    connect(m_ui->beginHour, &QComboBox::activated, this, &CdatalogDlg::OnBeginHour);
+    connect(m_ui->endHour, &QComboBox::activated, this, &CdatalogDlg::OnEndHour);
+    for (QLineEdit* edit : {m_ui->distanceEdit, m_ui->timeEdit, m_ui->speedEdit}) {
+        edit->installEventFilter(this);
+    }
+    // No window here has a system menu to extend: the About entry goes into a menu of its own.
+    auto* menuBar = new QMenuBar(this);
+    QMenu* help = menuBar->addMenu(QStringLiteral("&Help"));
+    QAction* about = help->addAction(
+        QString::fromLatin1(kAboutMenuText).replace(QLatin1String("%s"), QLatin1String(kAppTitle)));
+    connect(about, &QAction::triggered, this, &CdatalogDlg::aboutRequested);
+    layout()->setMenuBar(menuBar);
+    // A dialog's default button would turn Enter in an edit into a command.
+    for (QPushButton* b : findChildren<QPushButton*>()) {
+        b->setAutoDefault(false);
+    }
+}
+
+CdatalogDlg::~CdatalogDlg() {
+    m_closing.store(true);
+    ShutdownDevice();
+    m_workThread->Shutdown();
+    m_deviceThread->Shutdown();
+}
+
+bool CdatalogDlg::OnInitDialog() {
+    EnableCommands(false);
+    for (;;) {
+        const PortChoice choice = m_config.services.ports->ChoosePort(this);
+        if (!choice.accepted) {
+            return false;
+        }
+        if (choice.port == QLatin1String("None")) {
+            GoOffline();
+            break;
+        }
+        m_portName = choice.port;
+        m_baudRate = choice.baudRate.toInt();
+        if (Connect(m_portName, m_baudRate)) {
+            m_timer6->start();
+            break;
+        }
+        // "Incorrect port !" was shown: the port choice comes again.
+    }
+    m_config.device->BindHandlers(*this);
+
+    m_statusBar = new QStatusBar(this);
+    m_statusBar->setSizeGripEnabled(false);
+    m_pane0 = new QLabel(m_statusBar);
+    m_pane1 = new QLabel(m_statusBar);
+    m_pane0->setMinimumWidth(qMax(0, width() - 50));
+    m_statusBar->addWidget(m_pane0, 1);
+    m_statusBar->addPermanentWidget(m_pane1);
+    static_cast<QGridLayout*>(layout())->addWidget(m_statusBar, 6, 0);
+    SetStatus(QString::fromLatin1(kStatusReady));
+    return true;
+}
+
+// ---- start-up and device detection ----
+
+void CdatalogDlg::GoOffline() {
+    m_deviceMode = false;
+    setWindowTitle(QString::fromLatin1(kWindowTitle));
+    SettingsSummary();
+    TraceQuestion();
+    FillHourLists();
+}
+
+bool CdatalogDlg::Connect(const QString& port, int baudRate) {
+    // The device thread owns the port from the start; it is idle here, so the wait is short.
+    std::promise<bool> opened;
+    std::future<bool> result = opened.get_future();
+    DeviceSession* device = m_config.device;
+    const std::string path = port.toStdString();
+    m_deviceThread->Post([device, path, baudRate, &opened] {
+        if (!device->Open(path, baudRate)) {
+            device->Close();
+            opened.set_value(false);
+            return;
+        }
+        device->ResetBuffers();
+        device->StartReader();
+        device->RecordLink(path, baudRate);
+        opened.set_value(true);
+    });
+    const bool ok = result.get();
+    if (ok) {
+        m_received.clear();
+        return true;
+    }
+    ShowBox(QtText(IDS_INCORRECT_PORT), BoxIcon::Error);
+    return false;
+}
+
+void CdatalogDlg::OnDetectTimer() {
+    DeviceSession* device = m_config.device;
+    const bool alive = device->LinkAlive();
+    const int kind = device->LineKind();
+    if (alive && kind == 2) {
+        EndProcess(QtText(IDS_INCORRECT_BAUDRATE));
+    } else if (!alive) {
+        EndProcess(QtText(IDS_INCORRECT_PORT));
+    } else if (kind == 1) {
+        m_timer6->stop();
+        setWindowTitle(QStringLiteral("%1 - %2").arg(QLatin1String(kWindowTitle), m_portName));
+        SettingsSummary();
+        TraceQuestion();
+        FillHourLists();
+        StartConnectWorker();
+    }
+}
+
+void CdatalogDlg::EndProcess(const QString& text) {
+    m_timer6->stop();
+    ShutdownDevice();
+    ShowBox(text, BoxIcon::Error);
+    m_endRequested = true;
+    m_exitCode = 0;
+    emit processEnd(m_exitCode);
+    done(QDialog::Rejected);
+}
+
+void CdatalogDlg::ShutdownDevice() {
+    if (!m_deviceThread) {
+        return;
+    }
+    m_stopRead.store(true);
+    std::promise<void> closed;
+    std::future<void> result = closed.get_future();
+    DeviceSession* device = m_config.device;
+    m_deviceThread->Post([device, &closed] {
+        if (device->IsOpen()) {
+            device->StopReader();
+            device->Close();
+        }
+        closed.set_value();
+    });
+    // A command in hand ends within its own bounded waits.
+    if (result.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        m_deviceThread->Shutdown();
+    }
+}
+
+void CdatalogDlg::done(int result) {
+    m_closing.store(true);
+    m_timer1->stop();
+    m_timer4->stop();
+    m_timer6->stop();
+    ShutdownDevice();
+    QDialog::done(result);
+}
+
+void CdatalogDlg::closeEvent(QCloseEvent* event) {
+    done(QDialog::Rejected);
+    event->accept();
+}
+
+void CdatalogDlg::SettingsSummary() {
+    LoadConversionSettings(*m_config.profile, m_config.computerOffsetMinutes, m_settings);
+    const SettingsSummaryTexts t = MakeSettingsSummary(m_settings);
+    m_settings.SpeedUnitLabel = t.speedUnitLabel;
+    m_ui->timeZoneText->setText(Q(t.timeZone));
+    m_ui->conversionText->setText(Q(t.conversionType));
+    m_ui->stopPeriodText->setText(Q(t.stopPeriod));
+    m_minDistance = 0;
+    m_minSpeed = 0;
+    m_ui->distanceLabel->setText(Q(t.distanceLabel));
+    m_ui->speedLabel->setText(Q(t.speedLabel));
+    m_ui->speedUnitText->setText(Q(t.speedUnit));
+    m_ui->stopDistanceText->setText(Q(t.stopDistance));
+    m_ui->overSpeedText->setText(Q(t.overSpeed));
+    LoadExchange();
+}
+
+void CdatalogDlg::TraceQuestion() {
+    const std::string tracePath = JoinPath(m_config.dataFolder, kTraceLogName);
+    QFile trace(Q(tracePath));
+    if (trace.open(QIODevice::ReadOnly)) {
+        trace.close();
+        if (m_config.services.boxes->AskYesNo(this, QLatin1String(kWindowTitle),
+                                              QtText(IDS_OPEN_OLD_LOG))) {
+            ApplyTraceSummary(m_config.trace->Scan(tracePath, m_settings));
+            return;
+        }
+    }
+    m_ui->beginLabel->setText(QStringLiteral("0"));
+    m_ui->endLabel->setText(QStringLiteral("0"));
+}
+
+void CdatalogDlg::ApplyTraceSummary(const TraceSummary& summary) {
+    if (!summary.loaded) {
+        if (summary.noData) {
+            m_activity.store(ActivityIdle);
+            m_ui->convertButton->setEnabled(false);
+        } else {
+            m_ui->beginLabel->setText(QStringLiteral("0"));
+            m_ui->endLabel->setText(QStringLiteral("0"));
+        }
+        if (!summary.message.empty()) {
+            ShowBox(Q(summary.message), summary.icon);
+        }
+        return;
+    }
+    m_beginTime = summary.begin;
+    m_endTime = summary.end;
+    m_ui->beginLabel->setText(Q(FormatTime(m_beginTime, "%Y/%m/%d %H")));
+    m_ui->endLabel->setText(Q(FormatTime(m_endTime, "%Y/%m/%d %H")));
+    ShowPeriod();
+    ShowBox(Q(summary.message), summary.icon);
+    m_ui->convertButton->setEnabled(true);
+    m_ui->changeSettingButton->setEnabled(true);
+    m_traceLoaded = true;
+}
+
+void CdatalogDlg::FillHourLists() {
+    for (QComboBox* list : {m_ui->beginHour, m_ui->endHour}) {
+        list->clear();
+        for (int hour = 0; hour < 24; ++hour) {
+            list->addItem(QString::number(hour));
+        }
+    }
+    ShowPeriod();
+}
+
+void CdatalogDlg::ShowPeriod() {
+    const QSignalBlocker b1(m_ui->beginDate);
+    const QSignalBlocker b2(m_ui->endDate);
+    m_ui->beginDate->setDate(DateOf(m_beginTime));
+    m_ui->endDate->setDate(DateOf(m_endTime));
+    if (m_ui->beginHour->count() == 24) {
+        m_ui->beginHour->setCurrentIndex(BreakTimeValue(m_beginTime).hour);
+        m_ui->endHour->setCurrentIndex(BreakTimeValue(m_endTime).hour);
+    }
+}
+
+// ---- commands' enabled states, data exchange ----
+
+void CdatalogDlg::EnableCommands(bool on) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_ui->clearButton, m_ui->configureButton, m_ui->readButton, m_ui->changeSettingButton,
+             m_ui->idEdit, m_ui->setButton, m_ui->distanceEdit, m_ui->timeEdit, m_ui->speedEdit}) {
+        w->setEnabled(on);
+    }
+    m_ui->convertButton->setEnabled(on && m_traceLoaded);
+    m_ui->reportButton->setEnabled(false);
+    m_ui->progressBar->setRange(0, 100);
+}
+
+bool CdatalogDlg::ExchangeField(QLineEdit* edit, int minimum, int maximum, int& value) {
+    const std::optional<int> parsed = ParseDecimalInt(edit->text().toStdString());
+    if (!parsed) {
+        m_config.services.boxes->Show(this, QLatin1String(kAppTitle),
+                                      QString::fromLatin1(kIntegerPrompt), BoxIcon::Warning);
+        edit->setFocus();
+        edit->selectAll();
+        return false;
+    }
+    if (*parsed < minimum || *parsed > maximum) {
+        m_config.services.boxes->Show(this, QLatin1String(kAppTitle),
+                                      QString::fromLatin1(kRangePrompt).arg(minimum).arg(maximum),
+                                      BoxIcon::Warning);
+        edit->setFocus();
+        edit->selectAll();
+        return false;
+    }
+    value = *parsed;
+    return true;
+}
+
+bool CdatalogDlg::SaveExchange() {
+    if (m_inExchange) {
+        return false;
+    }
+    m_inExchange = true;
+    const bool ok = ExchangeField(m_ui->distanceEdit, 0, 20000, m_minDistance) &&
+                    ExchangeField(m_ui->timeEdit, 0, 65535, m_minTime) &&
+                    ExchangeField(m_ui->speedEdit, 0, 4000, m_minSpeed);
+    if (ok) {
+        m_deviceId = m_ui->idEdit->text().left(32);
+    }
+    m_inExchange = false;
+    return ok;
+}
+
+void CdatalogDlg::LoadExchange() {
+    m_ui->percentageEdit->setText(m_percentageText);
+    m_ui->distanceEdit->setText(QString::number(m_minDistance));
+    m_ui->timeEdit->setText(QString::number(m_minTime));
+    m_ui->speedEdit->setText(QString::number(m_minSpeed));
+    m_ui->idEdit->setText(m_deviceId);
+}
+
+bool CdatalogDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Leaving a Record Option field checks it; a value out of range keeps the focus there.
+    if (event->type() == QEvent::FocusOut && !m_inExchange && isVisible()) {
+        m_inExchange = true;
+        if (watched == m_ui->distanceEdit) {
+            ExchangeField(m_ui->distanceEdit, 0, 20000, m_minDistance);
+        } else if (watched == m_ui->timeEdit) {
+            ExchangeField(m_ui->timeEdit, 0, 65535, m_minTime);
+        } else if (watched == m_ui->speedEdit) {
+            ExchangeField(m_ui->speedEdit, 0, 4000, m_minSpeed);
+        }
+        m_inExchange = false;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// ---- status log, status bar, boxes ----
+
+void CdatalogDlg::AddStatusLine(const QString& line) {
+    PostToGui([this, line] { AppendLine(line); });
+}
+
+void CdatalogDlg::AppendLine(const QString& line) {
+    QListWidget* list = m_ui->statusLog;
+    list->addItem(line);
+    while (list->count() > kMaxListLines) {
+        delete list->takeItem(0);
+    }
+    list->scrollToBottom();
+}
+
+QStringList CdatalogDlg::statusLog() const {
+    QStringList lines;
+    for (int i = 0; i < m_ui->statusLog->count(); ++i) {
+        lines << m_ui->statusLog->item(i)->text();
+    }
+    return lines;
+}
+
+QString CdatalogDlg::statusText() const {
+    return m_pane0 ? m_pane0->text() : QString();
+}
+
+bool CdatalogDlg::statusPollActive() const {
+    return m_timer1->isActive();
+}
+
+bool CdatalogDlg::workIdle() const {
+    return !m_deviceThread->Busy() && !m_workThread->Busy() && !m_timer4->isActive();
+}
+
+void CdatalogDlg::SetStatus(const QString& text) {
+    if (m_pane0) {
+        m_pane0->setText(text);
+    }
+}
+
+void CdatalogDlg::SetProgress(int position) {
+    m_ui->progressBar->setValue(position);
+}
+
+void CdatalogDlg::ShowBox(const QString& text, BoxIcon icon) {
+    m_config.services.boxes->Show(this, QLatin1String(kWindowTitle), text, icon);
+}
+
+void CdatalogDlg::PostToGui(std::function<void()> call) {
+    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
+
+// ---- device events ----
+
+void CdatalogDlg::OnQueryLogStatus(unsigned char* frame) {
+    if (frame == nullptr) {
+        return;
+    }
+    // The link hands over a checked frame; its own length byte bounds it.
+    const std::size_t size =
+        std::min<std::size_t>(static_cast<std::size_t>(frame[3]) + 7, kReplyFrameCapacity);
+    const std::optional<LogStatus> status = ParseLogStatusReply(frame, size);
+    if (!status) {
+        return;
+    }
+    const LogStatus s = *status;
+    m_usedLogBytes.store(s.UsedLogBytes());
+    const bool refill = m_refillOptions.exchange(false);
+    PostToGui([this, s, refill] {
+        m_percentageText = Q(LogUsagePercentText(s));
+        m_ui->percentageEdit->setText(m_percentageText);
+        if (m_activity.load() != ActivityReading) {
+            SetProgress(LogUsageProgress(s));
+        }
+        if (refill) {
+            m_minTime = static_cast<int>(s.minTime);
+            m_minDistance = static_cast<int>(s.minDistance);
+            m_minSpeed = static_cast<int>(s.minSpeed);
+            m_ui->timeEdit->setText(QString::number(m_minTime));
+            m_ui->distanceEdit->setText(QString::number(m_minDistance));
+            m_ui->speedEdit->setText(QString::number(m_minSpeed));
+        }
+        for (const std::string& line : LogStatusLines(s)) {
+            AppendLine(Q(line));
+        }
+    });
+}
+
+void CdatalogDlg::OnPostMsg(unsigned char* text) {
+    if (text == nullptr) {
+        return;
+    }
+    const QString line = QString::fromLatin1(reinterpret_cast<const char*>(text)).trimmed();
+    PostToGui([this, line] {
+        m_received << line;
+        if (m_received.size() > kMaxListLines) {
+            m_received.removeFirst();
+        }
+    });
+}
+
+void CdatalogDlg::OnBinaryMsg(int code) {
+    switch (code) {
+        case 2:
+            AddStatusLine(QStringLiteral("Target NACK..."));
+            break;
+        case 9:
+            AddStatusLine(QStringLiteral("Target Timeout..."));
+            break;
+        case 24:
+            AddStatusLine(QStringLiteral("Log Configure Successful..."));
+            break;
+        case 25:
+            AddStatusLine(QStringLiteral("Log Clear Successful..."));
+            break;
+        default:
+            break;
+    }
+}
+
+// The download reports its progress itself; these two events are never raised.
+void CdatalogDlg::OnLogReadProgress(int, long) {}
+void CdatalogDlg::OnProgress(int) {}
+
+// ---- device commands ----
+
+bool CdatalogDlg::RequireConnection() {
+    if (m_config.device->IsOpen()) {
+        return true;
+    }
+    m_config.services.boxes->Show(this, QLatin1String(kAppTitle), QString::fromLatin1(kAskConnect),
+                                  BoxIcon::Warning);
+    return false;
+}
+
+void CdatalogDlg::RunInCommonFrame(std::function<void()> command, std::function<void()> report) {
+    DeviceSession* device = m_config.device;
+    m_deviceThread->Post([this, device, command = std::move(command), report = std::move(report)] {
+        if (!device->IsOpen() || m_closing.load()) {
+            return;
+        }
+        device->StopReader();
+        command();
+        device->StartReader();
+        if (report) {
+            PostToGui(report);
+        }
+    });
+}
+
+void CdatalogDlg::StartConnectWorker() {
+    auto id = std::make_shared<std::string>();
+    auto code = std::make_shared<int>(0);
+    DeviceSession* device = m_config.device;
+    RunInCommonFrame([device, id, code] { *code = device->QueryDeviceId(*id); },
+                     [this, id, code] {
+                         if (*code == 1) {
+                             m_deviceId = Q(*id).left(32);
+                             m_ui->idEdit->setText(m_deviceId);
+                         }
+                         EnableCommands(true);
+                         m_activity.store(ActivityIdle);
+                         m_timer1->start();
+                         m_ui->progressBar->setRange(0, 100);
+                         StartStatusWorker();
+                     });
+}
+
+void CdatalogDlg::OnStatusPoll() {
+    if (m_activity.load() == ActivityNotConnected) {
+        m_timer1->stop();
+    }
+    StartStatusWorker();
+}
+
+void CdatalogDlg::StartStatusWorker() {
+    if (!RequireConnection()) {
+        return;
+    }
+    DeviceSession* device = m_config.device;
+    RunInCommonFrame(
+        [this, device] {
+            const int code = device->QueryLogStatus();
+            if (code != 1) {
+                OnBinaryMsg(code);
+            }
+        },
+        nullptr);
+}
+
+void CdatalogDlg::OnClear() {
+    if (!RequireConnection()) {
+        return;
+    }
+    if (!m_config.services.boxes->AskOkCancel(this, QLatin1String(kWindowTitle),
+                                              QtText(IDS_CLEAR_CONFIRM))) {
+        return;
+    }
+    DeviceSession* device = m_config.device;
+    RunInCommonFrame([this, device] { OnBinaryMsg(device->ClearLog()); },
+                     [this] {
+                         m_percentageText = Q(PercentText(0.0));
+                         SetProgress(0);
+                         LoadExchange();
+                     });
+}
+
+void CdatalogDlg::OnConfigure() {
+    if (!SaveExchange()) {
+        return;
+    }
+    m_refillOptions.store(true);
+    if (!RequireConnection()) {
+        return;
+    }
+    StartConfigureWorker();
+}
+
+void CdatalogDlg::StartConfigureWorker() {
+    RecordOptionsCommand options;
+    options.minTime = m_minTime;
+    options.minDistance = m_minDistance;
+    options.minSpeed = m_minSpeed;
+    DeviceSession* device = m_config.device;
+    RunInCommonFrame([this, device, options] { OnBinaryMsg(device->ConfigureLog(options)); },
+                     [this] { ShowBox(QtText(IDS_CONFIGURE_DONE), BoxIcon::None); });
+}
+
+void CdatalogDlg::OnSet() {
+    if (!SaveExchange()) {
+        return;
+    }
+    if (!RequireConnection()) {
+        return;
+    }
+    const std::string id = m_deviceId.toStdString();
+    DeviceSession* device = m_config.device;
+    RunInCommonFrame([this, device, id] { OnBinaryMsg(device->WriteDeviceId(id)); },
+                     [this] { ShowBox(QtText(IDS_SET_DONE), BoxIcon::None); });
+}
+
+void CdatalogDlg::OnRead() {
+    SetStatus(QString::fromLatin1(kStatusReading));
+    const std::string folder = m_config.dataFolder;
+    QFile::remove(Q(JoinPath(folder, kTraceLogName)));
+    QFile::remove(Q(JoinPath(folder, kRawLogName)));
+    m_logPath = Q(JoinPath(folder, kRawLogName));
+    m_activity.store(ActivityReading);
+    SetProgress(2);
+    EnableCommands(false);
+    m_ui->stopButton->setEnabled(true);
+    m_timer1->stop();
+    if (!RequireConnection()) {
+        return;
+    }
+    m_stopRead.store(false);
+    m_readInFlight = true;
+    DeviceSession* device = m_config.device;
+    const std::string logPath = m_logPath.toStdString();
+    m_deviceThread->Post([this, device, logPath] {
+        if (!device->IsOpen() || m_closing.load()) {
+            return;
+        }
+        device->StopReader();
+        ReadReport report(*this);
+        const ReadOutcome outcome = device->ReadLog(logPath, report, m_stopRead);
+        device->StartReader();
+        PostToGui([this, outcome] {
+            m_readInFlight = false;
+            switch (outcome) {
+                case ReadOutcome::Done:
+                    EnableCommands(true);
+                    m_ui->stopButton->setEnabled(false);
+                    StartDecompression();
+                    break;
+                case ReadOutcome::Stopped:
+                    m_activity.store(ActivityIdle);
+                    m_timer1->start();
+                    break;
+                case ReadOutcome::Failed:
+                    // Nothing arrived to decode: the window returns to idle instead of
+                    // waiting for a Stop.
+                    m_activity.store(ActivityIdle);
+                    EnableCommands(true);
+                    m_ui->stopButton->setEnabled(false);
+                    SetProgress(0);
+                    SetStatus(QString::fromLatin1(kStatusReady));
+                    m_timer1->start();
+                    break;
+                case ReadOutcome::DeviceError:
+                    // The user leaves this read with Stop.
+                    break;
+            }
+        });
+    });
+}
+
+bool CdatalogDlg::AskFactoryReset() {
+    // A blocking call into the GUI thread that also ends when the window closes.
+    auto answer = std::make_shared<std::promise<bool>>();
+    std::future<bool> result = answer->get_future();
+    PostToGui([this, answer] {
+        answer->set_value(m_config.services.boxes->AskYesNo(this, QLatin1String(kAppTitle),
+                                                            QString::fromLatin1(kAskFactoryReset)));
+    });
+    while (result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+        if (m_closing.load()) {
+            return false;
+        }
+    }
+    return result.get();
+}
+
+void CdatalogDlg::StartDecompression() {
+    const std::string raw = m_logPath.toStdString();
+    const std::string trace = JoinPath(m_config.dataFolder, kTraceLogName);
+    const TimeValue now = m_config.services.clock->Now();
+    const ConversionSettings settings = m_settings;
+    m_workThread->Post([this, raw, trace, now, settings] {
+        WorkReport report(*this);
+        const DecodeOutcome outcome = m_config.trace->Decompress(raw, trace, now, report);
+        if (outcome != DecodeOutcome::Done) {
+            PostToGui([this] {
+                m_activity.store(ActivityIdle);
+                m_timer1->start();
+            });
+            return;
+        }
+        const TraceSummary summary = m_config.trace->Scan(trace, settings);
+        PostToGui([this, summary] {
+            SetStatus(QString::fromLatin1(kStatusReadingDone));
+            ApplyTraceSummary(summary);
+            ShowPeriod();
+            if (m_activity.load() == ActivityReading) {
+                m_activity.store(ActivityIdle);
+            }
+            m_timer1->start();
+            AppendLine(QString::fromLatin1(kLineDecompressDone));
+        });
+    });
+}
+
+void CdatalogDlg::OnStop() {
+    SetStatus(QString::fromLatin1(kStatusReady));
+    EnableCommands(true);
+    m_ui->stopButton->setEnabled(false);
+    const int activity = m_activity.load();
+    if (activity == ActivityIdle) {
+        m_activity.store(ActivityStoppedIdle);
+        if (RequireConnection()) {
+            StartConfigureWorker();
+        }
+    } else if (activity == ActivityReading) {
+        if (m_readInFlight) {
+            m_activity.store(ActivityStopRequested);
+            m_stopRead.store(true);
+        } else {
+            // No download is running (the logger reported no sectors): nothing would notice
+            // the request, so the poll resumes here.
+            m_activity.store(ActivityIdle);
+            m_timer1->start();
+        }
+        SetProgress(0);
+        LoadExchange();
+    }
+}
+
+// ---- conversion side ----
+
+void CdatalogDlg::OnBeginDateChanged() {
+    m_beginTime = WithDate(m_beginTime, m_ui->beginDate->date());
+}
+
+void CdatalogDlg::OnEndDateChanged() {
+    m_endTime = WithDate(m_endTime, m_ui->endDate->date());
+}
+
+void CdatalogDlg::OnBeginHour(int index) {
+    m_beginTime = WithHour(m_beginTime, index);
+}
+
+void CdatalogDlg::OnEndHour(int index) {
+    m_endTime = WithHour(m_endTime, index);
+}
+
+void CdatalogDlg::OnConvert() {
+    SetStatus(QString::fromLatin1(kStatusConverting));
+    if (m_beginTime > m_endTime) {
+        m_endTime = m_beginTime;
+        ShowPeriod();
+        ShowBox(QtText(IDS_WRONG_CONVERT_TIME), BoxIcon::Error);
+        return;
+    }
+    SaveExchange();
+    m_outputPath.clear();
+    const QStringList filters = {
+        QtText(IDS_LOGGER_FILES) + QStringLiteral(" (*.kml *.txt *.csv)"),
+        QtText(IDS_ALL_FILES),
+    };
+    const QString chosen = m_config.services.saveFile->ChooseSaveFile(this, filters);
+    if (chosen.isEmpty()) {
+        SetStatus(QString::fromLatin1(kStatusReady));
+        return;
+    }
+    m_outputPath = chosen;
+    // The folder of this output replaces the previous one whole.
+    m_lastOutputDir = QFileInfo(chosen).absolutePath() + QLatin1Char('/');
+    LoadExchange();
+    EnableCommands(false);
+    m_timer4->start();
+}
+
+void CdatalogDlg::OnConvertTimer() {
+    m_timer4->stop();
+    m_timer1->stop();
+    const TimeValue from = m_beginTime - m_settings.ZoneOffset;
+    const TimeValue to = m_endTime - m_settings.ZoneOffset;
+    const std::string trace = JoinPath(m_config.dataFolder, kTraceLogName);
+    const std::string output = m_outputPath.toStdString();
+    const ConversionSettings settings = m_settings;
+    m_workThread->Post([this, trace, from, to, output, settings] {
+        WorkReport report(*this);
+        const bool ok = m_config.trace->Convert(trace, from, to, output, settings, report);
+        PostToGui([this, ok] {
+            if (ok) {
+                SetStatus(QString::fromLatin1(kStatusConvertingDone));
+            }
+            if (m_deviceMode) {
+                EnableCommands(true);
+                m_timer1->start();
+            } else {
+                // Offline the device commands stay disabled, also after a failure.
+                m_ui->convertButton->setEnabled(m_traceLoaded);
+                m_ui->changeSettingButton->setEnabled(true);
+            }
+            m_ui->reportButton->setEnabled(ok);
+            emit conversionFinished(ok);
+        });
+    });
+}
+
+void CdatalogDlg::OnReport() {
+    m_config.services.folders->OpenFolder(m_lastOutputDir);
+}
+
+void CdatalogDlg::OnChangeSetting() {
+    if (m_config.services.settings->EditSettings(this)) {
+        SettingsSummary();
+    }
+}
+
+}  // namespace pelmora

@@ -1,0 +1,205 @@
+#pragma once
+// The one window of the program and the controller behind it: start-up and device detection,
+// the device commands, the conversion side, the timers, the status log.
+//
+// Thread contract: every widget and member of the window belongs to the GUI thread, except the
+// atomics below. The device commands run on the device thread (which owns the port and runs
+// the NMEA reader between commands), the decoding and conversion on the work thread; both reach
+// the window only by queued invocation. The factory-reset question is a blocking call into the
+// GUI thread that ends when the window closes.
+#include <QDialog>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "mainwindow/device_session.h"
+#include "mainwindow/trace_services.h"
+#include "mainwindow/window_services.h"
+#include "settings/conversion_settings.h"
+#include "settings/profile_store.h"
+#include "trace/time_value.h"
+
+class QLabel;
+class QLineEdit;
+class QStatusBar;
+class QTimer;
+
+namespace Ui {
+class CdatalogDlg;
+}
+
+namespace pelmora {
+
+class JobThread;
+
+enum ActivityState : int {
+    ActivityNotConnected = 0,
+    ActivityIdle = 1,
+    ActivityStoppedIdle = 2,
+    ActivityReading = 3,
+    ActivityStopRequested = 4,
+};
+
+class CdatalogDlg : public QDialog, public DeviceEventSink {
+    Q_OBJECT
+
+  public:
+    static constexpr int kStatusPollMs = 10000;  // timer 1
+    static constexpr int kConvertDelayMs = 10;   // timer 4
+    static constexpr int kDetectMs = 1000;       // timer 6
+    static constexpr int kMaxListLines = 2000;   // both lists keep their newest lines
+
+    struct Config {
+        ProfileStore* profile = nullptr;
+        DeviceSession* device = nullptr;
+        TraceServices* trace = nullptr;
+        WindowServices services;
+        std::string dataFolder;         // data.log and TraceLog.ltp
+        int computerOffsetMinutes = 0;  // the computer zone's standard offset east of UTC
+    };
+
+    explicit CdatalogDlg(Config config, QWidget* parent = nullptr);
+    ~CdatalogDlg() override;
+
+    // Start-up up to the port choice and the connection. False when the port choice was
+    // cancelled: the window is not to be shown.
+    bool OnInitDialog();
+
+    void EnableCommands(bool on);
+    // Callable from any thread.
+    void AddStatusLine(const QString& line);
+
+    // True once device detection ended the run ("Incorrect port !", "Incorrect baudrate !").
+    bool processEndRequested() const { return m_endRequested; }
+    int exitCode() const { return m_exitCode; }
+    QStringList statusLog() const;
+    QStringList receivedMessages() const { return m_received; }
+    int activityState() const { return m_activity.load(); }
+    bool deviceMode() const { return m_deviceMode; }
+    bool traceLoaded() const { return m_traceLoaded; }
+    TimeValue beginTime() const { return m_beginTime; }
+    TimeValue endTime() const { return m_endTime; }
+    const ConversionSettings& conversionSettings() const { return m_settings; }
+    QString lastOutputFolder() const { return m_lastOutputDir; }
+    QString statusText() const;
+    bool statusPollActive() const;
+    // Idle: no device command, decoding or conversion is queued or running.
+    bool workIdle() const;
+
+    // "Save" exchange of the Record Option fields and the ID; false after a range prompt, the
+    // focus then in the field at fault.
+    bool SaveExchange();
+    void LoadExchange();
+
+    // DeviceEventSink: any thread.
+    void OnQueryLogStatus(unsigned char* frame) override;
+    void OnPostMsg(unsigned char* text) override;
+    void OnBinaryMsg(int code) override;
+    void OnLogReadProgress(int index, long bytes) override;
+    void OnProgress(int percent) override;
+
+  signals:
+    void processEnd(int exitCode);
+    void conversionFinished(bool ok);
+    // The window menu's About entry: the application shows its about box.
+    void aboutRequested();
+
+  public slots:
+    void done(int result) override;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    // Start-up and detection.
+    bool Connect(const QString& port, int baudRate);
+    void GoOffline();
+    void SettingsSummary();
+    void TraceQuestion();
+    void FillHourLists();
+    void ApplyTraceSummary(const TraceSummary& summary);
+    void OnDetectTimer();
+    void EndProcess(const QString& text);
+    void ShutdownDevice();
+
+    // Device commands.
+    bool RequireConnection();
+    void StartConnectWorker();
+    void StartStatusWorker();
+    void StartConfigureWorker();
+    void StartDecompression();
+    void RunInCommonFrame(std::function<void()> command, std::function<void()> report);
+    void PostToGui(std::function<void()> call);
+    bool AskFactoryReset();
+    void OnStatusPoll();
+    void OnClear();
+    void OnRead();
+    void OnStop();
+    void OnConfigure();
+    void OnSet();
+
+    // Conversion side.
+    void OnConvert();
+    void OnConvertTimer();
+    void OnReport();
+    void OnChangeSetting();
+    void OnBeginDateChanged();
+    void OnEndDateChanged();
+    void OnBeginHour(int index);
+    void OnEndHour(int index);
+    void ShowPeriod();
+
+    bool ExchangeField(QLineEdit* edit, int minimum, int maximum, int& value);
+    void ShowBox(const QString& text, BoxIcon icon);
+    void SetStatus(const QString& text);
+    void AppendLine(const QString& line);
+    void SetProgress(int position);
+
+    class ReadReport;
+    class WorkReport;
+
+    std::unique_ptr<Ui::CdatalogDlg> m_ui;
+    Config m_config;
+    QStatusBar* m_statusBar = nullptr;
+    QLabel* m_pane0 = nullptr;
+    QLabel* m_pane1 = nullptr;
+    QTimer* m_timer1 = nullptr;
+    QTimer* m_timer4 = nullptr;
+    QTimer* m_timer6 = nullptr;
+
+    QString m_logPath;
+    QString m_percentageText;
+    int m_minDistance = 0;
+    int m_minTime = 0;
+    int m_minSpeed = 0;
+    QString m_deviceId;
+    QString m_outputPath;
+    QString m_lastOutputDir;
+    QString m_portName;
+    int m_baudRate = 0;
+    bool m_deviceMode = true;
+    bool m_traceLoaded = false;
+    TimeValue m_beginTime = 0;
+    TimeValue m_endTime = 0;
+    ConversionSettings m_settings;
+    QStringList m_received;
+    bool m_endRequested = false;
+    int m_exitCode = 0;
+    bool m_inExchange = false;
+    bool m_readInFlight = false;
+
+    std::atomic<int> m_activity{ActivityNotConnected};
+    std::atomic<std::uint32_t> m_usedLogBytes{0};
+    std::atomic<bool> m_refillOptions{true};
+    std::atomic<bool> m_stopRead{false};
+    std::atomic<bool> m_closing{false};
+
+    // Declared last: destroyed first, so no job outlives the members it uses.
+    std::unique_ptr<JobThread> m_workThread;
+    std::unique_ptr<JobThread> m_deviceThread;
+};
+
+}  // namespace pelmora

@@ -1,0 +1,86 @@
+#pragma once
+// The device side as the window's device thread sees it: the port, the receiver's reader
+// thread, the datalog commands and the download.
+//
+// Thread contract: Open, Close, the reader's start and stop, the commands and the download are
+// called from the device thread only, one at a time. IsOpen, LinkAlive and LineKind may be read
+// from any thread. The event sink's calls come on the thread that raised them (the reader
+// thread or the device thread); the sink forwards to the GUI thread itself.
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace pelmora {
+
+// The events of the device link, bound to the window's handler members.
+class DeviceEventSink {
+  public:
+    virtual ~DeviceEventSink() = default;
+    virtual void OnQueryLogStatus(unsigned char* frame) = 0;
+    virtual void OnPostMsg(unsigned char* text) = 0;
+    virtual void OnBinaryMsg(int code) = 0;
+    virtual void OnLogReadProgress(int index, long bytes) = 0;
+    virtual void OnProgress(int percent) = 0;
+};
+
+struct RecordOptionsCommand {
+    int maxTime = 65535;
+    int minTime = 0;
+    int maxDistance = 20000;
+    int minDistance = 0;
+    int maxSpeed = 4000;
+    int minSpeed = 0;
+    bool datalogEnabled = true;
+    bool fifoCircular = false;
+};
+
+// How the download reports while it runs (on the device thread).
+class ReadObserver {
+  public:
+    virtual ~ReadObserver() = default;
+    virtual void ReadProgress(int percent) = 0;
+    // "The device have errors. Reset to factory default ?": blocks until the user answers.
+    virtual bool ConfirmFactoryReset() = 0;
+    virtual void StatusLine(const std::string& line) = 0;
+};
+
+enum class ReadOutcome {
+    Done,         // data.log written
+    Stopped,      // Stop before a range: nothing written
+    DeviceError,  // the logger reports no sectors
+    Failed,       // status query, ranges or file failed
+};
+
+class DeviceSession {
+  public:
+    virtual ~DeviceSession() = default;
+
+    // Registers the five handlers on the link's event lists. Called once, before Open.
+    virtual void BindHandlers(DeviceEventSink& sink) = 0;
+
+    virtual bool Open(const std::string& path, int baudRate) = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+    // Drops pending input (after the open).
+    virtual void ResetBuffers() = 0;
+    virtual bool StartReader() = 0;
+    virtual bool StopReader() = 0;
+    virtual bool LinkAlive() const = 0;
+    virtual int LineKind() const = 0;
+    // Writes the link record (port and rate) of the last successful connection.
+    virtual void RecordLink(const std::string& path, int baudRate) = 0;
+
+    // Result codes: 0 not connected, 1 done, 2 NACK, 9 time-out, 24/25/117 as the link reports.
+    virtual int QueryDeviceId(std::string& id) = 0;
+    // The reply goes to the sink's OnQueryLogStatus before this returns.
+    virtual int QueryLogStatus() = 0;
+    virtual int ClearLog() = 0;
+    virtual int ConfigureLog(const RecordOptionsCommand& options) = 0;
+    virtual int WriteDeviceId(const std::string& id) = 0;
+
+    // The whole read: status, the switch to 57600 and back, the ranges, data.log, the restart.
+    virtual ReadOutcome ReadLog(const std::string& rawLogPath, ReadObserver& observer,
+                                const std::atomic<bool>& stop) = 0;
+};
+
+}  // namespace pelmora

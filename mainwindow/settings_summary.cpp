@@ -1,0 +1,90 @@
+#include "mainwindow/settings_summary.h"
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "mainwindow/window_texts.h"
+#include "settings/string_table.h"
+
+namespace pelmora {
+namespace {
+
+std::string Text(int id) {
+    return std::string(LoadString(id));
+}
+
+std::string Pair(const std::string& a, const std::string& b) {
+    return a + ": " + b;
+}
+
+std::string Triple(const std::string& a, int value, const std::string& unit) {
+    return a + ": " + std::to_string(value) + " " + unit;
+}
+
+std::string Label(const std::string& what, const std::string& unit) {
+    return what + " (" + unit + "):";
+}
+
+}  // namespace
+
+std::string ConversionTypeText(int bits) {
+    const std::vector<std::pair<int, std::string>> entries = {
+        {ConvKmlPath, " KML(" + Text(IDS_PATH) + ")"},
+        {ConvKmlPoint, " KML(" + Text(IDS_POINT) + ")"},
+        {ConvNmea, " NMEA"},
+        {ConvNmeaWithId, " NMEA(" + Text(IDS_WITH_ID) + ")"},
+        {ConvCsv, " CSV"},
+        {ConvGpx, " GPX"},
+    };
+    std::string text = Text(IDS_CONVERSION_TYPE) + ":";
+    bool first = true;
+    for (const auto& [bit, entry] : entries) {
+        if ((bits & bit) == 0) {
+            continue;
+        }
+        if (!first) {
+            text += ",";
+        }
+        text += entry;
+        first = false;
+    }
+    return text;
+}
+
+SettingsSummaryTexts MakeSettingsSummary(const ConversionSettings& s) {
+    SettingsSummaryTexts t;
+    t.timeZone = Pair(Text(IDS_TIME_ZONE_SETTING), s.TimeZoneDisplay);
+    t.conversionType = ConversionTypeText(s.Conversion);
+    t.stopPeriod = Triple(Text(IDS_STOP_MIN_PERIOD), s.StopPeriod, Text(IDS_MINUTE));
+
+    const std::string meter = Text(IDS_METER);
+    const std::string feet = Text(IDS_FEET);
+    std::string speedUnit;
+    std::string distanceUnit;
+    switch (s.SpeedUnit) {
+        case UnitKmh:
+            speedUnit = Text(IDS_KMH);
+            distanceUnit = meter;
+            t.distanceLabel = Label(kTextDistance, meter);
+            break;
+        case UnitMph:
+            speedUnit = Text(IDS_MPH);
+            distanceUnit = feet;
+            t.distanceLabel = std::string(kTextDistance) + " (10 " + feet + "):";
+            break;
+        default:
+            speedUnit = Text(IDS_MPS);
+            distanceUnit = meter;
+            t.distanceLabel = Label(kTextDistance, meter);
+            break;
+    }
+    t.speedLabel = Label(kTextSpeed, speedUnit);
+    t.speedUnit = Pair(Text(IDS_SPEED_UNIT_SETTING), speedUnit);
+    t.stopDistance = Triple(Text(IDS_STOP_MIN_DISTANCE), s.StopDistance, distanceUnit);
+    t.overSpeed = Triple(Text(IDS_OVER_SPEED_SETTING), s.OverSpeed, speedUnit);
+    t.speedUnitLabel = speedUnit;
+    return t;
+}
+
+}  // namespace pelmora

@@ -1,0 +1,26 @@
+#pragma once
+// Texts of the main window that the shared string table does not hold, used verbatim.
+namespace pelmora {
+
+inline constexpr const char* kWindowTitle = "Pelmora";
+inline constexpr const char* kAboutMenuText = "About %s";  // string 101, added unformatted
+inline constexpr const char* kTextSpeed = "Speed";         // string 125
+inline constexpr const char* kTextDistance = "Distance";   // string 145
+
+inline constexpr const char* kStatusReady = "Ready";
+inline constexpr const char* kStatusReading = "Reading......";
+inline constexpr const char* kStatusReadingDone = "Reading done";
+inline constexpr const char* kStatusConverting = "Coverting......";
+inline constexpr const char* kStatusConvertingDone = "Coverting done";
+
+inline constexpr const char* kLineReadSuccessful = "read successful...";
+inline constexpr const char* kLineReadFail = "read fail...";
+inline constexpr const char* kLineDecompressDone = "Decompress is completed...";
+
+inline constexpr const char* kAskConnect = "Please connect to Vantrel GPS";
+inline constexpr const char* kAskFactoryReset =
+    "The device have errors. Reset to factory default ?";
+inline constexpr const char* kRangePrompt = "Enter an integer between %1 and %2.";
+inline constexpr const char* kIntegerPrompt = "Enter an integer.";
+
+}  // namespace pelmora

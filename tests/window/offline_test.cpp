@@ -1,0 +1,358 @@
+// The window without a logger: the port choice "None", the settings summary, the trace
+// question, the Convert Time Period, conversions and Report.
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+
+#include "mainwindow/datalog_dlg.h"
+#include "settings/profile_store.h"
+#include "tests/window/window_fakes.h"
+
+namespace pelmora::test {
+namespace {
+
+// A trace summary and conversion that answer from what the test set.
+class ScriptedTrace : public TraceServices {
+  public:
+    DecodeOutcome Decompress(const std::string&, const std::string&, TimeValue,
+                             WorkObserver&) override {
+        return DecodeOutcome::NoInput;
+    }
+    TraceSummary Scan(const std::string&, const ConversionSettings&) override {
+        ++scans;
+        return summary;
+    }
+    bool Convert(const std::string&, TimeValue f, TimeValue t, const std::string& output,
+                 const ConversionSettings&, WorkObserver& observer) override {
+        from = f;
+        to = t;
+        outputs.push_back(output);
+        observer.Progress(100);
+        std::ofstream(output) << "converted\n";
+        return true;
+    }
+    TraceSummary summary;
+    int scans = 0;
+    TimeValue from = 0;
+    TimeValue to = 0;
+    std::vector<std::string> outputs;
+};
+
+class NoDevice : public DeviceSession {
+  public:
+    void BindHandlers(DeviceEventSink&) override {}
+    bool Open(const std::string&, int) override { return false; }
+    void Close() override {}
+    bool IsOpen() const override { return false; }
+    void ResetBuffers() override {}
+    bool StartReader() override { return false; }
+    bool StopReader() override { return true; }
+    bool LinkAlive() const override { return false; }
+    int LineKind() const override { return 0; }
+    void RecordLink(const std::string&, int) override {}
+    int QueryDeviceId(std::string&) override { return 0; }
+    int QueryLogStatus() override { return 0; }
+    int ClearLog() override { return 0; }
+    int ConfigureLog(const RecordOptionsCommand&) override { return 0; }
+    int WriteDeviceId(const std::string&) override { return 0; }
+    ReadOutcome ReadLog(const std::string&, ReadObserver&, const std::atomic<bool>&) override {
+        return ReadOutcome::Failed;
+    }
+};
+
+template <class T>
+T* Child(QWidget& w, const char* name) {
+    T* child = w.findChild<T*>(QString::fromLatin1(name));
+    if (child == nullptr) {
+        qFatal("no control %s", name);
+    }
+    return child;
+}
+
+}  // namespace
+
+class OfflineTest : public QObject {
+    Q_OBJECT
+
+  private:
+    struct Run {
+        QTemporaryDir dir;
+        MemoryProfileStore profile;
+        FakeServices services;
+        ScriptedTrace trace;
+        NoDevice device;
+        std::unique_ptr<CdatalogDlg> dlg;
+
+        std::string TracePath() const { return dir.filePath("TraceLog.ltp").toStdString(); }
+        void WriteTrace() const { std::ofstream(TracePath()) << std::string(44, '\0'); }
+        bool Start(const QString& port = QStringLiteral("None")) {
+            services.ports.answers.push_back({true, port, QStringLiteral("4800")});
+            CdatalogDlg::Config c;
+            c.profile = &profile;
+            c.device = &device;
+            c.trace = &trace;
+            c.services = services.Get();
+            c.dataFolder = dir.path().toStdString();
+            c.computerOffsetMinutes = 480;
+            dlg = std::make_unique<CdatalogDlg>(std::move(c));
+            const bool started = dlg->OnInitDialog();
+            if (started) {
+                dlg->show();
+            }
+            return started;
+        }
+        void LoadedSummary(TimeValue begin, TimeValue end) {
+            trace.summary.loaded = true;
+            trace.summary.begin = begin;
+            trace.summary.end = end;
+            trace.summary.message = "Begin: ...";
+        }
+    };
+
+  private slots:
+    void noneStartsOfflineWithEverythingDisabled() {
+        Run r;
+        QVERIFY(r.Start());
+        QCOMPARE(r.dlg->windowTitle(), QStringLiteral("Pelmora"));
+        QVERIFY(!r.dlg->deviceMode());
+        for (const char* name :
+             {"clearButton", "readButton", "stopButton", "configureButton", "setButton",
+              "convertButton", "reportButton", "changeSettingButton"}) {
+            QVERIFY2(!Child<QPushButton>(*r.dlg, name)->isEnabled(), name);
+        }
+        for (const char* name : {"idEdit", "distanceEdit", "timeEdit", "speedEdit"}) {
+            QVERIFY2(!Child<QLineEdit>(*r.dlg, name)->isEnabled(), name);
+        }
+        QCOMPARE(Child<QLabel>(*r.dlg, "beginLabel")->text(), QStringLiteral("0"));
+        QCOMPARE(Child<QLabel>(*r.dlg, "endLabel")->text(), QStringLiteral("0"));
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
+        QCOMPARE(Child<QComboBox>(*r.dlg, "beginHour")->count(), 24);
+        QCOMPARE(Child<QComboBox>(*r.dlg, "endHour")->itemText(23), QStringLiteral("23"));
+        QVERIFY(r.services.boxes.shown.empty());  // no trace file: no question
+        QVERIFY(!r.dlg->statusPollActive());
+    }
+
+    void cancellingThePortChoiceEndsBeforeTheWindowShows() {
+        Run r;
+        r.services.ports.answers.push_back({});
+        CdatalogDlg::Config c;
+        c.profile = &r.profile;
+        c.device = &r.device;
+        c.trace = &r.trace;
+        c.services = r.services.Get();
+        c.dataFolder = r.dir.path().toStdString();
+        CdatalogDlg dlg(std::move(c));
+        QVERIFY(!dlg.OnInitDialog());
+        QVERIFY(!dlg.isVisible());
+    }
+
+    void aPortThatCannotOpenAsksForThePortAgain() {
+        Run r;
+        r.services.ports.answers.push_back(
+            {true, QStringLiteral("/dev/pelmora-missing"), QStringLiteral("4800")});
+        QVERIFY(r.Start());
+        QCOMPARE(r.services.ports.asked, 2);
+        QVERIFY(r.services.boxes.Has(QStringLiteral("Incorrect port !")));
+        QCOMPARE(r.services.boxes.Find(QStringLiteral("Incorrect port !"))->icon, BoxIcon::Error);
+        QVERIFY(!r.dlg->deviceMode());
+    }
+
+    void oldTraceQuestionLoadsTheTrace() {
+        Run r;
+        r.WriteTrace();
+        r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 10, 0), MakeTimeValue(2026, 3, 5, 18, 0, 0));
+        QVERIFY(r.Start());
+        QCOMPARE(r.services.boxes.shown.at(0).text, QStringLiteral("Open old Log file"));
+        QCOMPARE(r.services.boxes.shown.at(0).caption, QStringLiteral("Pelmora"));
+        QCOMPARE(r.services.boxes.shown.at(0).kind, QStringLiteral("yesno"));
+        QVERIFY(r.services.boxes.Has(QStringLiteral("Begin: ...")));
+        QVERIFY(r.dlg->traceLoaded());
+        QVERIFY(Child<QPushButton>(*r.dlg, "convertButton")->isEnabled());
+        QVERIFY(Child<QPushButton>(*r.dlg, "changeSettingButton")->isEnabled());
+        QVERIFY(!Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
+        QVERIFY(!Child<QPushButton>(*r.dlg, "reportButton")->isEnabled());
+        QCOMPARE(Child<QLabel>(*r.dlg, "beginLabel")->text(), QStringLiteral("2026/03/04 07"));
+        QCOMPARE(Child<QLabel>(*r.dlg, "endLabel")->text(), QStringLiteral("2026/03/05 18"));
+        QCOMPARE(Child<QDateEdit>(*r.dlg, "beginDate")->date(), QDate(2026, 3, 4));
+        QCOMPARE(Child<QDateEdit>(*r.dlg, "endDate")->date(), QDate(2026, 3, 5));
+        QCOMPARE(Child<QComboBox>(*r.dlg, "beginHour")->currentIndex(), 7);
+        QCOMPARE(Child<QComboBox>(*r.dlg, "endHour")->currentIndex(), 18);
+    }
+
+    void answeringNoLeavesTheTraceUnloaded() {
+        Run r;
+        r.WriteTrace();
+        r.services.boxes.yes = false;
+        QVERIFY(r.Start());
+        QCOMPARE(r.trace.scans, 0);
+        QVERIFY(!Child<QPushButton>(*r.dlg, "convertButton")->isEnabled());
+        QCOMPARE(Child<QLabel>(*r.dlg, "beginLabel")->text(), QStringLiteral("0"));
+    }
+
+    void settingsSummaryShowsTheProfile() {
+        Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 0x1F | 32);
+        r.profile.ProfileWriteInt("Setting", "SpeedUnit", 2);
+        r.profile.ProfileWriteInt("Setting", "StopDistance", 30);
+        r.profile.ProfileWriteInt("Setting", "OverSpeed", 70);
+        r.profile.ProfileWriteInt("Setting", "StopPeriod", 5);
+        QVERIFY(r.Start());
+        QCOMPARE(Child<QLabel>(*r.dlg, "conversionText")->text(),
+                 QStringLiteral("Conversion type: KML(Path), KML(Point), NMEA, NMEA(wiht ID), "
+                                "CSV, GPX"));
+        QCOMPARE(Child<QLabel>(*r.dlg, "distanceLabel")->text(),
+                 QStringLiteral("Distance (10 Feet):"));
+        QCOMPARE(Child<QLabel>(*r.dlg, "speedLabel")->text(), QStringLiteral("Speed (MPH):"));
+        QCOMPARE(Child<QLabel>(*r.dlg, "speedUnitText")->text(),
+                 QStringLiteral("Speed unit setting: MPH"));
+        QCOMPARE(Child<QLabel>(*r.dlg, "stopDistanceText")->text(),
+                 QStringLiteral("Stop point minimun distance: 30 Feet"));
+        QCOMPARE(Child<QLabel>(*r.dlg, "overSpeedText")->text(),
+                 QStringLiteral("Over-speed setting: 70 MPH"));
+        QCOMPARE(Child<QLabel>(*r.dlg, "stopPeriodText")->text(),
+                 QStringLiteral("Stop point minimum period: 5 Minute"));
+        QCOMPARE(Child<QLineEdit>(*r.dlg, "distanceEdit")->text(), QStringLiteral("0"));
+        QCOMPARE(Child<QLineEdit>(*r.dlg, "speedEdit")->text(), QStringLiteral("0"));
+        QCOMPARE(r.dlg->conversionSettings().SpeedUnitLabel, std::string("MPH"));
+    }
+
+    void changeSettingRerunsTheSummaryOnOk() {
+        Run r;
+        r.WriteTrace();
+        r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
+        QVERIFY(r.Start());
+        r.services.settings.onOk = [&r] { r.profile.ProfileWriteInt("Setting", "SpeedUnit", 0); };
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "changeSettingButton"), Qt::LeftButton);
+        QCOMPARE(r.services.settings.shown, 1);
+        QCOMPARE(Child<QLabel>(*r.dlg, "speedLabel")->text(), QStringLiteral("Speed (m/s):"));
+    }
+
+    void beginAfterEndIsRefused() {
+        Run r;
+        r.WriteTrace();
+        const TimeValue begin = MakeTimeValue(2026, 3, 4, 7, 0, 0);
+        r.LoadedSummary(begin, begin);
+        QVERIFY(r.Start());
+        // One hour later than the end.
+        Child<QComboBox>(*r.dlg, "beginHour")->setCurrentIndex(8);
+        QMetaObject::invokeMethod(Child<QComboBox>(*r.dlg, "beginHour"), "activated",
+                                  Q_ARG(int, 8));
+        QCOMPARE(r.dlg->beginTime(), begin + 3600);
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
+        const ShownBox* box = r.services.boxes.Find(QStringLiteral("Wrong Convert Time"));
+        QVERIFY(box != nullptr);
+        QCOMPARE(box->icon, BoxIcon::Error);
+        QCOMPARE(box->caption, QStringLiteral("Pelmora"));
+        QCOMPARE(r.dlg->endTime(), begin + 3600);
+        QCOMPARE(Child<QComboBox>(*r.dlg, "endHour")->currentIndex(), 8);
+        QVERIFY(r.services.saveFile.filters.isEmpty());  // no save dialog
+    }
+
+    void equalBeginAndEndConvert() {
+        Run r;
+        r.WriteTrace();
+        const TimeValue t = MakeTimeValue(2026, 3, 4, 7, 0, 0);
+        r.LoadedSummary(t, t);
+        QVERIFY(r.Start());
+        r.services.saveFile.answers.push_back(r.dir.filePath("same.kml"));
+        QSignalSpy finished(r.dlg.get(), &CdatalogDlg::conversionFinished);
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
+        QVERIFY(finished.wait(5000));
+        QVERIFY(!r.services.boxes.Has(QStringLiteral("Wrong Convert Time")));
+        // The period goes to the conversion in UTC: the profile's default is the computer's
+        // zone, here 8 hours east.
+        QCOMPARE(r.trace.from, t - 8 * 3600);
+        QCOMPARE(r.trace.to, t - 8 * 3600);
+    }
+
+    void cancelledSaveDialogSaysReady() {
+        Run r;
+        r.WriteTrace();
+        r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
+        QVERIFY(r.Start());
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
+        QCOMPARE(r.services.saveFile.filters,
+                 QStringList({QStringLiteral("Logger Files (*.kml *.txt *.csv)"),
+                              QStringLiteral("All Files (*.*)")}));
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
+        QVERIFY(r.trace.outputs.empty());
+        QVERIFY(Child<QPushButton>(*r.dlg, "convertButton")->isEnabled());
+    }
+
+    void reportOpensTheFolderOfTheLastConversion() {
+        Run r;
+        r.WriteTrace();
+        r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
+        QVERIFY(r.Start());
+        QVERIFY(QDir(r.dir.path()).mkpath("a-long-folder-name/inner"));
+        QVERIFY(QDir(r.dir.path()).mkpath("b"));
+        const QString first = r.dir.filePath("a-long-folder-name/inner/first.kml");
+        const QString second = r.dir.filePath("b/second.kml");
+        QSignalSpy finished(r.dlg.get(), &CdatalogDlg::conversionFinished);
+        for (const QString& path : {first, second}) {
+            r.services.saveFile.answers.push_back(path);
+            QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
+            QCOMPARE(r.dlg->statusText(), QStringLiteral("Coverting......"));
+            QVERIFY(finished.wait(5000));
+            QCOMPARE(r.dlg->statusText(), QStringLiteral("Coverting done"));
+            // Offline only Convert, Report and Change Setting come back.
+            QVERIFY(Child<QPushButton>(*r.dlg, "reportButton")->isEnabled());
+            QVERIFY(Child<QPushButton>(*r.dlg, "convertButton")->isEnabled());
+            QVERIFY(Child<QPushButton>(*r.dlg, "changeSettingButton")->isEnabled());
+            QVERIFY(!Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
+            QVERIFY(!Child<QPushButton>(*r.dlg, "clearButton")->isEnabled());
+        }
+        QCOMPARE(r.trace.outputs.size(), std::size_t{2});
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "reportButton"), Qt::LeftButton);
+        QCOMPARE(r.services.folders.opened, QStringList({r.dir.filePath("b") + "/"}));
+    }
+
+    void recordOptionRangesPromptAndKeepTheFocus() {
+        Run r;
+        QVERIFY(r.Start());
+        r.dlg->EnableCommands(true);
+        r.dlg->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(r.dlg.get()));
+        QLineEdit* speed = Child<QLineEdit>(*r.dlg, "speedEdit");
+        speed->setFocus();
+        QTRY_VERIFY(speed->hasFocus());
+        speed->setText(QStringLiteral("5000"));
+        Child<QLineEdit>(*r.dlg, "timeEdit")->setFocus();
+        QVERIFY(r.services.boxes.Has(QStringLiteral("Enter an integer between 0 and 4000.")));
+        QTRY_VERIFY(speed->hasFocus());
+
+        r.services.boxes.shown.clear();
+        speed->setText(QStringLiteral("4000"));
+        Child<QLineEdit>(*r.dlg, "distanceEdit")->setText(QStringLiteral("20001"));
+        QVERIFY(!r.dlg->SaveExchange());
+        QVERIFY(r.services.boxes.Has(QStringLiteral("Enter an integer between 0 and 20000.")));
+        Child<QLineEdit>(*r.dlg, "distanceEdit")->setText(QStringLiteral("20000"));
+        Child<QLineEdit>(*r.dlg, "timeEdit")->setText(QStringLiteral("x"));
+        QVERIFY(!r.dlg->SaveExchange());
+        QVERIFY(r.services.boxes.Has(QStringLiteral("Enter an integer.")));
+        Child<QLineEdit>(*r.dlg, "timeEdit")->setText(QStringLiteral("65535"));
+        QVERIFY(r.dlg->SaveExchange());
+    }
+
+    void deviceCommandsAskForAConnection() {
+        Run r;
+        QVERIFY(r.Start());
+        r.dlg->EnableCommands(true);
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "clearButton"), Qt::LeftButton);
+        const ShownBox* box =
+            r.services.boxes.Find(QStringLiteral("Please connect to Vantrel GPS"));
+        QVERIFY(box != nullptr);
+        QCOMPARE(box->caption, QStringLiteral("pelmora"));
+    }
+};
+
+}  // namespace pelmora::test
+
+QTEST_MAIN(pelmora::test::OfflineTest)
+#include "offline_test.moc"

@@ -1,0 +1,120 @@
+#pragma once
+// Answers for the window's desktop seams, scripted by each test.
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+
+#include "mainwindow/window_services.h"
+
+namespace pelmora::test {
+
+struct ShownBox {
+    QString caption;
+    QString text;
+    BoxIcon icon = BoxIcon::None;
+    QString kind;  // "ok", "yesno", "okcancel"
+};
+
+class FakeBoxes : public MessageBoxes {
+  public:
+    void Show(QWidget*, const QString& caption, const QString& text, BoxIcon icon) override {
+        shown.push_back({caption, text, icon, QStringLiteral("ok")});
+    }
+    bool AskYesNo(QWidget*, const QString& caption, const QString& text) override {
+        shown.push_back({caption, text, BoxIcon::None, QStringLiteral("yesno")});
+        return yes;
+    }
+    bool AskOkCancel(QWidget*, const QString& caption, const QString& text) override {
+        shown.push_back({caption, text, BoxIcon::None, QStringLiteral("okcancel")});
+        return ok;
+    }
+    QStringList Texts() const {
+        QStringList texts;
+        for (const ShownBox& b : shown) {
+            texts << b.text;
+        }
+        return texts;
+    }
+    bool Has(const QString& text) const { return Texts().contains(text); }
+    const ShownBox* Find(const QString& text) const {
+        for (const ShownBox& b : shown) {
+            if (b.text == text) {
+                return &b;
+            }
+        }
+        return nullptr;
+    }
+
+    std::vector<ShownBox> shown;
+    bool yes = true;
+    bool ok = true;
+};
+
+class FakeSaveFile : public SaveFileChooser {
+  public:
+    QString ChooseSaveFile(QWidget*, const QStringList& f) override {
+        filters = f;
+        if (answers.empty()) {
+            return {};
+        }
+        QString path = answers.front();
+        answers.pop_front();
+        return path;
+    }
+    std::deque<QString> answers;
+    QStringList filters;
+};
+
+class FakeFolders : public FolderOpener {
+  public:
+    void OpenFolder(const QString& folder) override { opened << folder; }
+    QStringList opened;
+};
+
+class FakePorts : public PortChooser {
+  public:
+    PortChoice ChoosePort(QWidget*) override {
+        ++asked;
+        if (answers.empty()) {
+            return {};
+        }
+        PortChoice c = answers.front();
+        answers.pop_front();
+        return c;
+    }
+    std::deque<PortChoice> answers;
+    int asked = 0;
+};
+
+class FakeSettingsEditor : public SettingsEditor {
+  public:
+    bool EditSettings(QWidget*) override {
+        ++shown;
+        if (onOk) {
+            onOk();
+        }
+        return answer;
+    }
+    std::function<void()> onOk;
+    bool answer = true;
+    int shown = 0;
+};
+
+class FixedClock : public Clock {
+  public:
+    TimeValue Now() const override { return now; }
+    TimeValue now = MakeTimeValue(2026, 12, 1, 0, 0, 0);
+};
+
+struct FakeServices {
+    FakeBoxes boxes;
+    FakeSaveFile saveFile;
+    FakeFolders folders;
+    FakePorts ports;
+    FakeSettingsEditor settings;
+    FixedClock clock;
+    WindowServices Get() { return {&boxes, &saveFile, &folders, &ports, &settings, &clock}; }
+};
+
+}  // namespace pelmora::test
