@@ -12,6 +12,8 @@ namespace pelmora {
 
 enum class DecompressStatus {
     Ok,
+    // No raw log (systemError ENOENT after a Read whose status query failed and which had
+    // already deleted it): nothing is written and the old trace is untouched.
     OpenRawFailed,
     ReadRawFailed,
     CreateTraceFailed,

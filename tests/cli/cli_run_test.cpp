@@ -66,6 +66,16 @@ TEST_F(CliTest, DecodePrintsTheSummaryInTheProfilesZone) {
     struct stat st {};
     ASSERT_EQ(stat((home_ + "/d/TraceLog.ltp").c_str(), &st), 0);
     EXPECT_EQ(st.st_size, 2387 * 22);
+
+    const CliRun again = Cli("summary --data-dir '" + home_ + "/d'");
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, r.out);
+}
+
+TEST_F(CliTest, SummaryWithoutATrace) {
+    const CliRun r = Cli("summary --data-dir '" + home_ + "/empty'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "pelmora-cli: Open trace log file failed!\n");
 }
 
 TEST_F(CliTest, DecodeDefaultsToTheDataFolder) {
