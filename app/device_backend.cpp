@@ -1,64 +1,51 @@
 #include "app/device_backend.h"
 
+#include <cstdio>
+
+#include "mainwindow/link_session.h"
+#include "settings/app_paths.h"
+#include "sim/logger_sim.h"
+
 namespace pelmora {
 namespace {
 
-// Until the link lands: no port opens.
-class NoDeviceSession : public DeviceSession {
-  public:
-    void BindHandlers(DeviceEventSink&) override {}
-    bool Open(const std::string&, int) override { return false; }
-    void Close() override {}
-    bool IsOpen() const override { return false; }
-    void ResetBuffers() override {}
-    bool StartReader() override { return false; }
-    bool StopReader() override { return true; }
-    bool LinkAlive() const override { return false; }
-    int LineKind() const override { return 0; }
-    void RecordLink(const std::string&, int) override {}
-    int QueryDeviceId(std::string&) override { return 0; }
-    int QueryLogStatus() override { return 0; }
-    int ClearLog() override { return 0; }
-    int ConfigureLog(const RecordOptionsCommand&) override { return 0; }
-    int WriteDeviceId(const std::string&) override { return 0; }
-    ReadOutcome ReadLog(const std::string&, ReadObserver&, const std::atomic<bool>&) override {
-        return ReadOutcome::Failed;
-    }
-};
-
-class NoTraceServices : public TraceServices {
-  public:
-    DecodeOutcome Decompress(const std::string&, const std::string&, TimeValue,
-                             WorkObserver&) override {
-        return DecodeOutcome::NoInput;
-    }
-    TraceSummary Scan(const std::string&, const ConversionSettings&) override {
-        TraceSummary s;
-        s.message = "Open trace log file failed!";
-        s.icon = BoxIcon::Error;
-        return s;
-    }
-    bool Convert(const std::string&, TimeValue, TimeValue, const std::string&,
-                 const ConversionSettings&, WorkObserver&) override {
-        return false;
-    }
-};
-
 class Backend : public DeviceBackend {
   public:
+    Backend() : m_session(ConfigFolder()) {}
+    bool StartSimulator() {
+        m_sim = std::make_unique<sim::LoggerSim>();
+        std::string error;
+        if (!m_sim->Start(&error)) {
+            std::fprintf(stderr, "pelmora: the simulated logger did not start: %s\n",
+                         error.c_str());
+            return false;
+        }
+        return true;
+    }
     DeviceSession& Session() override { return m_session; }
     TraceServices& Trace() override { return m_trace; }
-    std::vector<std::string> ExtraPorts() const override { return {}; }
+    std::vector<std::string> ExtraPorts() const override {
+        if (!m_sim) {
+            return {};
+        }
+        return {m_sim->SlavePath()};
+    }
 
   private:
-    NoDeviceSession m_session;
-    NoTraceServices m_trace;
+    // Declared first: the link closes its port before the simulator goes away.
+    std::unique_ptr<sim::LoggerSim> m_sim;
+    LinkSession m_session;
+    CoreTraceServices m_trace;
 };
 
 }  // namespace
 
-std::unique_ptr<DeviceBackend> MakeDeviceBackend(bool) {
-    return std::make_unique<Backend>();
+std::unique_ptr<DeviceBackend> MakeDeviceBackend(bool simulate) {
+    auto backend = std::make_unique<Backend>();
+    if (simulate && !backend->StartSimulator()) {
+        return nullptr;
+    }
+    return backend;
 }
 
 }  // namespace pelmora

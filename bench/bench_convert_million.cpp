@@ -168,7 +168,8 @@ int main(int argc, char** argv) {
                 Seconds(start));
     const int five = pelmora::ConvKmlPath | pelmora::ConvKmlPoint | pelmora::ConvNmea |
                      pelmora::ConvNmeaWithId | pelmora::ConvCsv;
-    bool ok = Run(dir, five, "KML path+point, NMEA, NMEA+ID, CSV");
+    bool ok = Run(dir, 0, "read, spike filter, bearings only");
+    ok = Run(dir, five, "KML path+point, NMEA, NMEA+ID, CSV") && ok;
     ok = Run(dir, pelmora::ConvKmlPath, "KML path alone") && ok;
     if (gpx) {
         ok = Run(dir, pelmora::ConvGpx, "GPX alone") && ok;

@@ -78,18 +78,20 @@ class CdatalogDlg::ReadReport : public ReadObserver {
 };
 
 // The decoding's and conversion's reports, on the work thread, forwarded to the window.
-class CdatalogDlg::WorkReport : public WorkObserver {
+class CdatalogDlg::WorkReport : public ProgressSink, public ConvertObserver {
   public:
     explicit WorkReport(CdatalogDlg& dlg) : m_dlg(dlg) {}
-    void Progress(int percent) override {
+    void OnProgress(int percent) override {
         m_dlg.PostToGui([d = &m_dlg, percent] { d->SetProgress(percent); });
     }
-    void Message(const std::string& text, BoxIcon icon) override {
-        // The box waits for the user as the spec'd modal box does; the work goes on meanwhile.
-        m_dlg.PostToGui([d = &m_dlg, t = Q(text), icon] { d->ShowBox(t, icon); });
+    void OnMessage(std::string_view text, MessageSeverity severity) override {
+        const BoxIcon icon = severity == MessageSeverity::Error     ? BoxIcon::Error
+                             : severity == MessageSeverity::Warning ? BoxIcon::Warning
+                                                                    : BoxIcon::Information;
+        m_dlg.PostToGui([d = &m_dlg, t = Q(std::string(text)), icon] { d->ShowBox(t, icon); });
     }
-    void Status(const std::string& text) override {
-        m_dlg.PostToGui([d = &m_dlg, t = Q(text)] { d->SetStatus(t); });
+    void OnStatus(std::string_view text) override {
+        m_dlg.PostToGui([d = &m_dlg, t = Q(std::string(text))] { d->SetStatus(t); });
     }
 
   private:
@@ -307,7 +309,8 @@ void CdatalogDlg::TraceQuestion() {
         trace.close();
         if (m_config.services.boxes->AskYesNo(this, QLatin1String(kWindowTitle),
                                               QtText(IDS_OPEN_OLD_LOG))) {
-            ApplyTraceSummary(m_config.trace->Scan(tracePath, m_settings));
+            ApplyTraceSummary(m_config.trace->Scan(tracePath, m_settings.ZoneOffset,
+                                                   m_settings.GmtLabel, m_settings.SpeedUnit));
             return;
         }
     }
@@ -316,25 +319,29 @@ void CdatalogDlg::TraceQuestion() {
 }
 
 void CdatalogDlg::ApplyTraceSummary(const TraceSummary& summary) {
-    if (!summary.loaded) {
-        if (summary.noData) {
+    if (!summary.beginLabel.empty()) {
+        m_ui->beginLabel->setText(Q(summary.beginLabel));
+    }
+    if (!summary.endLabel.empty()) {
+        m_ui->endLabel->setText(Q(summary.endLabel));
+    }
+    switch (summary.status) {
+        case TraceSummaryStatus::OpenFailed:
+            ShowBox(Q(summary.message), BoxIcon::Error);
+            return;
+        case TraceSummaryStatus::NoData:
+        case TraceSummaryStatus::NoStopData:
             m_activity.store(ActivityIdle);
             m_ui->convertButton->setEnabled(false);
-        } else {
-            m_ui->beginLabel->setText(QStringLiteral("0"));
-            m_ui->endLabel->setText(QStringLiteral("0"));
-        }
-        if (!summary.message.empty()) {
-            ShowBox(Q(summary.message), summary.icon);
-        }
-        return;
+            ShowBox(Q(summary.message), BoxIcon::Warning);
+            return;
+        case TraceSummaryStatus::Ok:
+            break;
     }
     m_beginTime = summary.begin;
     m_endTime = summary.end;
-    m_ui->beginLabel->setText(Q(FormatTime(m_beginTime, "%Y/%m/%d %H")));
-    m_ui->endLabel->setText(Q(FormatTime(m_endTime, "%Y/%m/%d %H")));
     ShowPeriod();
-    ShowBox(Q(summary.message), summary.icon);
+    ShowBox(Q(summary.message), BoxIcon::None);
     m_ui->convertButton->setEnabled(true);
     m_ui->changeSettingButton->setEnabled(true);
     m_traceLoaded = true;
@@ -346,6 +353,12 @@ void CdatalogDlg::FillHourLists() {
         for (int hour = 0; hour < 24; ++hour) {
             list->addItem(QString::number(hour));
         }
+    }
+    if (!m_traceLoaded && m_beginTime == 0 && m_endTime == 0) {
+        // Before any trace: today in the chosen zone, rather than 1970.
+        const TimeValue local = m_config.services.clock->Now() + m_settings.ZoneOffset;
+        m_beginTime = local - local % 86400;
+        m_endTime = m_beginTime;
     }
     ShowPeriod();
 }
@@ -615,14 +628,7 @@ void CdatalogDlg::StartStatusWorker() {
         return;
     }
     DeviceSession* device = m_config.device;
-    RunInCommonFrame(
-        [this, device] {
-            const int code = device->QueryLogStatus();
-            if (code != 1) {
-                OnBinaryMsg(code);
-            }
-        },
-        nullptr);
+    RunInCommonFrame([device] { device->QueryLogStatus(); }, nullptr);
 }
 
 void CdatalogDlg::OnClear() {
@@ -634,7 +640,7 @@ void CdatalogDlg::OnClear() {
         return;
     }
     DeviceSession* device = m_config.device;
-    RunInCommonFrame([this, device] { OnBinaryMsg(device->ClearLog()); },
+    RunInCommonFrame([device] { device->ClearLog(); },
                      [this] {
                          m_percentageText = Q(PercentText(0.0));
                          SetProgress(0);
@@ -659,7 +665,7 @@ void CdatalogDlg::StartConfigureWorker() {
     options.minDistance = m_minDistance;
     options.minSpeed = m_minSpeed;
     DeviceSession* device = m_config.device;
-    RunInCommonFrame([this, device, options] { OnBinaryMsg(device->ConfigureLog(options)); },
+    RunInCommonFrame([device, options] { device->ConfigureLog(options); },
                      [this] { ShowBox(QtText(IDS_CONFIGURE_DONE), BoxIcon::None); });
 }
 
@@ -672,7 +678,7 @@ void CdatalogDlg::OnSet() {
     }
     const std::string id = m_deviceId.toStdString();
     DeviceSession* device = m_config.device;
-    RunInCommonFrame([this, device, id] { OnBinaryMsg(device->WriteDeviceId(id)); },
+    RunInCommonFrame([device, id] { device->WriteDeviceId(id); },
                      [this] { ShowBox(QtText(IDS_SET_DONE), BoxIcon::None); });
 }
 
@@ -751,19 +757,26 @@ bool CdatalogDlg::AskFactoryReset() {
 void CdatalogDlg::StartDecompression() {
     const std::string raw = m_logPath.toStdString();
     const std::string trace = JoinPath(m_config.dataFolder, kTraceLogName);
-    const TimeValue now = m_config.services.clock->Now();
+    DecompressOptions options;
+    options.nowUtc = m_config.services.clock->Now();
     const ConversionSettings settings = m_settings;
-    m_workThread->Post([this, raw, trace, now, settings] {
+    m_workThread->Post([this, raw, trace, options, settings] {
         WorkReport report(*this);
-        const DecodeOutcome outcome = m_config.trace->Decompress(raw, trace, now, report);
-        if (outcome != DecodeOutcome::Done) {
-            PostToGui([this] {
+        const DecompressResult result = m_config.trace->Decompress(raw, trace, options, &report);
+        if (!result.ok()) {
+            PostToGui([this, message = Q(result.message)] {
+                // The fixes before a bad record are kept, but the user is told to read again.
+                if (!message.isEmpty()) {
+                    ShowBox(message, BoxIcon::Warning);
+                }
                 m_activity.store(ActivityIdle);
+                SetStatus(QString::fromLatin1(kStatusReady));
                 m_timer1->start();
             });
             return;
         }
-        const TraceSummary summary = m_config.trace->Scan(trace, settings);
+        const TraceSummary summary =
+            m_config.trace->Scan(trace, settings.ZoneOffset, settings.GmtLabel, settings.SpeedUnit);
         PostToGui([this, summary] {
             SetStatus(QString::fromLatin1(kStatusReadingDone));
             ApplyTraceSummary(summary);
@@ -850,14 +863,18 @@ void CdatalogDlg::OnConvert() {
 void CdatalogDlg::OnConvertTimer() {
     m_timer4->stop();
     m_timer1->stop();
-    const TimeValue from = m_beginTime - m_settings.ZoneOffset;
-    const TimeValue to = m_endTime - m_settings.ZoneOffset;
-    const std::string trace = JoinPath(m_config.dataFolder, kTraceLogName);
-    const std::string output = m_outputPath.toStdString();
-    const ConversionSettings settings = m_settings;
-    m_workThread->Post([this, trace, from, to, output, settings] {
+    ConvertRequest request;
+    request.traceFolder = m_config.dataFolder;
+    request.outputPath = m_outputPath.toStdString();
+    request.begin = m_beginTime - m_settings.ZoneOffset;
+    request.end = m_endTime - m_settings.ZoneOffset;
+    request.settings = m_settings;
+    request.recordDistance = m_minDistance;
+    request.recordTimePeriod = m_minTime;
+    request.idText = m_deviceId.toStdString();
+    m_workThread->Post([this, request] {
         WorkReport report(*this);
-        const bool ok = m_config.trace->Convert(trace, from, to, output, settings, report);
+        const bool ok = m_config.trace->Convert(request, report).ok();
         PostToGui([this, ok] {
             if (ok) {
                 SetStatus(QString::fromLatin1(kStatusConvertingDone));

@@ -70,7 +70,8 @@ class DeviceSession {
     // Writes the link record (port and rate) of the last successful connection.
     virtual void RecordLink(const std::string& path, int baudRate) = 0;
 
-    // Result codes: 0 not connected, 1 done, 2 NACK, 9 time-out, 24/25/117 as the link reports.
+    // Result codes: 0 not connected, 1 done, 2 NACK, 9 time-out, 24/25/117. Each command also
+    // reports its code through the sink's OnBinaryMsg, as the link does.
     virtual int QueryDeviceId(std::string& id) = 0;
     // The reply goes to the sink's OnQueryLogStatus before this returns.
     virtual int QueryLogStatus() = 0;

@@ -1,47 +1,42 @@
 #pragma once
-// The decoding, summary and conversion of the trace, as the window uses them. They run on the
-// window's worker thread; their observer forwards to the GUI thread.
+// The decoding, summary and conversion of the trace as the window uses them, behind one
+// interface so window tests can script them. They run on the window's work thread (the summary
+// at start-up on the GUI thread); their observers forward to the GUI thread.
 #include <string>
 
-#include "mainwindow/window_services.h"
-#include "settings/conversion_settings.h"
-#include "trace/time_value.h"
+#include "trace/convert_observer.h"
+#include "trace/convert_pipeline.h"
+#include "trace/decompress.h"
+#include "trace/progress_sink.h"
+#include "trace/trace_summary.h"
 
 namespace pelmora {
-
-class WorkObserver {
-  public:
-    virtual ~WorkObserver() = default;
-    virtual void Progress(int percent) = 0;
-    virtual void Message(const std::string& text, BoxIcon icon) = 0;
-    virtual void Status(const std::string& text) = 0;
-};
-
-enum class DecodeOutcome {
-    Done,
-    BadRecord,  // "To double check data, please download log data again." was shown
-    NoInput,    // no raw log: nothing written, nothing shown
-};
-
-struct TraceSummary {
-    bool loaded = false;  // two or more fixes: the period is set
-    bool noData = false;  // the file held no fix at all (the activity state returns to 1)
-    TimeValue begin = 0;  // local (UTC + ZoneOffset)
-    TimeValue end = 0;
-    std::string message;  // the box the summary shows: the four lines, or its failure
-    BoxIcon icon = BoxIcon::None;
-};
 
 class TraceServices {
   public:
     virtual ~TraceServices() = default;
-    virtual DecodeOutcome Decompress(const std::string& rawLogPath, const std::string& tracePath,
-                                     TimeValue now, WorkObserver& observer) = 0;
-    virtual TraceSummary Scan(const std::string& tracePath, const ConversionSettings& settings) = 0;
-    // from and to are UTC. True when the outputs were written.
-    virtual bool Convert(const std::string& tracePath, TimeValue from, TimeValue to,
-                         const std::string& outputPath, const ConversionSettings& settings,
-                         WorkObserver& observer) = 0;
+    virtual DecompressResult Decompress(const std::string& rawLogPath, const std::string& tracePath,
+                                        const DecompressOptions& options,
+                                        ProgressSink* progress) = 0;
+    virtual TraceSummary Scan(const std::string& tracePath, std::int64_t zoneOffset,
+                              const std::string& gmtLabel, int speedUnit) = 0;
+    virtual ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) = 0;
+};
+
+// The core's own.
+class CoreTraceServices : public TraceServices {
+  public:
+    DecompressResult Decompress(const std::string& rawLogPath, const std::string& tracePath,
+                                const DecompressOptions& options, ProgressSink* progress) override {
+        return DecompressLog(rawLogPath, tracePath, options, progress);
+    }
+    TraceSummary Scan(const std::string& tracePath, std::int64_t zoneOffset,
+                      const std::string& gmtLabel, int speedUnit) override {
+        return ScanTraceLog(tracePath, zoneOffset, gmtLabel, speedUnit);
+    }
+    ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) override {
+        return ConvertTraceLog(request, observer);
+    }
 };
 
 }  // namespace pelmora

@@ -17,6 +17,41 @@ void TwoDigits(char* p, int v) {
 }  // namespace
 
 std::size_t FormatFixed(char* out, std::size_t capacity, double value, int precision) {
+    // Fast path for the coordinates, heights and speeds of a trace: scale, round, print the
+    // integer. The scaled product carries at most one rounding (relative 2^-53), so whenever its
+    // fraction is clearly away from one half the result equals the exact decimal rounding that
+    // printf and to_chars give; near a tie the exact formatter decides.
+    static constexpr double kPow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    static constexpr std::uint64_t kIntPow10[] = {1,      10,      100,      1000,      10000,
+                                                  100000, 1000000, 10000000, 100000000, 1000000000};
+    if (precision >= 0 && precision <= 9 && std::isfinite(value) && capacity >= 40) {
+        const bool negative = std::signbit(value);
+        const double scaled = (negative ? -value : value) * kPow10[precision];
+        if (scaled < 4e15) {
+            const double whole = std::floor(scaled);
+            const double fraction = scaled - whole;
+            if (std::fabs(fraction - 0.5) > scaled * 4.5e-16 + 1e-300) {
+                const std::uint64_t rounded =
+                    static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+                const std::uint64_t unit = kIntPow10[precision];
+                char* p = out;
+                if (negative) {
+                    *p++ = '-';
+                }
+                p = std::to_chars(p, out + capacity, rounded / unit).ptr;
+                if (precision > 0) {
+                    *p++ = '.';
+                    std::uint64_t digits = rounded % unit;
+                    for (int i = precision - 1; i >= 0; --i) {
+                        p[i] = static_cast<char>('0' + digits % 10);
+                        digits /= 10;
+                    }
+                    p += precision;
+                }
+                return static_cast<std::size_t>(p - out);
+            }
+        }
+    }
     const auto r = std::to_chars(out, out + capacity, value, std::chars_format::fixed, precision);
     if (r.ec != std::errc{}) {
         // Only absurd magnitudes (beyond 1e300) do not fit; say so rather than write garbage.

@@ -31,14 +31,16 @@ void RemoveSpikes(std::vector<TrackPoint>& points, double threshold) {
     // Compacts in place: the kept points move down, the candidate's next point is still
     // points[i + 1] because only candidates are ever dropped.
     std::size_t kept = 1;
+    double d1 = Distance(points[0], points[1]);
     for (std::size_t i = 1; i + 1 < n; ++i) {
-        const TrackPoint& last = points[kept - 1];
-        const double d1 = Distance(last, points[i]);
         const double d2 = Distance(points[i], points[i + 1]);
         if (d1 > threshold && d2 > threshold) {
+            // The next candidate is measured from the same kept point.
+            d1 = Distance(points[kept - 1], points[i + 1]);
             continue;
         }
         points[kept++] = points[i];
+        d1 = d2;  // the kept candidate is the next one's last kept point
     }
     points[kept++] = points[n - 1];
     points.resize(kept);

@@ -20,22 +20,23 @@ namespace {
 // A trace summary and conversion that answer from what the test set.
 class ScriptedTrace : public TraceServices {
   public:
-    DecodeOutcome Decompress(const std::string&, const std::string&, TimeValue,
-                             WorkObserver&) override {
-        return DecodeOutcome::NoInput;
+    DecompressResult Decompress(const std::string&, const std::string&, const DecompressOptions&,
+                                ProgressSink*) override {
+        DecompressResult r;
+        r.status = DecompressStatus::OpenRawFailed;
+        return r;
     }
-    TraceSummary Scan(const std::string&, const ConversionSettings&) override {
+    TraceSummary Scan(const std::string&, std::int64_t, const std::string&, int) override {
         ++scans;
         return summary;
     }
-    bool Convert(const std::string&, TimeValue f, TimeValue t, const std::string& output,
-                 const ConversionSettings&, WorkObserver& observer) override {
-        from = f;
-        to = t;
-        outputs.push_back(output);
-        observer.Progress(100);
-        std::ofstream(output) << "converted\n";
-        return true;
+    ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) override {
+        from = request.begin;
+        to = request.end;
+        outputs.push_back(request.outputPath);
+        observer.OnProgress(100);
+        std::ofstream(request.outputPath) << "converted\n";
+        return {};
     }
     TraceSummary summary;
     int scans = 0;
@@ -108,9 +109,11 @@ class OfflineTest : public QObject {
             return started;
         }
         void LoadedSummary(TimeValue begin, TimeValue end) {
-            trace.summary.loaded = true;
+            trace.summary.status = TraceSummaryStatus::Ok;
             trace.summary.begin = begin;
             trace.summary.end = end;
+            trace.summary.beginLabel = FormatTime(begin, "%Y/%m/%d %H");
+            trace.summary.endLabel = FormatTime(end, "%Y/%m/%d %H");
             trace.summary.message = "Begin: ...";
         }
     };
@@ -136,6 +139,9 @@ class OfflineTest : public QObject {
         QCOMPARE(Child<QComboBox>(*r.dlg, "endHour")->itemText(23), QStringLiteral("23"));
         QVERIFY(r.services.boxes.shown.empty());  // no trace file: no question
         QVERIFY(!r.dlg->statusPollActive());
+        // Before any trace the period shows today in the chosen zone.
+        QCOMPARE(Child<QDateEdit>(*r.dlg, "beginDate")->date(), QDate(2026, 12, 1));
+        QCOMPARE(r.dlg->endTime(), MakeTimeValue(2026, 12, 1, 0, 0, 0));
     }
 
     void cancellingThePortChoiceEndsBeforeTheWindowShows() {

@@ -1,0 +1,103 @@
+#include "mainwindow/link_session.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "receiver/link_record.h"
+
+namespace pelmora {
+namespace {
+
+class DownloadReport : public DownloadObserver {
+  public:
+    explicit DownloadReport(ReadObserver& observer) : m_observer(observer) {}
+    void ReadProgress(std::uint64_t, int percent) override { m_observer.ReadProgress(percent); }
+    bool ConfirmFactoryReset() override { return m_observer.ConfirmFactoryReset(); }
+    void StatusLine(const std::string& line) override { m_observer.StatusLine(line); }
+
+  private:
+    ReadObserver& m_observer;
+};
+
+}  // namespace
+
+LinkSession::LinkSession(std::string configFolder) : m_configFolder(std::move(configFolder)) {}
+
+LinkSession::~LinkSession() {
+    m_device.StopReader();
+    m_device.SetPort(nullptr);
+    m_port.Close();
+}
+
+void LinkSession::BindHandlers(DeviceEventSink& sink) {
+    using Sink = DeviceEventSink;
+    m_device.query_log_status.Register(
+        new Vantrel_datalog::tQuery_log_statusHandler<Sink>(&sink, &Sink::OnQueryLogStatus));
+    m_device.post_msg.Register(
+        new Vantrel_receiver::tpost_msgHandler<Sink>(&sink, &Sink::OnPostMsg));
+    m_device.binary_msg.Register(
+        new Vantrel_receiver::tbinary_msgHandler<Sink>(&sink, &Sink::OnBinaryMsg));
+    m_device.log_read_progress.Register(
+        new Vantrel_datalog::tlog_read_progressHandler<Sink>(&sink, &Sink::OnLogReadProgress));
+    m_device.Progress.Register(
+        new Vantrel_receiver::t_ProgressHandler<Sink>(&sink, &Sink::OnProgress));
+}
+
+bool LinkSession::Open(const std::string& path, int baudRate) {
+    if (!m_port.Open(path, baudRate)) {
+        std::fprintf(stderr, "pelmora: %s: %s\n", path.c_str(), m_port.LastError().c_str());
+        return false;
+    }
+    m_device.SetPort(&m_port);
+    m_device.link.RestartProbe();
+    return true;
+}
+
+void LinkSession::Close() {
+    m_device.StopReader();
+    m_device.SetPort(nullptr);
+    m_port.Close();
+}
+
+bool LinkSession::StartReader() {
+    return IsOpen() && m_device.StartReader();
+}
+
+bool LinkSession::StopReader() {
+    return m_device.StopReader();
+}
+
+void LinkSession::RecordLink(const std::string& path, int baudRate) {
+    ReceiverSettings record;
+    record.comport = path;
+    record.baudrate = baudRate;
+    SaveReceiverSettings(record, m_configFolder);
+}
+
+int LinkSession::ConfigureLog(const RecordOptionsCommand& options) {
+    // The maxima and the log mode are fixed by the command itself (65535 s, 20000 m, 4000,
+    // enabled, one-way).
+    return m_device.ConfigureLog(static_cast<std::uint32_t>(options.minTime),
+                                 static_cast<std::uint32_t>(options.minDistance),
+                                 static_cast<std::uint32_t>(options.minSpeed));
+}
+
+ReadOutcome LinkSession::ReadLog(const std::string& rawLogPath, ReadObserver& observer,
+                                 const std::atomic<bool>& stop) {
+    DownloadRequest request = m_downloadTimings;
+    request.rawLogPath = rawLogPath;
+    DownloadReport report(observer);
+    const DownloadResult result = DownloadLog(m_device, request, report, stop);
+    switch (result.code) {
+        case kDownloadDone:
+            return ReadOutcome::Done;
+        case kDownloadStopped:
+            return ReadOutcome::Stopped;
+        case kDownloadDeviceError:
+            return ReadOutcome::DeviceError;
+        default:
+            return ReadOutcome::Failed;
+    }
+}
+
+}  // namespace pelmora

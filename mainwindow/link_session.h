@@ -1,0 +1,53 @@
+#pragma once
+// The device session on the real link: the serial port, the datalog command object with its
+// reader thread, the link record and the download.
+//
+// Thread contract: as DeviceSession. The session owns the port and the device object; the
+// device thread of the window is the only caller of everything but IsOpen, LinkAlive and
+// LineKind.
+#include <string>
+
+#include "mainwindow/device_session.h"
+#include "receiver/datalog_device.h"
+#include "receiver/log_download.h"
+#include "receiver/serial_port.h"
+
+namespace pelmora {
+
+class LinkSession : public DeviceSession {
+  public:
+    // configFolder receives the link record (receiver.ini).
+    explicit LinkSession(std::string configFolder);
+    ~LinkSession() override;
+
+    void BindHandlers(DeviceEventSink& sink) override;
+    bool Open(const std::string& path, int baudRate) override;
+    void Close() override;
+    bool IsOpen() const override { return m_port.IsConnected(); }
+    void ResetBuffers() override { m_port.FlushInput(); }
+    bool StartReader() override;
+    bool StopReader() override;
+    bool LinkAlive() const override { return m_device.link.LinkAlive.load(); }
+    int LineKind() const override { return m_device.link.LineKind.load(); }
+    void RecordLink(const std::string& path, int baudRate) override;
+
+    int QueryDeviceId(std::string& id) override { return m_device.QueryDeviceId(id); }
+    int QueryLogStatus() override { return m_device.QueryLogStatus(); }
+    int ClearLog() override { return m_device.ClearLog(); }
+    int ConfigureLog(const RecordOptionsCommand& options) override;
+    int WriteDeviceId(const std::string& id) override { return m_device.SetDeviceId(id); }
+    ReadOutcome ReadLog(const std::string& rawLogPath, ReadObserver& observer,
+                        const std::atomic<bool>& stop) override;
+
+    // For tests and the command line: the waits of the download sequence.
+    DownloadRequest& downloadTimings() { return m_downloadTimings; }
+    DatalogDevice& device() { return m_device; }
+
+  private:
+    std::string m_configFolder;
+    SerialPort m_port;
+    DatalogDevice m_device;
+    DownloadRequest m_downloadTimings;
+};
+
+}  // namespace pelmora

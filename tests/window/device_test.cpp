@@ -1,0 +1,364 @@
+// The window on the simulated logger: detection, the connect worker and the status poll, Read
+// with its rate switch, decoding and summary, Stop during a read, Clear, Configure, Set, and the
+// two detection failures that end the run.
+#include <QDateEdit>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <chrono>
+
+#include "mainwindow/datalog_dlg.h"
+#include "mainwindow/link_session.h"
+#include "receiver/datalog_payloads.h"
+#include "settings/profile_store.h"
+#include "sim/logger_sim.h"
+#include "tests/window/window_fakes.h"
+
+namespace pelmora::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The longest wait of a whole download of the built-in track, status poll included.
+constexpr int kReadTimeoutMs = 180000;
+// The status poll period and one detection tick of slack.
+constexpr int kPollTimeoutMs = CdatalogDlg::kStatusPollMs + 2 * CdatalogDlg::kDetectMs;
+
+template <class T>
+T* Child(QWidget& w, const char* name) {
+    T* child = w.findChild<T*>(QString::fromLatin1(name));
+    if (child == nullptr) {
+        qFatal("no control %s", name);
+    }
+    return child;
+}
+
+std::vector<sim::ReceivedFrame> FramesWithId(const sim::LoggerSim& logger, std::uint8_t id) {
+    std::vector<sim::ReceivedFrame> found;
+    for (const sim::ReceivedFrame& f : logger.Frames()) {
+        if (f.Id() == id) {
+            found.push_back(f);
+        }
+    }
+    return found;
+}
+
+struct Run {
+    explicit Run(sim::LoggerSimOptions options = {}) : logger(std::move(options)) {}
+
+    QTemporaryDir dir;
+    MemoryProfileStore profile;
+    FakeServices services;
+    sim::LoggerSim logger;
+    std::unique_ptr<LinkSession> session;
+    CoreTraceServices trace;
+    std::unique_ptr<CdatalogDlg> dlg;
+
+    bool Start(int baud) {
+        std::string error;
+        if (!logger.Start(&error)) {
+            qWarning("simulator: %s", error.c_str());
+            return false;
+        }
+        session = std::make_unique<LinkSession>(dir.filePath("config").toStdString());
+        services.ports.answers.push_back(
+            {true, QString::fromStdString(logger.SlavePath()), QString::number(baud)});
+        CdatalogDlg::Config c;
+        c.profile = &profile;
+        c.device = session.get();
+        c.trace = &trace;
+        c.services = services.Get();
+        c.dataFolder = dir.path().toStdString();
+        dlg = std::make_unique<CdatalogDlg>(std::move(c));
+        if (!dlg->OnInitDialog()) {
+            return false;
+        }
+        dlg->show();
+        return true;
+    }
+    // Detection, the device ID and the first log status.
+    bool Connected() {
+        return QTest::qWaitFor(
+            [this] {
+                return dlg->activityState() == ActivityIdle &&
+                       dlg->statusLog().contains(
+                           QStringLiteral("-----------------  Log Status  -----------------"));
+            },
+            15000);
+    }
+    QString File(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    void Click(const char* name) {
+        QTest::mouseClick(Child<QPushButton>(*dlg, name), Qt::LeftButton);
+    }
+    bool Idle() {
+        return QTest::qWaitFor([this] { return dlg->workIdle(); }, 20000);
+    }
+};
+
+sim::LoggerSimOptions At(int baud, bool paced = false) {
+    sim::LoggerSimOptions o;
+    o.baud = baud;
+    o.paced = paced;
+    o.deviceId = "PELMORA-7";
+    return o;
+}
+
+}  // namespace
+
+class DeviceTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void startOnTheSimulator() {
+        Run r(At(4800));
+        QVERIFY(r.Start(4800));
+        QVERIFY(r.Connected());
+        QCOMPARE(r.dlg->windowTitle(),
+                 QStringLiteral("Pelmora - ") + QString::fromStdString(r.logger.SlavePath()));
+        QCOMPARE(Child<QLineEdit>(*r.dlg, "idEdit")->text(), QStringLiteral("PELMORA-7"));
+        QVERIFY(QRegularExpression(QStringLiteral("^ ?\\d+\\.\\d\\d$"))
+                    .match(Child<QLineEdit>(*r.dlg, "percentageEdit")->text())
+                    .hasMatch());
+        const QStringList log = r.dlg->statusLog();
+        QVERIFY(log.contains(QStringLiteral("Datalog: Enable")) ||
+                log.contains(QStringLiteral("Datalog: Disable")));
+        QVERIFY(std::any_of(log.begin(), log.end(),
+                            [](const QString& l) { return l.startsWith("Sector left: "); }) ||
+                std::any_of(log.begin(), log.end(),
+                            [](const QString& l) { return l.startsWith("Circular Sector"); }));
+        for (const char* name :
+             {"clearButton", "readButton", "configureButton", "setButton", "changeSettingButton"}) {
+            QVERIFY2(Child<QPushButton>(*r.dlg, name)->isEnabled(), name);
+        }
+        QVERIFY(!Child<QPushButton>(*r.dlg, "stopButton")->isEnabled());
+        QVERIFY(r.dlg->statusPollActive());
+        QVERIFY(!r.dlg->receivedMessages().isEmpty());
+        // The refill of the Record Option fields from the logger's options.
+        QCOMPARE(Child<QLineEdit>(*r.dlg, "timeEdit")->text(),
+                 QString::number(r.logger.Options().minTime));
+        // The link record of this connection.
+        QVERIFY(QFileInfo::exists(r.dir.filePath("config/receiver.ini")));
+    }
+
+    void readAt9600SwitchesTo57600AndBack() {
+        Run r(At(9600));
+        QVERIFY(r.Start(9600));
+        QVERIFY(r.Connected());
+        QVERIFY(r.Idle());
+        r.logger.ClearLogs();
+        r.Click("readButton");
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Reading......"));
+        QVERIFY(Child<QPushButton>(*r.dlg, "stopButton")->isEnabled());
+        QVERIFY(!Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
+        QVERIFY(!r.dlg->statusPollActive());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            r.dlg->statusLog().contains(QStringLiteral("Decompress is completed...")),
+            kReadTimeoutMs);
+        QVERIFY(r.dlg->statusLog().contains(QStringLiteral("read successful...")));
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Reading done"));
+        const std::vector<sim::RateChange> changes = r.logger.RateChanges();
+        QCOMPARE(changes.size(), std::size_t{2});
+        QCOMPARE(changes[0].from, 9600);
+        QCOMPARE(changes[0].to, 57600);
+        QCOMPARE(changes[1].to, 9600);
+        QVERIFY(QFileInfo(r.File("data.log")).size() > 0);
+        QVERIFY(QFileInfo(r.File("TraceLog.ltp")).size() > 0);
+        // The summary box and the period it set.
+        const auto summary = std::find_if(
+            r.services.boxes.shown.begin(), r.services.boxes.shown.end(),
+            [](const ShownBox& b) { return b.text.startsWith(QStringLiteral("Begin")); });
+        QVERIFY(summary != r.services.boxes.shown.end());
+        QVERIFY(summary->text.contains(QStringLiteral("Total mileage: ")));
+        QCOMPARE(summary->caption, QStringLiteral("Pelmora"));
+        QVERIFY(r.dlg->traceLoaded());
+        QVERIFY(r.dlg->beginTime() < r.dlg->endTime());
+        QCOMPARE(
+            Child<QDateEdit>(*r.dlg, "beginDate")->date(),
+            QDate::fromString(QString::fromStdString(FormatTime(r.dlg->beginTime(), "%Y-%m-%d")),
+                              Qt::ISODate));
+        QCOMPARE(Child<QLabel>(*r.dlg, "beginLabel")->text(),
+                 QString::fromStdString(FormatTime(r.dlg->beginTime(), "%Y/%m/%d %H")));
+        QVERIFY(Child<QPushButton>(*r.dlg, "convertButton")->isEnabled());
+        QVERIFY(Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
+        QVERIFY(!Child<QPushButton>(*r.dlg, "stopButton")->isEnabled());
+        QVERIFY(r.dlg->statusPollActive());
+
+        // Convert the whole trace, then Report opens its folder.
+        QVERIFY(QDir(r.dir.path()).mkpath(QStringLiteral("out")));
+        r.services.saveFile.answers.push_back(r.dir.filePath(QStringLiteral("out/track.kml")));
+        QSignalSpy finished(r.dlg.get(), &CdatalogDlg::conversionFinished);
+        r.Click("convertButton");
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(finished.at(0).at(0).toBool(), true);
+        QVERIFY(Child<QPushButton>(*r.dlg, "reportButton")->isEnabled());
+        QVERIFY(Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
+        r.Click("reportButton");
+        QCOMPARE(r.services.folders.opened,
+                 QStringList({r.dir.filePath(QStringLiteral("out")) + "/"}));
+    }
+
+    void stopDuringAReadWritesNothing() {
+        // Paced at the line's rate, and three ranges long, so the download can be stopped
+        // between two ranges.
+        sim::LoggerSimOptions o = At(57600, true);
+        o.flash.SetWriteOffset(40 * kSectorSize);
+        Run r(std::move(o));
+        QVERIFY(r.Start(57600));
+        QVERIFY(r.Connected());
+        QVERIFY(r.Idle());
+        r.Click("readButton");
+        QTRY_VERIFY_WITH_TIMEOUT(r.logger.RangesServed() >= 1, 30000);
+        r.Click("stopButton");
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
+        QCOMPARE(r.dlg->activityState(), int{ActivityStopRequested});
+        QCOMPARE(Child<QProgressBar>(*r.dlg, "progressBar")->value(), 0);
+        QTRY_VERIFY2_WITH_TIMEOUT(r.dlg->statusLog().contains(QStringLiteral("read fail...")),
+                                  qPrintable(r.dlg->statusLog().join('|')), 30000);
+        QTRY_COMPARE(r.dlg->activityState(), int{ActivityIdle});
+        QVERIFY(r.dlg->statusPollActive());
+        QVERIFY(!QFileInfo::exists(r.File("data.log")));
+        QVERIFY(!QFileInfo::exists(r.File("TraceLog.ltp")));
+        // At 57600 there is no rate switch at all.
+        QVERIFY(r.logger.RateChanges().empty());
+        // The poll resumes: a new log-status query within one period.
+        const std::size_t queries = FramesWithId(r.logger, kLogStatusId).size();
+        QTRY_VERIFY_WITH_TIMEOUT(FramesWithId(r.logger, kLogStatusId).size() > queries,
+                                 kPollTimeoutMs);
+        QVERIFY(!r.dlg->statusLog().contains(QStringLiteral("Decompress is completed...")));
+    }
+
+    void clearEmptiesTheMemoryFigures() {
+        Run r(At(4800));
+        QVERIFY(r.Start(4800));
+        QVERIFY(r.Connected());
+        QVERIFY(r.Idle());
+        r.Click("clearButton");
+        const ShownBox* ask = r.services.boxes.Find(
+            QStringLiteral("All records in device will be cleared!\nWill you Countinue?"));
+        QVERIFY(ask != nullptr);
+        QCOMPARE(ask->kind, QStringLiteral("okcancel"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            r.dlg->statusLog().contains(QStringLiteral("Log Clear Successful...")), 15000);
+        QTRY_COMPARE(Child<QLineEdit>(*r.dlg, "percentageEdit")->text(), QStringLiteral("0.00"));
+        QCOMPARE(Child<QProgressBar>(*r.dlg, "progressBar")->value(), 0);
+        QCOMPARE(FramesWithId(r.logger, kClearLogId).size(), std::size_t{1});
+    }
+
+    void clearCancelledSendsNothing() {
+        Run r(At(4800));
+        QVERIFY(r.Start(4800));
+        QVERIFY(r.Connected());
+        r.services.boxes.ok = false;
+        r.Click("clearButton");
+        QVERIFY(r.Idle());
+        QVERIFY(FramesWithId(r.logger, kClearLogId).empty());
+    }
+
+    void configureSendsTheRecordOptions() {
+        Run r(At(4800));
+        QVERIFY(r.Start(4800));
+        QVERIFY(r.Connected());
+        QVERIFY(r.Idle());
+        Child<QLineEdit>(*r.dlg, "timeEdit")->setText(QStringLiteral("5"));
+        Child<QLineEdit>(*r.dlg, "distanceEdit")->setText(QStringLiteral("10"));
+        Child<QLineEdit>(*r.dlg, "speedEdit")->setText(QStringLiteral("20"));
+        r.Click("configureButton");
+        QTRY_VERIFY_WITH_TIMEOUT(r.services.boxes.Has(QStringLiteral("Configure done.")), 15000);
+        QVERIFY(r.dlg->statusLog().contains(QStringLiteral("Log Configure Successful...")));
+        const auto frames = FramesWithId(r.logger, kConfigureLogId);
+        QCOMPARE(frames.size(), std::size_t{1});
+        QCOMPARE(r.logger.Options().minTime, 5u);
+        QCOMPARE(r.logger.Options().minDistance, 10u);
+        QCOMPARE(r.logger.Options().minSpeed, 20u);
+        QCOMPARE(r.logger.Options().maxTime, 65535u);
+        QCOMPARE(r.logger.Options().maxDistance, 20000u);
+        QCOMPARE(r.logger.Options().maxSpeed, 4000u);
+    }
+
+    void configureOutOfRangeSendsNothing() {
+        Run r(At(4800));
+        QVERIFY(r.Start(4800));
+        QVERIFY(r.Connected());
+        Child<QLineEdit>(*r.dlg, "speedEdit")->setText(QStringLiteral("5000"));
+        r.Click("configureButton");
+        QVERIFY(r.services.boxes.Has(QStringLiteral("Enter an integer between 0 and 4000.")));
+        QVERIFY(r.Idle());
+        QVERIFY(FramesWithId(r.logger, kConfigureLogId).empty());
+    }
+
+    void setWithAnEmptyIdSendsLengthZero() {
+        Run r(At(4800));
+        QVERIFY(r.Start(4800));
+        QVERIFY(r.Connected());
+        QVERIFY(r.Idle());
+        Child<QLineEdit>(*r.dlg, "idEdit")->clear();
+        r.Click("setButton");
+        QTRY_VERIFY_WITH_TIMEOUT(r.services.boxes.Has(QStringLiteral("Set done.")), 15000);
+        const auto frames = FramesWithId(r.logger, kSetDeviceIdId);
+        QCOMPARE(frames.size(), std::size_t{1});
+        // A0 A1 00 n, id, then the length byte.
+        QVERIFY(frames[0].bytes.size() > 5);
+        QCOMPARE(int{frames[0].bytes[5]}, 0);
+        QVERIFY(r.logger.DeviceId().empty());
+    }
+
+    void aLoggerWithNoSectorsOffersTheFactoryReset() {
+        Run r(At(4800));
+        QVERIFY(r.Start(4800));
+        QVERIFY(r.Connected());
+        QVERIFY(r.Idle());
+        r.logger.SetFlash(sim::FlashImage{});
+        r.services.boxes.yes = true;
+        r.Click("readButton");
+        const QString question =
+            QStringLiteral("The device have errors. Reset to factory default ?");
+        QTRY_VERIFY_WITH_TIMEOUT(r.services.boxes.Has(question), 20000);
+        QCOMPARE(r.services.boxes.Find(question)->caption, QStringLiteral("pelmora"));
+        QTRY_VERIFY_WITH_TIMEOUT(!FramesWithId(r.logger, kFactoryResetId).empty(), 15000);
+        QVERIFY(r.Idle());
+        // The user leaves this read with Stop; the poll then resumes.
+        QVERIFY(Child<QPushButton>(*r.dlg, "stopButton")->isEnabled());
+        r.Click("stopButton");
+        QCOMPARE(r.dlg->activityState(), int{ActivityIdle});
+        QVERIFY(r.dlg->statusPollActive());
+        QVERIFY(!r.dlg->statusLog().contains(QStringLiteral("Decompress is completed...")));
+    }
+
+    void anotherRateEndsWithIncorrectBaudrate() {
+        Run r(At(9600, true));
+        QVERIFY(r.Start(4800));
+        QSignalSpy ended(r.dlg.get(), &CdatalogDlg::processEnd);
+        QVERIFY(ended.wait(15000));
+        QVERIFY(r.services.boxes.Has(QStringLiteral("Incorrect baudrate !")));
+        QCOMPARE(r.services.boxes.Find(QStringLiteral("Incorrect baudrate !"))->icon,
+                 BoxIcon::Error);
+        QVERIFY(r.dlg->processEndRequested());
+        QCOMPARE(r.dlg->exitCode(), 0);
+        QVERIFY(!r.dlg->isVisible());
+        QVERIFY(!r.session->IsOpen());
+    }
+
+    void aSilentLoggerEndsWithIncorrectPort() {
+        sim::LoggerSimOptions o = At(4800);
+        o.silent = true;
+        Run r(std::move(o));
+        QVERIFY(r.Start(4800));
+        QSignalSpy ended(r.dlg.get(), &CdatalogDlg::processEnd);
+        QVERIFY(ended.wait(15000));
+        QVERIFY(r.services.boxes.Has(QStringLiteral("Incorrect port !")));
+        QVERIFY(!r.services.boxes.Has(QStringLiteral("Incorrect baudrate !")));
+        QVERIFY(!r.dlg->isVisible());
+    }
+};
+
+}  // namespace pelmora::test
+
+QTEST_MAIN(pelmora::test::DeviceTest)
+#include "device_test.moc"
