@@ -13,7 +13,12 @@ namespace {
 void PrintUsage(std::FILE* out) {
     std::fprintf(out, "usage: pelmora-cli COMMAND [OPTIONS]\n\ncommands:\n");
     for (const pelmora::cli::Command* c : pelmora::cli::Commands()) {
-        std::fprintf(out, "  %-58s %s\n", c->synopsis.c_str(), c->summary.c_str());
+        // A long synopsis gets its own line so that the summaries stay in one column.
+        if (c->synopsis.size() <= 40) {
+            std::fprintf(out, "  %-40s %s\n", c->synopsis.c_str(), c->summary.c_str());
+        } else {
+            std::fprintf(out, "  %s\n  %-40s %s\n", c->synopsis.c_str(), "", c->summary.c_str());
+        }
     }
 }
 

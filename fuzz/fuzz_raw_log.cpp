@@ -1,41 +1,58 @@
-// A damaged raw log or trace file: decoding and the summary must end cleanly on any bytes.
-#include <unistd.h>
-
+// The raw log as it comes from the logger's flash (data.log): record by record in memory, then
+// the whole decompression run into a trace file and the trace summary over it; and the same
+// bytes read as a damaged trace file.
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
+#include "fuzz_check.h"
+#include "settings/app_paths.h"
 #include "trace/decompress.h"
 #include "trace/raw_log_decoder.h"
 #include "trace/trace_summary.h"
 
+namespace {
+
+// A fixed clock (2026-01-01) so that one input always decodes the same way.
+constexpr pelmora::TimeValue kNow = 1767225600;
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace pelmora;
-    // In memory, as the download hands records over.
-    LogDecodeState state;
-    std::size_t offset = 0;
-    while (offset < size) {
-        GpsDateTime d;
-        std::uint8_t type = 0;
-        const std::size_t n = DecodeLogRecord(data + offset, size - offset, state, d, type,
-                                              MakeTimeValue(2026, 1, 1, 0, 0, 0));
+    pelmora::LogDecodeState state;
+    pelmora::GpsDateTime when;
+    std::uint8_t type = 0;
+    std::size_t at = 0;
+    while (at < size) {
+        const std::size_t n =
+            pelmora::DecodeLogRecord(data + at, size - at, state, when, type, kNow);
+        FUZZ_CHECK(n == 0 || n == pelmora::kRawFullRecordSize ||
+                   n == pelmora::kRawCompactRecordSize);
+        FUZZ_CHECK(n <= size - at);
         if (n == 0) {
             break;
         }
-        offset += n;
+        FUZZ_CHECK(pelmora::IsValidRawRecordType(type));
+        FUZZ_CHECK(when.month >= 1 && when.month <= 12 && when.day >= 1 && when.day <= 31);
+        at += n;
     }
-    // From files: the bytes as a raw log, then as a trace file.
-    static const std::string prefix = "/tmp/pelmora-fuzz-raw-" + std::to_string(getpid());
-    const std::string raw = prefix + ".log";
-    const std::string trace = prefix + ".ltp";
-    if (FILE* f = std::fopen(raw.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
+
+    const std::string& dir = pelmora::fuzz::ScratchFolder();
+    const std::string raw = pelmora::JoinPath(dir, "data.log");
+    const std::string trace = pelmora::JoinPath(dir, "TraceLog.ltp");
+    pelmora::fuzz::WriteWholeFile(raw, data, size);
+    pelmora::DecompressOptions options;
+    options.nowUtc = kNow;
+    const pelmora::DecompressResult r = pelmora::DecompressLog(raw, trace, options, nullptr);
+    FUZZ_CHECK(r.fixes == r.fullRecords + r.compactRecords);
+    FUZZ_CHECK(r.fullRecords * pelmora::kRawFullRecordSize +
+                   r.compactRecords * pelmora::kRawCompactRecordSize <=
+               size);
+    if (r.ok() || r.status == pelmora::DecompressStatus::BadRecord) {
+        const pelmora::TraceSummary s = pelmora::ScanTraceLog(trace, 480 * 60, "(GMT+8:00)", 1);
+        FUZZ_CHECK(s.status != pelmora::TraceSummaryStatus::OpenFailed);
+        pelmora::ScanTraceLog(trace, -300 * 60, "(GMT-5:00)", 2);
     }
-    DecompressOptions options;
-    options.nowUtc = 0;
-    DecompressLog(raw, trace, options, nullptr);
-    ScanTraceLog(trace, 0, "(UTC)", 1);
-    ScanTraceLog(raw, -43200, "(GMT-12:00)", 2);
+    // The same bytes taken for a trace file.
+    pelmora::ScanTraceLog(raw, -43200, "(GMT-12:00)", 2);
     return 0;
 }

@@ -79,7 +79,12 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
     const int configuredRate = device.PortBaudRate();
     const bool switchRate = configuredRate != kDownloadRate;
     if (switchRate) {
-        device.SetBaudRate(kDownloadRate, kRateAttribute);
+        if (!device.SetBaudRate(kDownloadRate, kRateAttribute)) {
+            // The port did not reopen: no range could be asked for.
+            observer.StatusLine("read fail...");
+            result.code = kDownloadGaveUp;
+            return result;
+        }
         std::this_thread::sleep_for(request.rateSwitchWait);
     }
 
