@@ -72,4 +72,10 @@ class FlashImage {
 // The flash the simulated logger starts with: the built-in recorded drive laid into sectors.
 FlashImage BuiltInFlash();
 
+// A compact record whose bytes 3..6 read "END" NUL (69 s after the last fix, 313 m away): the
+// end marker of a ranged read is in-band, and a download must keep such a record as data.
+std::vector<std::uint8_t> InBandMarkerRecord();
+// The built-in drive with such a record every `every` records.
+FlashImage BuiltInFlashWithInBandMarkers(std::size_t every = 400);
+
 }  // namespace pelmora::sim

@@ -29,6 +29,7 @@ constexpr auto kDrainSettle = 10ms;     // a write reaches the slave's queue a m
 constexpr auto kRestartQuiet = 1000ms;  // a restarted receiver says nothing for a while
 constexpr auto kJoinBound = 2000ms;
 constexpr std::size_t kFaultKinds = 6;
+constexpr std::size_t kQueueLimit = 4u << 20;  // a few full-flash ranged reads
 
 struct Segment {
     enum class Then : std::uint8_t { Nothing, Drain, SetBaud, HangUp };
@@ -136,11 +137,19 @@ struct LoggerSim::Impl {
             static constexpr FaultKind kRangeKinds[] = {
                 FaultKind::Nack, FaultKind::Ignore, FaultKind::CorruptData, FaultKind::SplitMarker,
                 FaultKind::StallRange};
-            static constexpr FaultKind kOtherKinds[] = {FaultKind::Nack, FaultKind::LoseAck,
-                                                        FaultKind::Ignore};
+            // A NACKed status query ends the client's download at once: not a fault to soak.
+            static constexpr FaultKind kOtherKinds[] = {FaultKind::LoseAck, FaultKind::Ignore};
             const std::uint64_t r = NextRandom(random);
             return range ? kRangeKinds[r % std::size(kRangeKinds)]
                          : kOtherKinds[r % std::size(kOtherKinds)];
+        }
+
+        std::size_t QueuedBytes() const {
+            std::size_t total = 0;
+            for (const auto& seg : out) {
+                total += seg.bytes.size() - seg.pos;
+            }
+            return total;
         }
 
         void Queue(std::vector<std::uint8_t> bytes, Segment::Then then = Segment::Then::Nothing,
@@ -218,7 +227,8 @@ struct LoggerSim::Impl {
             const std::uint8_t id = frame.Id();
             auto count = [&](FaultKind kind) { ++applied[static_cast<std::size_t>(kind)]; };
             const auto fault = silent ? std::nullopt : DrawFault(id);
-            if (silent) {
+            if (silent || QueuedBytes() > kQueueLimit) {
+                // A client that floods requests without reading finds a busy logger.
                 record.answer = FrameAnswer::Ignored;
             } else if (!frame.checksumOk) {
                 record.answer = FrameAnswer::Nack;

@@ -119,7 +119,10 @@ class LoggerSim {
     // Next ranged read: close the master (hang up the line) after this many data bytes. The sim
     // stops; Running() turns false.
     void HangUpMidRange(std::size_t afterDataBytes);
-    // Random mode for soak runs: each frame draws one FaultKind with this probability (0: off).
+    // Random mode for soak runs (0: off): each log status, device ID or ranged read frame draws a
+    // fault with this probability, only of kinds the client recovers from by retrying: lost ACK
+    // or ignored frame for the queries; NACK, ignore, corrupt data, split marker or stall for
+    // ranged reads.
     void SetRandomFaults(std::uint64_t seed, double probability);
     // Counts of faults actually applied, by kind (index = FaultKind value).
     std::vector<std::size_t> FaultsApplied() const;

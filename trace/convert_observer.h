@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "trace/progress_sink.h"
+
 namespace pelmora {
 
 enum class MessageSeverity { Information, Warning, Error };

@@ -28,7 +28,7 @@ RunOutcome RunWriter(const std::string& path, bool kml, bool crlf, const WriteFn
     const bool opened = kml ? kmlFile.OpenForWrite(path) : plainFile.Open(path, crlf);
     if (!opened) {
         observer.OnMessage(convert_text::kOutputInvalid, MessageSeverity::Warning);
-        ++result.failedOutputs;
+        result.failed.push_back(path);
         return RunOutcome::Failed;
     }
     TextSink& sink = kml ? kmlFile.sink() : plainFile.sink();
@@ -39,7 +39,7 @@ RunOutcome RunWriter(const std::string& path, bool kml, bool crlf, const WriteFn
     // open failure is: the output was not produced.
     if (!(kml ? kmlFile.Commit() : plainFile.Commit())) {
         observer.OnMessage(convert_text::kOutputInvalid, MessageSeverity::Warning);
-        ++result.failedOutputs;
+        result.failed.push_back(path);
         return RunOutcome::Failed;
     }
     result.written.push_back(path);

@@ -30,7 +30,7 @@ enum class ConvertStatus { Done, OpenFailed, Invalid, NoData, Stopped };
 struct ConvertResult {
     ConvertStatus status = ConvertStatus::Done;
     std::vector<std::string> written;  // output files renamed into place
-    int failedOutputs = 0;             // writers that showed "Output file is invalid!"
+    std::vector<std::string> failed;   // outputs that showed "Output file is invalid!"
     bool ok() const { return status == ConvertStatus::Done; }
 };
 

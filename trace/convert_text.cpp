@@ -92,8 +92,31 @@ void TextSink::PutInt(std::int64_t value) {
     used_ += static_cast<std::size_t>(std::to_chars(p, p + 24, value).ptr - p);
 }
 
+void TextSink::DateOf(std::int64_t day, int& year, int& month, int& dayOfMonth) {
+    if (day != cachedDay_) {
+        const CalendarFields f = BreakTimeValue(day * 86400);
+        cachedDay_ = day;
+        cachedYear_ = f.year;
+        cachedMonth_ = f.month;
+        cachedDayOfMonth_ = f.day;
+    }
+    year = cachedYear_;
+    month = cachedMonth_;
+    dayOfMonth = cachedDayOfMonth_;
+}
+
 void TextSink::PutTime(TimeValue t, std::string_view pattern) {
-    const CalendarFields f = BreakTimeValue(t);
+    std::int64_t day = t / 86400;
+    std::int64_t seconds = t % 86400;
+    if (seconds < 0) {
+        seconds += 86400;
+        --day;
+    }
+    CalendarFields f;
+    DateOf(day, f.year, f.month, f.day);
+    f.hour = static_cast<int>(seconds / 3600);
+    f.minute = static_cast<int>(seconds % 3600 / 60);
+    f.second = static_cast<int>(seconds % 60);
     std::size_t literal = 0;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         if (pattern[i] != '%' || i + 1 == pattern.size()) {

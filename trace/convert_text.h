@@ -57,6 +57,8 @@ class TextSink {
         return buffer_.data() + used_;
     }
     void Drain(std::size_t need);
+    // Calendar date of a day number, remembered: consecutive fixes mostly share their day.
+    void DateOf(std::int64_t day, int& year, int& month, int& dayOfMonth);
 
     std::FILE* file_;
     bool crlf_;
@@ -65,6 +67,8 @@ class TextSink {
     std::size_t used_ = 0;
     std::uint64_t written_ = 0;
     std::string memory_;
+    std::int64_t cachedDay_ = INT64_MIN;
+    int cachedYear_ = 0, cachedMonth_ = 0, cachedDayOfMonth_ = 0;
 };
 
 // "%.<precision>f" of value in the C locale into out; returns the length.

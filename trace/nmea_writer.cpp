@@ -29,9 +29,14 @@ std::size_t PutCoordinate(char* out, double value, int degreeDigits) {
     std::size_t mlen = 0;
     SplitDegrees(value, degrees, minutes, sizeof minutes, mlen);
     // Equivalent to "%02d%.04f" (or "%03d") with "0" inserted after the degrees until the
-    // text is 9 (or 10) characters long.
-    std::size_t n = static_cast<std::size_t>(
-        std::snprintf(out, 16, "%0*d", degreeDigits, degrees > 999 ? 999 : degrees));
+    // text is 9 (or 10) characters long. Degrees of a geodetic position stay below 1000.
+    degrees = degrees > 999 ? 999 : degrees;
+    std::size_t n = 0;
+    if (degreeDigits > 2 || degrees > 99) {
+        out[n++] = static_cast<char>('0' + degrees / 100);
+    }
+    out[n++] = static_cast<char>('0' + degrees / 10 % 10);
+    out[n++] = static_cast<char>('0' + degrees % 10);
     for (std::size_t pad = mlen; pad < 7; ++pad) {
         out[n++] = '0';
     }
@@ -48,9 +53,8 @@ std::size_t AppendTwo(char* p, int v) {
 constexpr char kHex[] = "0123456789ABCDEF";
 
 // Builds one sentence into buf (at least 160 bytes); returns its length.
-std::size_t BuildSentence(char* buf, NmeaSentence kind, TimeValue utc, double latitude,
+std::size_t BuildSentence(char* buf, NmeaSentence kind, const CalendarFields& f, double latitude,
                           double longitude, double height, double speedKmh, int bearing) {
-    const CalendarFields f = BreakTimeValue(utc);
     std::size_t n = 0;
     auto put = [&](const char* s, std::size_t len) {
         std::memcpy(buf + n, s, len);
@@ -82,7 +86,12 @@ std::size_t BuildSentence(char* buf, NmeaSentence kind, TimeValue utc, double la
         }
         put(speed, slen);
         buf[n++] = ',';
-        n += static_cast<std::size_t>(std::snprintf(buf + n, 16, "%03d", bearing));
+        if (bearing >= 0 && bearing <= 999) {
+            buf[n++] = static_cast<char>('0' + bearing / 100);
+            n += AppendTwo(buf + n, bearing % 100);
+        } else {
+            n += static_cast<std::size_t>(std::snprintf(buf + n, 16, "%03d", bearing));
+        }
         put(".0,", 3);
         n += AppendTwo(buf + n, f.day);
         n += AppendTwo(buf + n, f.month);
@@ -119,7 +128,8 @@ std::string FormatNmeaSentence(NmeaSentence kind, TimeValue utc, double latitude
                                double height, double speedKmh, int bearing) {
     char buf[kSentenceRoom];
     return std::string(
-        buf, BuildSentence(buf, kind, utc, latitude, longitude, height, speedKmh, bearing));
+        buf, BuildSentence(buf, kind, BreakTimeValue(utc), latitude, longitude, height, speedKmh,
+                           bearing));
 }
 
 bool WriteNmea(const std::vector<TrackPoint>& points, NmeaKind kind, std::string_view idText,
@@ -128,13 +138,14 @@ bool WriteNmea(const std::vector<TrackPoint>& points, NmeaKind kind, std::string
     const std::size_t n = points.size();
     for (std::size_t i = 0; i < n; ++i) {
         const TrackPoint& p = points[i];
+        const CalendarFields f = BreakTimeValue(p.time);
         if (kind == NmeaKind::Plain) {
-            out.PutRaw({buf, BuildSentence(buf, NmeaSentence::Gga, p.time, p.latitude, p.longitude,
+            out.PutRaw({buf, BuildSentence(buf, NmeaSentence::Gga, f, p.latitude, p.longitude,
                                            p.height, p.speed, p.bearing)});
         } else {
             out.PutRaw(idText);
         }
-        out.PutRaw({buf, BuildSentence(buf, NmeaSentence::Rmc, p.time, p.latitude, p.longitude,
+        out.PutRaw({buf, BuildSentence(buf, NmeaSentence::Rmc, f, p.latitude, p.longitude,
                                        p.height, p.speed, p.bearing)});
         if (progress != nullptr) {
             progress->SetWriter(i + 1, n);

@@ -37,7 +37,9 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     return q;
 }
 
-bool IsLeap(std::int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(std::int64_t y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 constexpr std::array<const char*, 7> kWeekdays = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -86,17 +88,39 @@ std::string FormatTime(TimeValue t, const std::string& pattern) {
             continue;
         }
         switch (pattern[++i]) {
-            case 'Y': AppendNumber(out, f.year, 4); break;
-            case 'y': AppendNumber(out, ((f.year % 100) + 100) % 100, 2); break;
-            case 'm': AppendNumber(out, f.month, 2); break;
-            case 'd': AppendNumber(out, f.day, 2); break;
-            case 'H': AppendNumber(out, f.hour, 2); break;
-            case 'M': AppendNumber(out, f.minute, 2); break;
-            case 'S': AppendNumber(out, f.second, 2); break;
-            case 'j': AppendNumber(out, f.yearday + 1, 3); break;
-            case 'a': out += kWeekdays[static_cast<std::size_t>(f.weekday)]; break;
-            case 'b': out += kMonths[static_cast<std::size_t>(f.month - 1)]; break;
-            case '%': out += '%'; break;
+            case 'Y':
+                AppendNumber(out, f.year, 4);
+                break;
+            case 'y':
+                AppendNumber(out, ((f.year % 100) + 100) % 100, 2);
+                break;
+            case 'm':
+                AppendNumber(out, f.month, 2);
+                break;
+            case 'd':
+                AppendNumber(out, f.day, 2);
+                break;
+            case 'H':
+                AppendNumber(out, f.hour, 2);
+                break;
+            case 'M':
+                AppendNumber(out, f.minute, 2);
+                break;
+            case 'S':
+                AppendNumber(out, f.second, 2);
+                break;
+            case 'j':
+                AppendNumber(out, f.yearday + 1, 3);
+                break;
+            case 'a':
+                out += kWeekdays[static_cast<std::size_t>(f.weekday)];
+                break;
+            case 'b':
+                out += kMonths[static_cast<std::size_t>(f.month - 1)];
+                break;
+            case '%':
+                out += '%';
+                break;
             default:
                 out += '%';
                 out += pattern[i];
@@ -115,11 +139,21 @@ std::string FormatSpan(TimeSpan span, const std::string& pattern) {
             continue;
         }
         switch (pattern[++i]) {
-            case 'D': AppendNumber(out, negative ? -(s / 86400) : s / 86400, 1); break;
-            case 'H': AppendNumber(out, (s % 86400) / 3600, 2); break;
-            case 'M': AppendNumber(out, (s % 3600) / 60, 2); break;
-            case 'S': AppendNumber(out, s % 60, 2); break;
-            case '%': out += '%'; break;
+            case 'D':
+                AppendNumber(out, negative ? -(s / 86400) : s / 86400, 1);
+                break;
+            case 'H':
+                AppendNumber(out, (s % 86400) / 3600, 2);
+                break;
+            case 'M':
+                AppendNumber(out, (s % 3600) / 60, 2);
+                break;
+            case 'S':
+                AppendNumber(out, s % 60, 2);
+                break;
+            case '%':
+                out += '%';
+                break;
             default:
                 out += '%';
                 out += pattern[i];
@@ -128,16 +162,45 @@ std::string FormatSpan(TimeSpan span, const std::string& pattern) {
     return out;
 }
 
+namespace {
+// Reads 1..maxDigits decimal digits at text[pos]; false when there are none.
+bool ReadNumber(const std::string& text, std::size_t& pos, std::size_t maxDigits, int& out) {
+    std::size_t digits = 0;
+    out = 0;
+    while (pos < text.size() && digits < maxDigits && text[pos] >= '0' && text[pos] <= '9') {
+        out = out * 10 + (text[pos] - '0');
+        ++pos;
+        ++digits;
+    }
+    return digits > 0;
+}
+
+bool Expect(const std::string& text, std::size_t& pos, char c) {
+    if (pos < text.size() && text[pos] == c) {
+        ++pos;
+        return true;
+    }
+    return false;
+}
+}  // namespace
+
 bool ParseTimeValue(const std::string& text, TimeValue& out) {
+    // Whole-text match: trailing words ("10:00 tomorrow") are an error, not ignored.
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    char tail = 0;
-    const int n = std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &s, &tail);
-    if (n != 5 && n != 6) {
+    std::size_t pos = 0;
+    if (!ReadNumber(text, pos, 4, y) || !Expect(text, pos, '-') || !ReadNumber(text, pos, 2, mo) ||
+        !Expect(text, pos, '-') || !ReadNumber(text, pos, 2, d) || !Expect(text, pos, ' ') ||
+        !ReadNumber(text, pos, 2, h) || !Expect(text, pos, ':') || !ReadNumber(text, pos, 2, mi)) {
+        return false;
+    }
+    if (Expect(text, pos, ':') && !ReadNumber(text, pos, 2, s)) {
+        return false;
+    }
+    if (pos != text.size()) {
         return false;
     }
     static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (y < 1900 || y > 9999 || mo < 1 || mo > 12 || d < 1 || h < 0 || h > 23 || mi < 0 ||
-        mi > 59 || s < 0 || s > 59) {
+    if (y < 1900 || mo < 1 || mo > 12 || d < 1 || h > 23 || mi > 59 || s > 59) {
         return false;
     }
     const int maxDay = kDays[static_cast<std::size_t>(mo - 1)] + (mo == 2 && IsLeap(y) ? 1 : 0);

@@ -175,7 +175,7 @@ TEST_F(ConvertPipeline, WriterThatCannotCreateItsFileIsReportedAndTheOthersRun) 
     std::filesystem::create_directory(out_ / "track.csv");
     const ConvertResult result = ConvertTraceLog(r, observer_);
     EXPECT_TRUE(result.ok());
-    EXPECT_EQ(result.failedOutputs, 1);
+    EXPECT_EQ(result.failed, std::vector<std::string>{out_ / "track.csv"});
     EXPECT_EQ(observer_.messages, std::vector<std::string>{"Output file is invalid!"});
     EXPECT_EQ(Files(out_.path()),
               (std::vector<std::string>{"track.csv", "track.kml", "track.txt"}));
@@ -184,7 +184,7 @@ TEST_F(ConvertPipeline, WriterThatCannotCreateItsFileIsReportedAndTheOthersRun) 
     test::RecordingObserver missing;
     r.outputPath = out_ / "no-such-folder/track.kml";
     const ConvertResult none = ConvertTraceLog(r, missing);
-    EXPECT_EQ(none.failedOutputs, 3);
+    EXPECT_EQ(none.failed.size(), 3u);
     EXPECT_EQ(missing.messages.size(), 3u);
 }
 

@@ -165,9 +165,15 @@ TEST(LogStatusReply, StatusLines) {
 }
 
 Bytes IdFrame(std::uint8_t announcedLength, const std::string& text) {
-    Bytes f = {0xA0, 0xA1, 0x00, static_cast<std::uint8_t>(2 + text.size()), 0xD0, announcedLength};
-    f.insert(f.end(), text.begin(), text.end());
-    f.insert(f.end(), {0x00, 0x0D, 0x0A});
+    Bytes f(6 + text.size() + 3, 0);
+    f[0] = 0xA0;
+    f[1] = 0xA1;
+    f[3] = static_cast<std::uint8_t>(2 + text.size());
+    f[4] = 0xD0;
+    f[5] = announcedLength;
+    std::copy(text.begin(), text.end(), f.begin() + 6);
+    f[f.size() - 2] = 0x0D;
+    f[f.size() - 1] = 0x0A;
     return f;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "sim/flash_image.h"
@@ -121,6 +122,21 @@ TEST(BuiltInFlash, IsARealisticLog) {
     const auto last = static_cast<std::uint16_t>(flash.SectorsInUse() - 1);
     EXPECT_EQ(ValidRecordsOfSector(flash.Sector(last)).size(),
               flash.WriteOffset() - std::size_t{last} * kSectorSize);
+}
+
+TEST(BuiltInFlash, InBandMarkersAreWholeRecordsOfTheLog) {
+    const FlashImage flash = BuiltInFlashWithInBandMarkers(300);
+    const Bytes expected = flash.ExpectedDownload();
+    const Bytes marker = {'E', 'N', 'D', 0};
+    std::size_t found = 0;
+    for (auto it = expected.begin();
+         (it = std::search(it, expected.end(), marker.begin(), marker.end())) != expected.end();
+         ++it) {
+        ++found;
+    }
+    EXPECT_GE(found, 3u);
+    EXPECT_EQ(RecordLength(InBandMarkerRecord()[0]), 8u);
+    EXPECT_GT(expected.size(), BuiltInFlash().ExpectedDownload().size());
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ TEST(TraceFix, PacksDateTimeAndChecksum) {
     EXPECT_EQ(ReadLe16(&r[2]), 22648);  // the odd second drops to 56
     EXPECT_EQ(r[21], 0x0D);
     std::uint8_t sum = 0;
-    for (int i = 0; i < 20; ++i) sum ^= r[static_cast<std::size_t>(i)];
+    for (int i = 0; i < 20; ++i)
+        sum ^= r[static_cast<std::size_t>(i)];
     EXPECT_EQ(r[20], sum);
 
     CPointObject p;
@@ -56,6 +57,27 @@ TEST(TimeValue, RoundTripsCalendarFields) {
     EXPECT_TRUE(ParseTimeValue("2024-02-29 23:59:58", parsed));
     EXPECT_EQ(parsed, t);
     EXPECT_FALSE(ParseTimeValue("2023-02-29 00:00:00", parsed));
+}
+
+}  // namespace
+}  // namespace pelmora
+
+namespace pelmora {
+namespace {
+
+TEST(TimeValue, ParseRejectsTrailingAndMalformedText) {
+    TimeValue t = 0;
+    EXPECT_TRUE(ParseTimeValue("2024-05-18 09:42", t));
+    EXPECT_EQ(t, MakeTimeValue(2024, 5, 18, 9, 42, 0));
+    EXPECT_TRUE(ParseTimeValue("2024-5-8 9:42:07", t));
+    EXPECT_EQ(t, MakeTimeValue(2024, 5, 8, 9, 42, 7));
+    for (const char* bad :
+         {"2024-05-18 09:42x", "2024-05-18 09:42:", "2024-05-18 09:42:07 ", " 2024-05-18 09:42",
+          "2024-05-18", "2024-05-18 24:00", "2024-13-01 00:00", "2024-00-01 00:00",
+          "2024-04-31 00:00", "2024-05-18 -1:00", "2024-05-18 09:60", "2024-05-18 09:42:60",
+          "+2024-05-18 09:42", "20245-05-18 09:42", ""}) {
+        EXPECT_FALSE(ParseTimeValue(bad, t)) << bad;
+    }
 }
 
 }  // namespace

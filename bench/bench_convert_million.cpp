@@ -1,0 +1,181 @@
+// Converts a generated 1,000,000-fix trace into the outputs and prints the wall time of each
+// stage and the peak resident memory. A timed command, not a Google Benchmark loop: one run of
+// this size is the figure that matters.
+//   bench_convert_million [--fixes N] [--dir DIR] [--keep] [--gpx]
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "settings/conversion_settings.h"
+#include "trace/convert_pipeline.h"
+#include "trace/trace_fix.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void GeodeticToEcef(double latDeg, double lonDeg, double h, std::int32_t& x, std::int32_t& y,
+                    std::int32_t& z) {
+    const double a = 6378137.0;
+    const double e2 = 0.006694379990141317;
+    const double lat = latDeg / 57.2957795131;
+    const double lon = lonDeg / 57.2957795131;
+    const double n = a / std::sqrt(1 - e2 * std::sin(lat) * std::sin(lat));
+    x = static_cast<std::int32_t>(std::lround((n + h) * std::cos(lat) * std::cos(lon)));
+    y = static_cast<std::int32_t>(std::lround((n + h) * std::cos(lat) * std::sin(lon)));
+    z = static_cast<std::int32_t>(std::lround((n * (1 - e2) + h) * std::sin(lat)));
+}
+
+// A drive of one fix a second: winding roads at 20-110 km/h, a 15-minute stop every 40 minutes.
+bool WriteTrace(const std::string& path, long fixes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) {
+        return false;
+    }
+    std::vector<std::uint8_t> buffer;
+    buffer.reserve(static_cast<std::size_t>(fixes) * pelmora::kTraceFixSize);
+    double lat = 24.95;
+    double lon = 121.45;
+    double heading = 0.3;
+    std::int64_t t = pelmora::MakeTimeValue(2011, 3, 9, 0, 0, 0);
+    for (long i = 0; i < fixes; ++i) {
+        if (i % 2400 == 2399) {
+            t += 900;
+        }
+        const double kmh = 65 + 45 * std::sin(static_cast<double>(i) / 97.0);
+        heading += 0.02 * std::sin(static_cast<double>(i) / 31.0);
+        const double metres = kmh / 3.6;
+        lat += metres * std::cos(heading) / 111120.0;
+        lon += metres * std::sin(heading) / (111120.0 * std::cos(lat / 57.2957795131));
+        const double h = 40 + 30 * std::sin(static_cast<double>(i) / 500.0);
+        std::int32_t x = 0, y = 0, z = 0;
+        GeodeticToEcef(lat, lon, h, x, y, z);
+        const pelmora::CalendarFields c = pelmora::BreakTimeValue(t);
+        const pelmora::TraceFixBytes r =
+            pelmora::EncodeTraceFix(c.year, c.month, c.day, c.hour, c.minute,
+                                    static_cast<float>(c.second), x, y, z, static_cast<int>(kmh));
+        buffer.insert(buffer.end(), r.begin(), r.end());
+        ++t;
+    }
+    const bool ok = std::fwrite(buffer.data(), 1, buffer.size(), f) == buffer.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+struct QuietObserver : pelmora::ConvertObserver {
+    void OnProgress(int) override {}
+    void OnMessage(std::string_view text, pelmora::MessageSeverity) override {
+        std::fprintf(stderr, "message: %.*s\n", static_cast<int>(text.size()), text.data());
+    }
+};
+
+double Seconds(Clock::time_point from) {
+    return std::chrono::duration<double>(Clock::now() - from).count();
+}
+
+// User plus system CPU seconds of this process: on a shared machine the wall time also counts
+// the other processes' turns.
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long PeakRssKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+bool Run(const std::string& dir, int conversion, const char* legend) {
+    pelmora::ConvertRequest request;
+    request.traceFolder = dir;
+    request.outputPath = dir + "/million.kml";
+    request.begin = INT64_MIN;
+    request.end = INT64_MAX;
+    request.settings.TimeZoneBias = 480;
+    request.settings.ZoneOffset = 480 * 60;
+    request.settings.GmtLabel = pelmora::GmtLabelFor(480);
+    request.settings.SpeedUnit = pelmora::UnitKmh;
+    request.settings.SpeedUnitLabel = pelmora::SpeedUnitText(pelmora::UnitKmh);
+    request.settings.StopPeriod = 10;
+    request.settings.StopDistance = 5;
+    request.settings.OverSpeed = 100;
+    request.settings.Conversion = conversion;
+    request.settings.ConversionCount = pelmora::CountConversions(conversion);
+    request.recordTimePeriod = 1;
+    request.idText = "BENCH";
+    QuietObserver observer;
+    const auto start = Clock::now();
+    const double cpuStart = CpuSeconds();
+    const pelmora::ConvertResult result = pelmora::ConvertTraceLog(request, observer);
+    const double seconds = Seconds(start);
+    const double cpu = CpuSeconds() - cpuStart;
+    std::uintmax_t bytes = 0;
+    for (const std::string& path : result.written) {
+        bytes += std::filesystem::file_size(path);
+    }
+    std::printf("%-36s wall %6.3f s  cpu %6.3f s  %6.1f MB in %zu files\n", legend, seconds, cpu,
+                static_cast<double>(bytes) / 1e6, result.written.size());
+    return result.ok() && result.failed.empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long fixes = 1000000;
+    std::string dir;
+    bool keep = false;
+    bool gpx = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--fixes") == 0 && i + 1 < argc) {
+            fixes = std::strtol(argv[++i], nullptr, 10);
+        } else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
+            dir = argv[++i];
+        } else if (std::strcmp(argv[i], "--keep") == 0) {
+            keep = true;
+        } else if (std::strcmp(argv[i], "--gpx") == 0) {
+            gpx = true;
+        } else {
+            std::fprintf(stderr, "usage: %s [--fixes N] [--dir DIR] [--keep] [--gpx]\n", argv[0]);
+            return 2;
+        }
+    }
+    bool made = false;
+    if (dir.empty()) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "pelmora-bench-XXXXXX");
+        if (mkdtemp(pattern.data()) == nullptr) {
+            std::perror("mkdtemp");
+            return 1;
+        }
+        dir = pattern;
+        made = true;
+    }
+    auto start = Clock::now();
+    if (!WriteTrace(dir + "/TraceLog.ltp", fixes)) {
+        std::perror("trace");
+        return 1;
+    }
+    std::printf("%ld fixes in %s/TraceLog.ltp (%.3f s to generate)\n", fixes, dir.c_str(),
+                Seconds(start));
+    const int five = pelmora::ConvKmlPath | pelmora::ConvKmlPoint | pelmora::ConvNmea |
+                     pelmora::ConvNmeaWithId | pelmora::ConvCsv;
+    bool ok = Run(dir, five, "KML path+point, NMEA, NMEA+ID, CSV");
+    ok = Run(dir, pelmora::ConvKmlPath, "KML path alone") && ok;
+    if (gpx) {
+        ok = Run(dir, pelmora::ConvGpx, "GPX alone") && ok;
+    }
+    std::printf("peak resident memory: %.1f MB\n", static_cast<double>(PeakRssKb()) / 1024.0);
+    if (made && !keep) {
+        std::filesystem::remove_all(dir);
+    }
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,174 @@
+// pelmora-cli convert: the decoded trace into the chosen outputs, with the profile's conversion
+// settings; options override them for this run only and are never written back.
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "cli/command_registry.h"
+#include "settings/app_paths.h"
+#include "settings/conversion_settings.h"
+#include "trace/convert_pipeline.h"
+#include "trace/time_value.h"
+
+namespace pelmora::cli {
+namespace {
+
+struct FormatName {
+    const char* name;
+    int bit;
+};
+
+constexpr FormatName kFormats[] = {
+    {"kml-path", ConvKmlPath}, {"kml-point", ConvKmlPoint},
+    {"nmea", ConvNmea},        {"nmea-id", ConvNmeaWithId},
+    {"csv", ConvCsv},          {"gpx", ConvGpx},
+};
+
+int ParseFormats(const std::string& list) {
+    int bits = 0;
+    std::stringstream words(list);
+    std::string word;
+    while (std::getline(words, word, ',')) {
+        bool known = false;
+        for (const FormatName& f : kFormats) {
+            if (word == f.name) {
+                bits |= f.bit;
+                known = true;
+            }
+        }
+        if (!known) {
+            throw UsageError("unknown format '" + word +
+                             "' (kml-path, kml-point, nmea, nmea-id, csv, gpx)");
+        }
+    }
+    return bits;
+}
+
+int ParseSpeedUnit(const std::string& text) {
+    if (text == "mps")
+        return UnitMps;
+    if (text == "kmh")
+        return UnitKmh;
+    if (text == "mph")
+        return UnitMph;
+    throw UsageError("--speed-unit takes mps, kmh or mph");
+}
+
+TimeValue ParseLocalTime(const ArgParser& parser, const std::string& option) {
+    TimeValue t = 0;
+    if (!ParseTimeValue(*parser.Get(option), t)) {
+        throw UsageError(option + " takes a local time 'YYYY-MM-DD HH:MM:SS'");
+    }
+    return t;
+}
+
+// Messages of the run: failures are kept for the exit status, a writer's failure is shown at
+// once with the command going on.
+class CommandObserver : public ConvertObserver {
+  public:
+    void OnProgress(int percent) override { progress_.OnProgress(percent); }
+    void OnMessage(std::string_view text, MessageSeverity) override {
+        progress_.Finish();
+        last_ = text;
+    }
+    const std::string& last() const { return last_; }
+    void Finish() { progress_.Finish(); }
+
+  private:
+    TerminalProgress progress_{"Convert"};
+    std::string last_;
+};
+
+int RunConvert(const std::vector<std::string>& args) {
+    ArgParser parser(args);
+    AddDataDirOption(parser);
+    for (const char* option :
+         {"--output", "--begin", "--end", "--formats", "--speed-unit", "--tz-bias", "--stop-period",
+          "--stop-distance", "--over-speed", "--record-time", "--record-distance", "--id"}) {
+        parser.Value(option);
+    }
+    parser.Parse();
+    if (!parser.Has("--output")) {
+        throw UsageError("--output PATH is required");
+    }
+
+    ConvertRequest request;
+    ConversionSettings& s = request.settings;
+    s = LoadProfileSettings();
+    if (parser.Has("--tz-bias")) {
+        s.TimeZoneBias = static_cast<std::int32_t>(*parser.GetInt("--tz-bias", -1440, 1440));
+        s.ZoneOffset = static_cast<std::int64_t>(s.TimeZoneBias) * 60;
+        s.GmtLabel = GmtLabelFor(s.TimeZoneBias);
+    }
+    if (parser.Has("--speed-unit")) {
+        s.SpeedUnit = ParseSpeedUnit(*parser.Get("--speed-unit"));
+        s.SpeedUnitLabel = SpeedUnitText(s.SpeedUnit);
+    }
+    if (parser.Has("--formats")) {
+        s.Conversion = ParseFormats(*parser.Get("--formats"));
+    }
+    s.ConversionCount = CountConversions(s.Conversion);
+    if (s.Conversion == 0) {
+        throw UsageError("no output format chosen: give --formats or choose them in the window");
+    }
+    s.StopPeriod =
+        static_cast<std::int32_t>(parser.GetIntOr("--stop-period", s.StopPeriod, 0, 1000000));
+    s.StopDistance =
+        static_cast<std::int32_t>(parser.GetIntOr("--stop-distance", s.StopDistance, 0, 100000000));
+    s.OverSpeed =
+        static_cast<std::int32_t>(parser.GetIntOr("--over-speed", s.OverSpeed, 0, 1000000));
+    request.recordTimePeriod = static_cast<int>(parser.GetIntOr("--record-time", 0, 0, 65535));
+    request.recordDistance = static_cast<int>(parser.GetIntOr("--record-distance", 0, 0, 20000));
+    request.idText = parser.GetOr("--id", "");
+    if (request.idText.size() > 32) {
+        throw UsageError("--id takes at most 32 characters");
+    }
+
+    // The period is given in local time of the chosen zone, as the window shows it.
+    request.begin = INT64_MIN;
+    request.end = INT64_MAX;
+    if (parser.Has("--begin")) {
+        request.begin = ParseLocalTime(parser, "--begin") - s.ZoneOffset;
+    }
+    if (parser.Has("--end")) {
+        request.end = ParseLocalTime(parser, "--end") - s.ZoneOffset;
+    }
+    if (request.begin > request.end) {
+        return Fail("Wrong Convert Time");
+    }
+    request.traceFolder = DataDir(parser);
+    request.outputPath = *parser.Get("--output");
+
+    CommandObserver observer;
+    const ConvertResult result = ConvertTraceLog(request, observer);
+    observer.Finish();
+    if (!result.ok()) {
+        if (result.status == ConvertStatus::OpenFailed) {
+            return Fail(observer.last() + " (no " + JoinPath(request.traceFolder, kTraceLogName) +
+                        " or " + kTraceLogExtendedName + ": run pelmora-cli decode first)");
+        }
+        return Fail(observer.last().empty() ? std::string("conversion stopped") : observer.last());
+    }
+    for (const std::string& path : result.written) {
+        std::printf("%s\n", path.c_str());
+    }
+    for (const std::string& path : result.failed) {
+        Warn("Output file is invalid! (" + path + ")");
+    }
+    return result.failed.empty() ? kExitSuccess : kExitFailure;
+}
+
+const CommandRegistrar kConvert{
+    "convert",
+    "convert --output PATH [--data-dir DIR] [--begin 'YYYY-MM-DD HH:MM:SS'] [--end '...'] "
+    "[--formats kml-path,kml-point,nmea,nmea-id,csv,gpx] [--speed-unit mps|kmh|mph] "
+    "[--tz-bias MINUTES] [--stop-period MIN] [--stop-distance N] [--over-speed N] "
+    "[--record-time S] [--record-distance M] [--id TEXT]",
+    "convert DIR/TraceLog.ltp into the chosen outputs named after PATH; begin and end are local "
+    "times in the chosen zone (default: the whole trace)",
+    RunConvert};
+
+}  // namespace
+}  // namespace pelmora::cli

@@ -1,0 +1,53 @@
+#include "cli/decode_run.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "cli/cli_common.h"
+#include "settings/app_paths.h"
+#include "trace/decompress.h"
+#include "trace/trace_summary.h"
+
+namespace pelmora::cli {
+namespace {
+std::string WithCause(const std::string& message, const std::string& path, int error) {
+    return message + " (" + path + ": " + std::strerror(error) + ")";
+}
+}  // namespace
+
+int DecodeAndSummarize(const std::string& raw, const std::string& folder) {
+    const std::string trace = JoinPath(folder, kTraceLogName);
+    const ConversionSettings settings = LoadProfileSettings();
+    DecompressResult result;
+    {
+        TerminalProgress progress("Decompress");
+        result = DecompressLog(raw, trace, DecompressOptions{}, &progress);
+    }
+    switch (result.status) {
+        case DecompressStatus::Ok:
+            break;
+        case DecompressStatus::OpenRawFailed:
+        case DecompressStatus::ReadRawFailed:
+            return Fail(WithCause(result.message, raw, result.systemError));
+        case DecompressStatus::CreateTraceFailed:
+        case DecompressStatus::WriteTraceFailed:
+            return Fail(WithCause(result.message, trace, result.systemError));
+        case DecompressStatus::BadRecord:
+            return Fail(result.message + " (" + raw + ": no record starts at byte " +
+                        std::to_string(result.badRecordOffset) + "; " +
+                        std::to_string(result.fixes) + " fixes before it kept in " + trace + ")");
+    }
+    if (result.droppedTailBytes != 0) {
+        Warn(raw + ": dropped a partial record of " + std::to_string(result.droppedTailBytes) +
+             " bytes at the end");
+    }
+    const TraceSummary summary =
+        ScanTraceLog(trace, settings.ZoneOffset, settings.GmtLabel, settings.SpeedUnit);
+    if (!summary.ok()) {
+        return Fail(summary.message);
+    }
+    std::printf("%s\n", summary.message.c_str());
+    return kExitSuccess;
+}
+
+}  // namespace pelmora::cli

@@ -1,0 +1,146 @@
+// pelmora-cli decode then convert, as the user runs them, on the sample raw log.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class ConvertCli : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char name[] = "/tmp/pelmora-convert-cli-XXXXXX";
+        home_ = mkdtemp(name);
+        fs::create_directories(home_ + "/config/Pelmora");
+        fs::create_directories(home_ + "/out");
+    }
+    void TearDown() override { fs::remove_all(home_); }
+
+    void WriteProfile(const std::string& text) const {
+        std::ofstream(home_ + "/config/Pelmora/Pelmora.ini") << text;
+    }
+    CliRun Cli(const std::string& args) const {
+        const std::string out = home_ + "/stdout", err = home_ + "/stderr";
+        const std::string command = "env XDG_CONFIG_HOME='" + home_ + "/config' XDG_DATA_HOME='" +
+                                    home_ + "/share' TZ=UTC " PELMORA_CLI " " + args + " >'" + out +
+                                    "' 2>'" + err + "' </dev/null";
+        CliRun r;
+        const int raw = std::system(command.c_str());
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = Slurp(out);
+        r.err = Slurp(err);
+        return r;
+    }
+    void Decode() const {
+        const CliRun r = Cli("decode --data-dir '" + home_ + "/d' '" + PELMORA_SOURCE_DIR +
+                             "/data/sample-data.log'");
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    std::vector<std::string> Outputs() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(home_ + "/out")) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::string Convert(const std::string& more) const {
+        return "convert --data-dir '" + home_ + "/d' --output '" + home_ + "/out/drive.kml' " +
+               more;
+    }
+
+    std::string home_;
+};
+
+TEST_F(ConvertCli, DecodeThenConvertWritesEveryFormat) {
+    const std::string profile = "[Setting]\nTimeZoneDisplay=UTC\nTimeZoneBias=0\n";
+    WriteProfile(profile);
+    Decode();
+    const CliRun r = Cli(Convert("--formats kml-path,kml-point,nmea,nmea-id,csv,gpx --id CAR7"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Outputs(),
+              (std::vector<std::string>{"drive.csv", "drive.gpx", "drive.kml", "drive.txt",
+                                        "drive_id.txt", "drive_point.kml"}));
+    const std::string o = home_ + "/out/drive";
+    EXPECT_EQ(r.out, o + ".txt\n" + o + "_id.txt\n" + o + ".csv\n" + o + ".kml\n" + o +
+                         "_point.kml\n" + o + ".gpx\n");
+    const std::string csv = Slurp(o + ".csv");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2388);  // header and 2387 fixes
+    EXPECT_EQ(csv.substr(csv.find('\n') + 1, 26), "2024, 05, 18, 07, 42, 10, ");
+    EXPECT_EQ(Slurp(o + "_id.txt").substr(0, 11), "CAR7$GPRMC,");
+    // Options are for this run only.
+    EXPECT_EQ(Slurp(home_ + "/config/Pelmora/Pelmora.ini"), profile);
+}
+
+TEST_F(ConvertCli, ProfileChoosesFormatsAndOptionsOverrideIt) {
+    WriteProfile("[Setting]\nTimeZoneDisplay=UTC\nTimeZoneBias=0\nConversion=8\nSpeedUnit=2\n");
+    Decode();
+    CliRun r = Cli(Convert(""));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Outputs(), std::vector<std::string>{"drive.csv"});
+    EXPECT_NE(Slurp(home_ + "/out/drive.csv").find("Speed(MPH)"), std::string::npos);
+
+    // Local times at +8 h: the first fix is 07:42:10 UTC, 15:42:10 local.
+    r =
+        Cli(Convert("--tz-bias 480 --speed-unit kmh --begin '2024-05-18 15:42:12' "
+                    "--end '2024-05-18 15:42:16'"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string csv = Slurp(home_ + "/out/drive.csv");
+    EXPECT_NE(csv.find("Speed(KM/h)"), std::string::npos);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3) << csv;
+    EXPECT_EQ(csv.substr(csv.find('\n') + 1, 26), "2024, 05, 18, 15, 42, 12, ");
+}
+
+TEST_F(ConvertCli, FailuresExitOneWithTheMessageAndWriteNothing) {
+    WriteProfile("[Setting]\nTimeZoneDisplay=UTC\nTimeZoneBias=0\nConversion=31\n");
+    CliRun r = Cli(Convert(""));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("pelmora-cli: Open trace log file failed!", 0), 0u) << r.err;
+
+    Decode();
+    r = Cli(Convert("--begin '2030-01-01 00:00:00'"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "pelmora-cli: No log data!\n");
+
+    r = Cli(Convert("--begin '2024-05-18 09:00:00' --end '2024-05-18 08:00:00'"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "pelmora-cli: Wrong Convert Time\n");
+
+    std::ofstream(home_ + "/d/TraceLog.ltp", std::ios::app) << "x";
+    r = Cli(Convert(""));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "pelmora-cli: Trace log file is invalid!\n");
+    EXPECT_TRUE(Outputs().empty());
+}
+
+TEST_F(ConvertCli, UsageErrorsExitTwo) {
+    WriteProfile("[Setting]\nTimeZoneDisplay=UTC\nTimeZoneBias=0\n");
+    for (const char* args :
+         {"convert", "convert --output x.kml", "convert --output x.kml --formats kml,csv",
+          "convert --output x.kml --formats csv --speed-unit knots",
+          "convert --output x.kml --formats csv --begin yesterday",
+          "convert --output x.kml --formats csv --record-distance 20001"}) {
+        EXPECT_EQ(Cli(args).status, 2) << args;
+    }
+}
+
+}  // namespace
