@@ -5,12 +5,12 @@ namespace pelmora {
 void LinkState::AfterRead(int count) {
     const bool pending = ProbePending.load();
     if (pending) {
-        ++probeCount;
+        probeCount.fetch_add(1);
     }
     if (count != 0 && pending) {
         LinkAlive.store(true);
         ProbePending.store(false);
-    } else if (probeCount >= kProbeReads) {
+    } else if (probeCount.load() >= kProbeReads) {
         // A receiver that stays silent for five reads after the start is taken as absent.
         LinkAlive.store(false);
         ProbePending.store(false);

@@ -3,7 +3,8 @@
 // and whether what it sends is NMEA (LineKind 1) or something else (2, typically a receiver at
 // another rate). The window's device detection reads them once a second.
 //
-// Thread contract: the reader thread writes; any thread reads. probeCount belongs to the reader.
+// Thread contract: the reader thread writes; any thread reads. RestartProbe and ResetProbeCount
+// are meant for a stopped reader but are safe at any time.
 #include <atomic>
 
 namespace pelmora {
@@ -17,15 +18,15 @@ struct LinkState {
     std::atomic<int> LineKind{kLineKindNone};
     // Set at start and by RestartProbe only: the first reads after it decide LinkAlive.
     std::atomic<bool> ProbePending{true};
-    int probeCount = 0;
+    std::atomic<int> probeCount{0};
 
     static constexpr int kProbeReads = 5;
 
     // The reader (re)starts: the probe counts afresh.
-    void ResetProbeCount() { probeCount = 0; }
+    void ResetProbeCount() { probeCount.store(0); }
     // Arms the probe again (a reconnect): LinkAlive is decided anew by the next reads.
     void RestartProbe() {
-        probeCount = 0;
+        probeCount.store(0);
         ProbePending.store(true);
     }
     // After each read of the reader loop, with the count it returned.
