@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
     bool verbose = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        const char* option = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         auto number = [&](long long& out) {
             const char* v = value();
@@ -125,10 +126,15 @@ int main(int argc, char** argv) {
             ok = false;
         }
         if (!ok) {
-            std::fprintf(stderr, "pelmora-logger-sim: bad option %s\n%s", argv[i], kUsage);
+            std::fprintf(stderr, "pelmora-logger-sim: bad option %s\n%s", option, kUsage);
             return 2;
         }
     }
+
+    // Before the path is printed: whoever reads it may signal at once.
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
 
     LoggerSim sim(std::move(options));
     std::string error;
@@ -154,9 +160,6 @@ int main(int argc, char** argv) {
     std::printf("%s\n", sim.SlavePath().c_str());
     std::fflush(stdout);
 
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    std::signal(SIGPIPE, SIG_IGN);
     // A program started in the background of a script reads /dev/null: that is no request to end.
     const bool watchStdin = !StdinIsNull();
     std::size_t shown = 0;
