@@ -9,7 +9,7 @@ packages=(
   libbenchmark-dev
   clang libclang-rt-14-dev
   gpsbabel
-  xvfb xauth
+  xvfb xauth xdotool imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do
