@@ -93,7 +93,7 @@ TEST_F(QtProfileStoreTest, RoundTripsIntegersAndTextsAcrossInstances) {
     EXPECT_EQ(store.ProfileReadText(kSectionSetting, "Missing", "fallback"), "fallback");
     EXPECT_EQ(store.ProfileReadInt(kSectionSetting, "Missing", 10), 10);
 
-    // The file keeps the spec's sections, readable by hand.
+    // The file keeps the sections "Setting" and "Serial", readable by hand.
     const std::string ini = ReadIni();
     EXPECT_NE(ini.find("[Setting]"), std::string::npos);
     EXPECT_NE(ini.find("[Serial]"), std::string::npos);

@@ -160,7 +160,7 @@ TEST(GpsTime, LoggerWeekZeroIsTheFirstRolloverDay) {
     const std::uint8_t full[18] = {0x40, 0, 0xE0, 0, 0, 0};
     LogDecodeState s;
     std::uint8_t type = 0;
-    // Read in 2010, the spec's own range applies unchanged.
+    // Read in 2010, the plain week + 1024 applies unchanged.
     ASSERT_EQ(DecodeLogRecord(full, 18, s, d, type, MakeTimeValue(2010, 1, 1, 0, 0, 0)), 18u);
     EXPECT_EQ(Format(d), "1999-08-22 00:00:00");
 }
