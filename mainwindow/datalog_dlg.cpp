@@ -16,6 +16,7 @@
 #include <future>
 #include <utility>
 
+#include "mainwindow/gui_call_queue.h"
 #include "mainwindow/job_thread.h"
 #include "mainwindow/settings_summary.h"
 #include "mainwindow/window_texts.h"
@@ -102,6 +103,7 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     : QDialog(parent),
       m_ui(std::make_unique<Ui::CdatalogDlg>()),
       m_config(std::move(config)),
+      m_guiCalls(std::make_unique<GuiCallQueue>()),
       m_workThread(std::make_unique<JobThread>()),
       m_deviceThread(std::make_unique<JobThread>()) {
     m_ui->setupUi(this);
@@ -497,7 +499,7 @@ void CdatalogDlg::ShowBox(const QString& text, BoxIcon icon) {
 }
 
 void CdatalogDlg::PostToGui(std::function<void()> call) {
-    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    m_guiCalls->Post(std::move(call));
 }
 
 // ---- device events ----

@@ -5,7 +5,7 @@
 // Thread contract: every widget and member of the window belongs to the GUI thread, except the
 // atomics below. The device commands run on the device thread (which owns the port and runs
 // the NMEA reader between commands), the decoding and conversion on the work thread; both reach
-// the window only by queued invocation. The factory-reset question is a blocking call into the
+// the window only through its GuiCallQueue. The factory-reset question is a blocking call into the
 // GUI thread that ends when the window closes.
 #include <QDialog>
 #include <QStringList>
@@ -32,6 +32,7 @@ class CdatalogDlg;
 
 namespace pelmora {
 
+class GuiCallQueue;
 class JobThread;
 
 enum ActivityState : int {
@@ -197,6 +198,8 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     std::atomic<bool> m_stopRead{false};
     std::atomic<bool> m_closing{false};
 
+    // The workers' calls into the GUI thread; outlives the threads that post to it.
+    std::unique_ptr<GuiCallQueue> m_guiCalls;
     // Declared last: destroyed first, so no job outlives the members it uses.
     std::unique_ptr<JobThread> m_workThread;
     std::unique_ptr<JobThread> m_deviceThread;

@@ -55,7 +55,8 @@ class DeviceSession {
   public:
     virtual ~DeviceSession() = default;
 
-    // Registers the five handlers on the link's event lists. Called once, before Open.
+    // Registers the five handlers on the link's event lists. Called once, from any thread: the
+    // lists are guarded, so the reader may already run.
     virtual void BindHandlers(DeviceEventSink& sink) = 0;
 
     virtual bool Open(const std::string& path, int baudRate) = 0;

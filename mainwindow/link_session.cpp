@@ -31,11 +31,7 @@ LinkSession::~LinkSession() {
 
 void LinkSession::BindHandlers(DeviceEventSink& sink) {
     using Sink = DeviceEventSink;
-    // The reader thread fires post_msg: the handler lists change only while it is stopped.
-    const bool readerWasRunning = m_device.ReaderRunning();
-    if (readerWasRunning) {
-        m_device.StopReader();
-    }
+    // The lists are guarded: the reader thread may fire post_msg while they grow.
     m_device.query_log_status.Register(
         new Vantrel_datalog::tQuery_log_statusHandler<Sink>(&sink, &Sink::OnQueryLogStatus));
     m_device.post_msg.Register(
@@ -46,9 +42,6 @@ void LinkSession::BindHandlers(DeviceEventSink& sink) {
         new Vantrel_datalog::tlog_read_progressHandler<Sink>(&sink, &Sink::OnLogReadProgress));
     m_device.Progress.Register(
         new Vantrel_receiver::t_ProgressHandler<Sink>(&sink, &Sink::OnProgress));
-    if (readerWasRunning) {
-        m_device.StartReader();
-    }
 }
 
 bool LinkSession::Open(const std::string& path, int baudRate) {

@@ -3,8 +3,8 @@
 // reader thread, the link record and the download.
 //
 // Thread contract: as DeviceSession. The session owns the port and the device object; the
-// device thread of the window is the only caller of everything but IsOpen, LinkAlive and
-// LineKind.
+// device thread of the window is the only caller of everything but BindHandlers, IsOpen,
+// LinkAlive and LineKind.
 #include <string>
 
 #include "mainwindow/device_session.h"

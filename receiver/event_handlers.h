@@ -2,12 +2,14 @@
 // Events of the receiver library: an EventList holds handler objects that forward each event to a
 // member operation of a target object (the main window).
 //
-// Thread contract: handlers are registered once while the owner initialises, before the reader
-// thread or any command runs; afterwards a list is only fired. Fire calls every handler on the
-// calling thread (the reader thread or a command's thread): a handler that touches a window must
-// marshal to the GUI thread itself.
+// Thread contract: a list may be changed and fired from any thread (see EventList). Fire calls
+// every handler on the calling thread (the reader thread or a command's thread): a handler that
+// touches a window must marshal to the GUI thread itself.
+#include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 namespace pelmora {
@@ -22,12 +24,13 @@ class AbstractEventHandlerBase {
     AbstractEventHandlerBase& operator=(const AbstractEventHandlerBase&) = delete;
 
     bool IsOwned() const { return owned_; }
-    bool IsAttached() const { return attached_; }
-    void Detach() { attached_ = false; }
+    // The owner of a borrowed handler may ask from another thread than the list's.
+    bool IsAttached() const { return attached_.load(); }
+    void Detach() { attached_.store(false); }
 
   private:
     bool owned_;
-    bool attached_ = true;
+    std::atomic<bool> attached_{true};
 };
 
 // The interface of one event: a call with the event's arguments.
@@ -65,6 +68,13 @@ class EventHandler<Target, Member, Interface, void(Args...)> : public Interface 
 };
 
 // An ordered list of handlers of one interface.
+//
+// Registration, removal and firing may come from different threads (the window binds its
+// handlers while the reader thread may already fire post_msg). Fire holds the list's lock while it
+// calls the handlers, so a Remove on another thread returns only once no call of that handler is
+// in progress; a handler may itself register or remove on the same list (the lock is
+// re-entrant), a removal then taking effect after the call in hand. A handler must not wait for
+// another thread that changes the same list.
 template <class Interface>
 class EventList {
   public:
@@ -78,12 +88,9 @@ class EventList {
     EventList(const EventList&) = delete;
     EventList& operator=(const EventList&) = delete;
     ~EventList() {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
         for (Interface* h : handlers_) {
-            if (h->IsOwned()) {
-                delete h;
-            } else {
-                h->Detach();
-            }
+            Release(h);
         }
     }
 
@@ -92,6 +99,7 @@ class EventList {
         if (handler == nullptr) {
             return {};
         }
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
         handlers_.push_back(handler);
         return {handler, this};
     }
@@ -100,37 +108,70 @@ class EventList {
     Connection Connect(Target* target, Member member) {
         return Register(new EventHandler<Target, Member, Interface>(target, member));
     }
-    // Takes the handler out of the list (deleting it when owned).
+    // Takes the handler out of the list (deleting it when owned). Waits for a call of the
+    // handler in progress on another thread.
     bool Remove(const Connection& connection) {
-        for (auto it = handlers_.begin(); it != handlers_.end(); ++it) {
-            if (*it == connection.handler && connection.list == this) {
-                Interface* h = *it;
-                handlers_.erase(it);
-                if (h->IsOwned()) {
-                    delete h;
-                } else {
-                    h->Detach();
-                }
-                return true;
-            }
+        if (connection.list != this || connection.handler == nullptr) {
+            return false;
         }
-        return false;
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        const auto it = std::find(handlers_.begin(), handlers_.end(), connection.handler);
+        if (it == handlers_.end()) {
+            return false;
+        }
+        Interface* h = *it;
+        handlers_.erase(it);
+        if (firing_ > 0) {
+            // Removed from inside a handler: it may be the one being called.
+            h->Detach();
+            if (h->IsOwned()) {
+                retired_.push_back(h);
+            }
+        } else {
+            Release(h);
+        }
+        return true;
     }
 
     template <class... Args>
     void Fire(Args&&... args) const {
-        for (Interface* h : handlers_) {
-            if (h->IsAttached()) {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        ++firing_;
+        // A handler may change the list: walk a copy, skipping what was removed meanwhile.
+        const std::vector<Interface*> snapshot = handlers_;
+        for (Interface* h : snapshot) {
+            if (h->IsAttached() &&
+                std::find(handlers_.begin(), handlers_.end(), h) != handlers_.end()) {
                 h->Invoke(args...);
             }
         }
+        if (--firing_ == 0) {
+            for (Interface* h : retired_) {
+                delete h;
+            }
+            retired_.clear();
+        }
     }
 
-    std::size_t Size() const { return handlers_.size(); }
-    bool Empty() const { return handlers_.empty(); }
+    std::size_t Size() const {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        return handlers_.size();
+    }
+    bool Empty() const { return Size() == 0; }
 
   private:
-    std::vector<Interface*> handlers_;
+    static void Release(Interface* h) {
+        if (h->IsOwned()) {
+            delete h;
+        } else {
+            h->Detach();
+        }
+    }
+
+    mutable std::recursive_mutex mutex_;
+    std::vector<Interface*> handlers_;         // guarded by mutex_
+    mutable int firing_ = 0;                   // guarded by mutex_: nesting of Fire
+    mutable std::vector<Interface*> retired_;  // guarded by mutex_: owned, removed while firing
 };
 
 namespace Vantrel_receiver {

@@ -83,5 +83,35 @@ TEST(EventList, RemovedHandlersNoLongerFire) {
     EXPECT_EQ(w.calls, (std::vector<std::string>{"progress 2"}));
 }
 
+// A handler that takes itself (or another) out of the list while the list fires.
+struct SelfRemover {
+    EventList<Vantrel_receiver::Abstracttbinary_msgHandler>* list = nullptr;
+    EventList<Vantrel_receiver::Abstracttbinary_msgHandler>::Connection self;
+    EventList<Vantrel_receiver::Abstracttbinary_msgHandler>::Connection next;
+    int calls = 0;
+    void OnBinaryMsg(int) {
+        ++calls;
+        list->Remove(self);
+        list->Remove(next);
+    }
+};
+
+TEST(EventList, AHandlerMayRemoveItselfAndOthersWhileFiring) {
+    EventList<Vantrel_receiver::Abstracttbinary_msgHandler> list;
+    SelfRemover remover;
+    Window after;
+    remover.list = &list;
+    remover.self = list.Connect(&remover, &SelfRemover::OnBinaryMsg);
+    remover.next = list.Connect(&after, &Window::OnBinaryMsg);
+    list.Connect(&after, &Window::OnProgress);
+    list.Fire(7);
+    // The removed one after it is skipped; the owned handlers go once the firing ends.
+    EXPECT_EQ(remover.calls, 1);
+    EXPECT_EQ(after.calls, (std::vector<std::string>{"progress 7"}));
+    EXPECT_EQ(list.Size(), 1u);
+    list.Fire(8);
+    EXPECT_EQ(remover.calls, 1);
+}
+
 }  // namespace
 }  // namespace pelmora
