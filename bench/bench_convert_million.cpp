@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "settings/conversion_settings.h"
+#include "sim/track/builtin_track.h"
 #include "trace/convert_pipeline.h"
 #include "trace/trace_fix.h"
 
@@ -22,16 +23,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void GeodeticToEcef(double latDeg, double lonDeg, double h, std::int32_t& x, std::int32_t& y,
-                    std::int32_t& z) {
-    const double a = 6378137.0;
-    const double e2 = 0.006694379990141317;
-    const double lat = latDeg / 57.2957795131;
-    const double lon = lonDeg / 57.2957795131;
-    const double n = a / std::sqrt(1 - e2 * std::sin(lat) * std::sin(lat));
-    x = static_cast<std::int32_t>(std::lround((n + h) * std::cos(lat) * std::cos(lon)));
-    y = static_cast<std::int32_t>(std::lround((n + h) * std::cos(lat) * std::sin(lon)));
-    z = static_cast<std::int32_t>(std::lround((n * (1 - e2) + h) * std::sin(lat)));
+// ECEF metres as the logger stores them.
+void EcefMetres(double latDeg, double lonDeg, double h, std::int32_t& x, std::int32_t& y,
+                std::int32_t& z) {
+    double fx = 0, fy = 0, fz = 0;
+    pelmora::GeodeticToEcef(latDeg, lonDeg, h, fx, fy, fz);
+    x = static_cast<std::int32_t>(std::lround(fx));
+    y = static_cast<std::int32_t>(std::lround(fy));
+    z = static_cast<std::int32_t>(std::lround(fz));
 }
 
 // A drive of one fix a second: winding roads at 20-110 km/h, a 15-minute stop every 40 minutes.
@@ -57,7 +56,7 @@ bool WriteTrace(const std::string& path, long fixes) {
         lon += metres * std::sin(heading) / (111120.0 * std::cos(lat / 57.2957795131));
         const double h = 40 + 30 * std::sin(static_cast<double>(i) / 500.0);
         std::int32_t x = 0, y = 0, z = 0;
-        GeodeticToEcef(lat, lon, h, x, y, z);
+        EcefMetres(lat, lon, h, x, y, z);
         const pelmora::CalendarFields c = pelmora::BreakTimeValue(t);
         const pelmora::TraceFixBytes r =
             pelmora::EncodeTraceFix(c.year, c.month, c.day, c.hour, c.minute,

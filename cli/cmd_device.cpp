@@ -13,6 +13,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "cli/decode_run.h"
 #include "receiver/datalog_codes.h"
 #include "receiver/datalog_device.h"
 #include "receiver/link_record.h"
@@ -21,8 +22,6 @@
 #include "settings/app_paths.h"
 #include "settings/string_table.h"
 #include "sim/logger_sim.h"
-#include "trace/decompress.h"
-#include "trace/trace_summary.h"
 
 namespace pelmora::cli {
 namespace {
@@ -254,26 +253,6 @@ class ReadObserver : public DownloadObserver {
     TerminalProgress progress_;
 };
 
-int Decode(const std::string& raw, const std::string& trace) {
-    const ConversionSettings settings = LoadProfileSettings();
-    DecompressResult result;
-    {
-        TerminalProgress progress("Decompress");
-        result = DecompressLog(raw, trace, DecompressOptions{}, &progress);
-    }
-    if (!result.ok()) {
-        return Fail(result.message);
-    }
-    std::printf("%s\n", result.message.c_str());
-    const TraceSummary summary =
-        ScanTraceLog(trace, settings.ZoneOffset, settings.GmtLabel, settings.SpeedUnit);
-    if (!summary.ok()) {
-        return Fail(summary.message);
-    }
-    std::printf("%s\n", summary.message.c_str());
-    return kExitSuccess;
-}
-
 int RunRead(const std::vector<std::string>& args) {
     ArgParser parser = DeviceParser(args);
     AddDataDirOption(parser);
@@ -312,7 +291,7 @@ int RunRead(const std::vector<std::string>& args) {
         default:
             return Fail(request.rawLogPath + ": " + std::strerror(result.error));
     }
-    return Decode(request.rawLogPath, request.traceLogPath);
+    return DecodeAndSummarize(request.rawLogPath, folder, true);
 }
 
 const char* const kDeviceSynopsis = "(--port DEV | --simulate) [--baud N]";

@@ -15,7 +15,7 @@ std::string WithCause(const std::string& message, const std::string& path, int e
 }
 }  // namespace
 
-int DecodeAndSummarize(const std::string& raw, const std::string& folder) {
+int DecodeAndSummarize(const std::string& raw, const std::string& folder, bool announceCompletion) {
     const std::string trace = JoinPath(folder, kTraceLogName);
     const ConversionSettings settings = LoadProfileSettings();
     DecompressResult result;
@@ -40,6 +40,9 @@ int DecodeAndSummarize(const std::string& raw, const std::string& folder) {
     if (result.droppedTailBytes != 0) {
         Warn(raw + ": dropped a partial record of " + std::to_string(result.droppedTailBytes) +
              " bytes at the end");
+    }
+    if (announceCompletion) {
+        std::printf("%s\n", result.message.c_str());
     }
     const TraceSummary summary =
         ScanTraceLog(trace, settings.ZoneOffset, settings.GmtLabel, settings.SpeedUnit);

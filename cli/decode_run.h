@@ -6,7 +6,9 @@
 namespace pelmora::cli {
 
 // Returns kExitSuccess after printing the four summary lines, or kExitFailure after printing the
-// message ("Open raw log file failed! (...)", "No log data!", ...) on standard error.
-int DecodeAndSummarize(const std::string& rawPath, const std::string& folder);
+// message ("Open raw log file failed! (...)", "No log data!", ...) on standard error. After a
+// download, announceCompletion prints "Decompress is completed..." first, as the window does.
+int DecodeAndSummarize(const std::string& rawPath, const std::string& folder,
+                       bool announceCompletion = false);
 
 }  // namespace pelmora::cli

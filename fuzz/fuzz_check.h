@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #define FUZZ_CHECK(cond)                                                                  \
     do {                                                                                  \
@@ -40,6 +41,18 @@ inline void WriteWholeFile(const std::string& path, const std::uint8_t* data, st
     FUZZ_CHECK(f != nullptr);
     FUZZ_CHECK(size == 0 || std::fwrite(data, 1, size, f) == size);
     std::fclose(f);
+}
+
+inline std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    FUZZ_CHECK(f != nullptr);
+    std::uint8_t buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) {
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    std::fclose(f);
+    return bytes;
 }
 
 // A small deterministic generator for chunk sizes drawn from the input.

@@ -1,13 +1,16 @@
 // The raw log as it comes from the logger's flash (data.log): record by record in memory, then
-// the whole decompression run into a trace file and the trace summary over it; and the same
-// bytes read as a damaged trace file.
+// the whole decompression run into a trace file, which must hold exactly the fixes of the records
+// decoded one by one, and the trace summary over it; and the same bytes read as a damaged trace
+// file.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "fuzz_check.h"
 #include "settings/app_paths.h"
 #include "trace/decompress.h"
 #include "trace/raw_log_decoder.h"
+#include "trace/trace_fix.h"
 #include "trace/trace_summary.h"
 
 namespace {
@@ -22,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pelmora::GpsDateTime when;
     std::uint8_t type = 0;
     std::size_t at = 0;
+    std::vector<std::uint8_t> fixes;
     while (at < size) {
         const std::size_t n =
             pelmora::DecodeLogRecord(data + at, size - at, state, when, type, kNow);
@@ -33,6 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         FUZZ_CHECK(pelmora::IsValidRawRecordType(type));
         FUZZ_CHECK(when.month >= 1 && when.month <= 12 && when.day >= 1 && when.day <= 31);
+        const pelmora::TraceFixBytes fix =
+            pelmora::EncodeTraceFix(when.year, when.month, when.day, when.hour, when.minute,
+                                    when.second, state.x, state.y, state.z, state.speed);
+        fixes.insert(fixes.end(), fix.begin(), fix.end());
         at += n;
     }
 
@@ -48,6 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    r.compactRecords * pelmora::kRawCompactRecordSize <=
                size);
     if (r.ok() || r.status == pelmora::DecompressStatus::BadRecord) {
+        FUZZ_CHECK(pelmora::fuzz::ReadWholeFile(trace) == fixes);
         const pelmora::TraceSummary s = pelmora::ScanTraceLog(trace, 480 * 60, "(GMT+8:00)", 1);
         FUZZ_CHECK(s.status != pelmora::TraceSummaryStatus::OpenFailed);
         pelmora::ScanTraceLog(trace, -300 * 60, "(GMT-5:00)", 2);

@@ -1,12 +1,14 @@
 #pragma once
-// Result codes of the datalog commands and the download, beside the generic ones of the
-// acknowledged send (0 not connected, 1 ACK, 2 NACK, 9 time-out).
+// Result codes of the datalog commands and the download. A command passes on the code of its
+// acknowledged send (0 not connected, 1 ACK, 2 NACK, 9 time-out) unless it has one of its own.
+#include "receiver/serial_port.h"
+
 namespace pelmora {
 
-inline constexpr int kDatalogNotConnected = 0;
-inline constexpr int kDatalogAck = 1;
-inline constexpr int kDatalogNack = 2;
-inline constexpr int kDatalogTimeout = 9;
+inline constexpr int kDatalogNotConnected = kSendNotConnected;
+inline constexpr int kDatalogAck = kSendAck;
+inline constexpr int kDatalogNack = kSendNack;
+inline constexpr int kDatalogTimeout = kSendTimeout;
 inline constexpr int kDatalogConfigured = 24;
 inline constexpr int kDatalogCleared = 25;
 inline constexpr int kDatalogIdSet = 117;

@@ -3,12 +3,12 @@
 #include <vector>
 
 #include "sim/flash_image.h"
-#include "sim/track/built_in_track.h"
+#include "sim/track/builtin_track.h"
 
 namespace pelmora::sim {
 
 FlashImage BuiltInFlash() {
-    return FlashImage::FromRecords(BuiltInTrackRecords());
+    return FlashImage::FromRecords(BuiltinTrackRecords());
 }
 
 std::vector<std::uint8_t> InBandMarkerRecord() {
@@ -17,7 +17,7 @@ std::vector<std::uint8_t> InBandMarkerRecord() {
 
 FlashImage BuiltInFlashWithInBandMarkers(std::size_t every) {
     const std::size_t step = std::max<std::size_t>(every, 1);
-    const auto drive = BuiltInTrackRecords();
+    const auto drive = BuiltinTrackRecords();
     std::vector<std::vector<std::uint8_t>> records;
     records.reserve(drive.size() + drive.size() / step + 1);
     for (std::size_t i = 0; i < drive.size(); ++i) {

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "trace/atomic_file.h"
+#include "trace/fix_clock.h"
+#include "trace/gps_time.h"
 #include "trace/raw_log_decoder.h"
 #include "trace/trace_fix.h"
 
@@ -30,8 +32,9 @@ DecompressResult Failure(DecompressStatus status, const char* message, int error
 class Progress {
   public:
     Progress(ProgressSink* sink, std::uint64_t total) : sink_(sink), total_(total) {}
+    // Cheap per record: the percentage is only worked out when the next whole percent is reached.
     void At(std::uint64_t done) {
-        if (sink_ == nullptr) {
+        if (sink_ == nullptr || done < next_) {
             return;
         }
         const int percent = total_ == 0 ? 100 : static_cast<int>(done * 100 / total_);
@@ -39,20 +42,25 @@ class Progress {
             last_ = percent;
             sink_->OnProgress(percent);
         }
+        // The first offset that reaches the next percent.
+        const auto nextPercent = static_cast<std::uint64_t>(percent) + 1;
+        next_ = total_ == 0 ? UINT64_MAX : (nextPercent * total_ + 99) / 100;
     }
 
   private:
     ProgressSink* sink_;
     std::uint64_t total_;
+    std::uint64_t next_ = 0;
     int last_ = -1;
 };
 
 constexpr std::size_t kChunk = 64 * 1024;
-constexpr std::size_t kOutputBlock = 64 * 1024;
+// Fixes are written in blocks: a stream call per 22-byte fix costs more than decoding it.
+constexpr std::size_t kOutputFixes = 64 * 1024 / kTraceFixSize;
 
-bool FlushFixes(AtomicFile& trace, std::vector<std::uint8_t>& output) {
-    const bool ok = output.empty() || trace.Write(output.data(), output.size());
-    output.clear();
+bool FlushFixes(AtomicFile& trace, std::vector<std::uint8_t>& output, std::size_t& used) {
+    const bool ok = used == 0 || trace.Write(output.data(), used);
+    used = 0;
     return ok;
 }
 
@@ -79,8 +87,9 @@ DecompressResult DecompressLog(const std::string& rawPath, const std::string& tr
     report.At(0);
     LogDecodeState state;
     std::vector<std::uint8_t> buffer(kChunk + kRawRecordWindow);
-    std::vector<std::uint8_t> output;
-    output.reserve(kOutputBlock + kTraceFixSize);
+    std::vector<std::uint8_t> output(kOutputFixes * kTraceFixSize);
+    std::size_t used = 0;
+    TraceFixClock clock;
     std::size_t have = 0;
     std::size_t pos = 0;
     std::uint64_t offset = 0;  // file offset of buffer[pos]
@@ -119,9 +128,8 @@ DecompressResult DecompressLog(const std::string& rawPath, const std::string& tr
             result.droppedTailBytes = left;
             break;
         }
-        GpsDateTime dateTime;
         std::uint8_t type = 0;
-        const std::size_t consumed = DecodeLogRecord(window, left, state, dateTime, type, now);
+        const std::size_t consumed = ApplyLogRecord(window, left, state, type);
         if (consumed == 0 || !IsValidRawRecordType(type)) {
             result.status = DecompressStatus::BadRecord;
             result.message = kDownloadAgain;
@@ -133,13 +141,14 @@ DecompressResult DecompressLog(const std::string& rawPath, const std::string& tr
         } else {
             ++result.compactRecords;
         }
-        const TraceFixBytes fix = EncodeTraceFix(dateTime.year, dateTime.month, dateTime.day,
-                                                 dateTime.hour, dateTime.minute, dateTime.second,
-                                                 state.x, state.y, state.z, state.speed);
-        // One write per block of fixes rather than per 22-byte fix: the stream lock and call
-        // per record cost more than the decoding itself.
-        output.insert(output.end(), fix.begin(), fix.end());
-        if (output.size() >= kOutputBlock && !FlushFixes(trace, output)) {
+        // The time of week is not wrapped at the week's end: the conversion is linear, so a time
+        // past 604800 s still gives the right date.
+        const int fullWeek = ResolveGpsWeek(state.week, state.timeOfWeek, now);
+        clock.Set(GpsTimeToTimeValue(fullWeek, state.timeOfWeek));
+        PackTraceFix(output.data() + used, clock.DateWord(), clock.HalfSeconds(), state.x, state.y,
+                     state.z, state.speed);
+        used += kTraceFixSize;
+        if (used == output.size() && !FlushFixes(trace, output, used)) {
             return Failure(DecompressStatus::WriteTraceFailed, "Write trace log file failed!",
                            errno);
         }
@@ -148,7 +157,7 @@ DecompressResult DecompressLog(const std::string& rawPath, const std::string& tr
         offset += consumed;
         report.At(offset);
     }
-    if (!FlushFixes(trace, output) || !trace.Commit()) {
+    if (!FlushFixes(trace, output, used) || !trace.Commit()) {
         return Failure(DecompressStatus::WriteTraceFailed, "Write trace log file failed!", errno);
     }
     if (result.ok()) {

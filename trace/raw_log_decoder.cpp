@@ -53,8 +53,8 @@ int DecodeDeltaCode(std::uint16_t code) {
     return c <= 511 ? c : 511 - c;
 }
 
-std::size_t DecodeLogRecord(const std::uint8_t* window, std::size_t length, LogDecodeState& state,
-                            GpsDateTime& dateTime, std::uint8_t& type, TimeValue nowUtc) {
+std::size_t ApplyLogRecord(const std::uint8_t* window, std::size_t length, LogDecodeState& state,
+                           std::uint8_t& type) {
     type = 0;
     if (window == nullptr || length == 0) {
         return 0;
@@ -92,6 +92,15 @@ std::size_t DecodeLogRecord(const std::uint8_t* window, std::size_t length, LogD
                                             static_cast<std::uint32_t>(state.dy));
         state.z = static_cast<std::int32_t>(static_cast<std::uint32_t>(state.z) +
                                             static_cast<std::uint32_t>(state.dz));
+    }
+    return size;
+}
+
+std::size_t DecodeLogRecord(const std::uint8_t* window, std::size_t length, LogDecodeState& state,
+                            GpsDateTime& dateTime, std::uint8_t& type, TimeValue nowUtc) {
+    const std::size_t size = ApplyLogRecord(window, length, state, type);
+    if (size == 0) {
+        return 0;
     }
     // Not wrapped at the week's end: the conversion is linear, so a time of week past 604800 s
     // still gives the right date.

@@ -32,6 +32,12 @@ bool IsValidRawRecordType(std::uint8_t type);
 // A 10-bit delta code: c for c <= 511, 511 - c for c >= 512 (512 is -1 m, 1023 is -512 m).
 int DecodeDeltaCode(std::uint16_t code);
 
+// Applies the record at window[0..length) to state and returns its size, or 0 for an unlisted
+// kind or a window shorter than the record (state untouched then). No calendar work: the caller
+// resolves state.week and state.timeOfWeek.
+std::size_t ApplyLogRecord(const std::uint8_t* window, std::size_t length, LogDecodeState& state,
+                           std::uint8_t& type);
+
 // Decodes the record at window[0..length) into state and dateTime and returns its size, or 0 for
 // an unlisted kind or a window shorter than the record (state untouched then). The date is the
 // UTC time of the record with the week resolved against nowUtc (see ResolveGpsWeek).

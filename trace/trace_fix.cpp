@@ -1,39 +1,67 @@
 #include "trace/trace_fix.h"
 
+#include <bit>
+#include <cstring>
+#include <type_traits>
+
 namespace pelmora {
 namespace {
-void PutLe16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v & 0xFF);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void PutLe32(std::uint8_t* p, std::int32_t value) {
-    const auto v = static_cast<std::uint32_t>(value);
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
+// Byte-order independent, yet a single store on little-endian hosts.
+template <typename T>
+void PutLe(std::uint8_t* p, T value) {
+    using U = std::make_unsigned_t<T>;
+    auto v = static_cast<U>(value);
+    if constexpr (std::endian::native != std::endian::little) {
+        U swapped = 0;
+        for (std::size_t i = 0; i < sizeof(U); ++i) {
+            swapped = static_cast<U>((swapped << 8) | (v & 0xFF));
+            v = static_cast<U>(v >> 8);
+        }
+        v = swapped;
     }
+    std::memcpy(p, &v, sizeof v);
+}
+void PutLe16(std::uint8_t* p, std::uint16_t v) {
+    PutLe(p, v);
+}
+void PutLe32(std::uint8_t* p, std::int32_t v) {
+    PutLe(p, v);
 }
 }  // namespace
+
+std::uint16_t TraceFixDateWord(int year, int month, int day) {
+    return static_cast<std::uint16_t>((((year - 1980) & 0x7F) << 9) | ((month & 0xF) << 5) |
+                                      (day & 0x1F));
+}
+
+void PackTraceFix(std::uint8_t* out, std::uint16_t dateWord, std::uint16_t halfSeconds,
+                  std::int32_t x, std::int32_t y, std::int32_t z, int speed) {
+    PutLe16(&out[0], dateWord);
+    PutLe16(&out[2], halfSeconds);
+    PutLe32(&out[4], x);
+    PutLe32(&out[8], y);
+    PutLe32(&out[12], z);
+    PutLe16(&out[16], 0);
+    const auto speedWord = static_cast<std::uint16_t>((speed & 0xFFF) | 0x2000);
+    PutLe16(&out[18], speedWord);
+    // The checksum is the XOR of bytes 0-19; folding the 32-bit fields first gives the same
+    // byte and is what keeps packing off the decoder's profile.
+    std::uint32_t fold =
+        static_cast<std::uint32_t>(dateWord) ^ (static_cast<std::uint32_t>(halfSeconds) << 16) ^
+        static_cast<std::uint32_t>(x) ^ static_cast<std::uint32_t>(y) ^
+        static_cast<std::uint32_t>(z) ^ (static_cast<std::uint32_t>(speedWord) << 16);
+    fold ^= fold >> 16;
+    fold ^= fold >> 8;
+    out[20] = static_cast<std::uint8_t>(fold & 0xFF);
+    out[21] = 0x0D;
+}
 
 TraceFixBytes EncodeTraceFix(int year, int month, int day, int hour, int minute, float second,
                              std::int32_t x, std::int32_t y, std::int32_t z, int speed) {
     TraceFixBytes r{};
-    const auto date = static_cast<std::uint16_t>((((year - 1980) & 0x7F) << 9) |
-                                                 ((month & 0xF) << 5) | (day & 0x1F));
     const double seconds = (static_cast<double>(hour) * 3600.0 + minute * 60.0 + second) / 2.0;
     const auto time = static_cast<std::uint16_t>(static_cast<std::int64_t>(seconds) & 0xFFFF);
-    PutLe16(&r[0], date);
-    PutLe16(&r[2], time);
-    PutLe32(&r[4], x);
-    PutLe32(&r[8], y);
-    PutLe32(&r[12], z);
-    PutLe16(&r[16], 0);
-    PutLe16(&r[18], static_cast<std::uint16_t>((speed & 0xFFF) | 0x2000));
-    std::uint8_t sum = 0;
-    for (std::size_t i = 0; i < 20; ++i) {
-        sum = static_cast<std::uint8_t>(sum ^ r[i]);
-    }
-    r[20] = sum;
-    r[21] = 0x0D;
+    PackTraceFix(r.data(), TraceFixDateWord(year, month, day), time, x, y, z, speed);
     return r;
 }
 

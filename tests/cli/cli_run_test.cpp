@@ -1,54 +1,24 @@
 // pelmora-cli as the user runs it: exit status, standard output and standard error.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "tests/support/cli_sandbox.h"
+
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using pelmora::testing::CliRun;
 
 class CliTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char name[] = "/tmp/pelmora-cli-XXXXXX";
-        home_ = mkdtemp(name);
-        mkdir((home_ + "/config").c_str(), 0755);
-        mkdir((home_ + "/config/Pelmora").c_str(), 0755);
-    }
-    void TearDown() override { std::system(("rm -rf '" + home_ + "'").c_str()); }
+    void WriteProfile(const std::string& text) const { sandbox_.WriteProfile(text); }
+    CliRun Cli(const std::string& args) const { return sandbox_.Run(args); }
 
-    void WriteProfile(const std::string& text) const {
-        std::ofstream(home_ + "/config/Pelmora/Pelmora.ini") << text;
-    }
-
-    CliRun Cli(const std::string& args) const {
-        const std::string out = home_ + "/stdout", err = home_ + "/stderr";
-        const std::string command = "env XDG_CONFIG_HOME='" + home_ + "/config' XDG_DATA_HOME='" +
-                                    home_ + "/share' TZ=UTC " PELMORA_CLI " " + args + " >'" + out +
-                                    "' 2>'" + err + "' </dev/null";
-        CliRun r;
-        const int raw = std::system(command.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = Slurp(out);
-        r.err = Slurp(err);
-        return r;
-    }
-
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    std::string home_;
+    pelmora::testing::CliSandbox sandbox_;
+    const std::string& home_ = sandbox_.Home();
 };
 
 const std::string kSample = std::string(PELMORA_SOURCE_DIR) + "/data/sample-data.log";

@@ -1,7 +1,5 @@
 // pelmora-cli decode then convert, as the user runs them, on the sample raw log.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,46 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/cli_sandbox.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using pelmora::testing::CliRun;
+using pelmora::testing::Slurp;
 
 class ConvertCli : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char name[] = "/tmp/pelmora-convert-cli-XXXXXX";
-        home_ = mkdtemp(name);
-        fs::create_directories(home_ + "/config/Pelmora");
-        fs::create_directories(home_ + "/out");
-    }
-    void TearDown() override { fs::remove_all(home_); }
+    void SetUp() override { fs::create_directories(home_ + "/out"); }
 
-    void WriteProfile(const std::string& text) const {
-        std::ofstream(home_ + "/config/Pelmora/Pelmora.ini") << text;
-    }
-    CliRun Cli(const std::string& args) const {
-        const std::string out = home_ + "/stdout", err = home_ + "/stderr";
-        const std::string command = "env XDG_CONFIG_HOME='" + home_ + "/config' XDG_DATA_HOME='" +
-                                    home_ + "/share' TZ=UTC " PELMORA_CLI " " + args + " >'" + out +
-                                    "' 2>'" + err + "' </dev/null";
-        CliRun r;
-        const int raw = std::system(command.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = Slurp(out);
-        r.err = Slurp(err);
-        return r;
-    }
+    void WriteProfile(const std::string& text) const { sandbox_.WriteProfile(text); }
+    CliRun Cli(const std::string& args) const { return sandbox_.Run(args); }
     void Decode() const {
         const CliRun r = Cli("decode --data-dir '" + home_ + "/d' '" + PELMORA_SOURCE_DIR +
                              "/data/sample-data.log'");
@@ -68,7 +41,8 @@ class ConvertCli : public ::testing::Test {
                more;
     }
 
-    std::string home_;
+    pelmora::testing::CliSandbox sandbox_;
+    const std::string& home_ = sandbox_.Home();
 };
 
 TEST_F(ConvertCli, DecodeThenConvertWritesEveryFormat) {

@@ -4,11 +4,14 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "sim/track/raw_record_encoder.h"
 #include "trace/decompress.h"
+#include "trace/raw_log_decoder.h"
 #include "trace/trace_fix.h"
 #include "trace/trace_summary.h"
 
@@ -154,13 +157,71 @@ TEST(Decompress, FixesAcrossTheGpsWeekEndKeepTheirCalendarDates) {
     }
 }
 
+// The run works the calendar date out once per day; every fix must still carry the date that
+// decoding that record alone gives, whichever way the stream jumps.
+TEST(Decompress, EveryFixMatchesItsRecordDecodedAlone) {
+    TempFolder dir;
+    std::vector<std::uint8_t> raw;
+    std::mt19937 random(7);
+    const TimeValue starts[] = {MakeTimeValue(2024, 12, 31, 23, 58, 0),    // into a new year
+                                MakeTimeValue(2024, 2, 28, 23, 59, 0),     // a leap day
+                                MakeTimeValue(2024, 2, 29, 12, 0, 0),      // back into that day
+                                MakeTimeValue(2019, 4, 6, 23, 59, 30),     // the 2019 rollover
+                                MakeTimeValue(2024, 12, 31, 23, 59, 59)};  // a day seen before
+    for (const TimeValue start : starts) {
+        Append(raw, EncodeFullRecord(FullAt(start, 1000, 2000, 3000, 10)));
+        for (int i = 0; i < 300; ++i) {
+            // Mostly single seconds, now and then a long pause across a day or a week's end.
+            const auto step = static_cast<std::uint16_t>(i % 97 == 0 ? 65535 : random() % 3);
+            Append(raw, EncodeCompactRecord({8 + i % 2, i % 120, step,
+                                             static_cast<int>(random() % 1024) - 512, 1, -1}));
+        }
+    }
+    WriteBytes(dir / "data.log", raw);
+    const DecompressResult r =
+        DecompressLog(dir / "data.log", dir / "TraceLog.ltp", At(kNow2026), nullptr);
+    ASSERT_TRUE(r.ok()) << r.message;
+
+    std::vector<std::uint8_t> expected;
+    LogDecodeState state;
+    for (std::size_t at = 0; at < raw.size();) {
+        GpsDateTime d;
+        std::uint8_t type = 0;
+        const std::size_t used =
+            DecodeLogRecord(raw.data() + at, raw.size() - at, state, d, type, kNow2026);
+        ASSERT_GT(used, 0u);
+        Append(expected, EncodeTraceFix(d.year, d.month, d.day, d.hour, d.minute, d.second, state.x,
+                                        state.y, state.z, state.speed));
+        at += used;
+    }
+    EXPECT_EQ(r.fixes, 5u * 301u);
+    EXPECT_EQ(ReadBytes(dir / "TraceLog.ltp"), expected);
+}
+
+TEST(Decompress, ProgressReportsEveryPercentOnce) {
+    TempFolder dir;
+    std::vector<std::uint8_t> raw;
+    Append(raw, EncodeFullRecord(FullAt(MakeTimeValue(2024, 5, 18, 7, 0, 0), 1, 2, 3, 0)));
+    for (int i = 0; i < 3000; ++i) {
+        Append(raw, EncodeCompactRecord({8, 0, 1, 1, 1, 1}));
+    }
+    WriteBytes(dir / "data.log", raw);
+    RecordingProgress progress;
+    ASSERT_TRUE(
+        DecompressLog(dir / "data.log", dir / "TraceLog.ltp", At(kNow2026), &progress).ok());
+    std::vector<int> everyPercent(101);
+    std::iota(everyPercent.begin(), everyPercent.end(), 0);
+    EXPECT_EQ(progress.values, everyPercent);
+}
+
 TEST(Decompress, UnknownRecordKindStopsTheRunAndKeepsTheFixesBeforeIt) {
     for (const int bad : {0xFF, 0x00, 0x3C, 0xA0}) {
         TempFolder dir;
         std::vector<std::uint8_t> raw;
         Append(raw, EncodeFullRecord(FullAt(MakeTimeValue(2024, 5, 18, 7, 0, 0), 1, 2, 3, 0)));
         Append(raw, EncodeCompactRecord({8, 0, 1, 1, 1, 1}));
-        raw.insert(raw.end(), {static_cast<std::uint8_t>(bad), 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+        raw.insert(raw.end(),
+                   {static_cast<std::uint8_t>(bad), 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
         Append(raw, EncodeCompactRecord({8, 0, 1, 1, 1, 1}));
         WriteBytes(dir / "data.log", raw);
         const DecompressResult r =
