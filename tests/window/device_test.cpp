@@ -31,15 +31,6 @@ constexpr int kReadTimeoutMs = 180000;
 // The status poll period and one detection tick of slack.
 constexpr int kPollTimeoutMs = CdatalogDlg::kStatusPollMs + 2 * CdatalogDlg::kDetectMs;
 
-template <class T>
-T* Child(QWidget& w, const char* name) {
-    T* child = w.findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr) {
-        qFatal("no control %s", name);
-    }
-    return child;
-}
-
 std::vector<sim::ReceivedFrame> FramesWithId(const sim::LoggerSim& logger, std::uint8_t id) {
     std::vector<sim::ReceivedFrame> found;
     for (const sim::ReceivedFrame& f : logger.Frames()) {

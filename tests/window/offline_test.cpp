@@ -67,15 +67,6 @@ class NoDevice : public DeviceSession {
     }
 };
 
-template <class T>
-T* Child(QWidget& w, const char* name) {
-    T* child = w.findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr) {
-        qFatal("no control %s", name);
-    }
-    return child;
-}
-
 }  // namespace
 
 class OfflineTest : public QObject {

@@ -2,12 +2,24 @@
 // Answers for the window's desktop seams, scripted by each test.
 #include <QString>
 #include <QStringList>
+#include <QWidget>
+#include <QtGlobal>
 #include <deque>
 #include <functional>
 
 #include "mainwindow/window_services.h"
 
 namespace pelmora::test {
+
+// The window's control of that object name; the test stops when the form has none.
+template <class T>
+T* Child(QWidget& w, const char* name) {
+    T* child = w.findChild<T*>(QString::fromLatin1(name));
+    if (child == nullptr) {
+        qFatal("no control %s", name);
+    }
+    return child;
+}
 
 struct ShownBox {
     QString caption;
