@@ -37,11 +37,9 @@ class Progress {
         if (sink_ == nullptr || done < next_) {
             return;
         }
+        // Past the threshold the percentage is always a new one.
         const int percent = total_ == 0 ? 100 : static_cast<int>(done * 100 / total_);
-        if (percent != last_) {
-            last_ = percent;
-            sink_->OnProgress(percent);
-        }
+        sink_->OnProgress(percent);
         // The first offset that reaches the next percent.
         const auto nextPercent = static_cast<std::uint64_t>(percent) + 1;
         next_ = total_ == 0 ? UINT64_MAX : (nextPercent * total_ + 99) / 100;
@@ -51,7 +49,6 @@ class Progress {
     ProgressSink* sink_;
     std::uint64_t total_;
     std::uint64_t next_ = 0;
-    int last_ = -1;
 };
 
 constexpr std::size_t kChunk = 64 * 1024;

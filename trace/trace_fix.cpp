@@ -21,12 +21,6 @@ void PutLe(std::uint8_t* p, T value) {
     }
     std::memcpy(p, &v, sizeof v);
 }
-void PutLe16(std::uint8_t* p, std::uint16_t v) {
-    PutLe(p, v);
-}
-void PutLe32(std::uint8_t* p, std::int32_t v) {
-    PutLe(p, v);
-}
 }  // namespace
 
 std::uint16_t TraceFixDateWord(int year, int month, int day) {
@@ -36,14 +30,14 @@ std::uint16_t TraceFixDateWord(int year, int month, int day) {
 
 void PackTraceFix(std::uint8_t* out, std::uint16_t dateWord, std::uint16_t halfSeconds,
                   std::int32_t x, std::int32_t y, std::int32_t z, int speed) {
-    PutLe16(&out[0], dateWord);
-    PutLe16(&out[2], halfSeconds);
-    PutLe32(&out[4], x);
-    PutLe32(&out[8], y);
-    PutLe32(&out[12], z);
-    PutLe16(&out[16], 0);
+    PutLe(&out[0], dateWord);
+    PutLe(&out[2], halfSeconds);
+    PutLe(&out[4], x);
+    PutLe(&out[8], y);
+    PutLe(&out[12], z);
+    PutLe(&out[16], std::uint16_t{0});
     const auto speedWord = static_cast<std::uint16_t>((speed & 0xFFF) | 0x2000);
-    PutLe16(&out[18], speedWord);
+    PutLe(&out[18], speedWord);
     // The checksum is the XOR of bytes 0-19; folding the 32-bit fields first gives the same
     // byte and is what keeps packing off the decoder's profile.
     std::uint32_t fold =
