@@ -137,11 +137,13 @@ class EventList {
     void Fire(Args&&... args) const {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         ++firing_;
-        // A handler may change the list: walk a copy, skipping what was removed meanwhile.
+        // A handler may change the list: walk a copy, skipping what was removed meanwhile. The
+        // list is asked first, so a borrowed handler removed and freed by an earlier one is
+        // never touched.
         const std::vector<Interface*> snapshot = handlers_;
         for (Interface* h : snapshot) {
-            if (h->IsAttached() &&
-                std::find(handlers_.begin(), handlers_.end(), h) != handlers_.end()) {
+            if (std::find(handlers_.begin(), handlers_.end(), h) != handlers_.end() &&
+                h->IsAttached()) {
                 h->Invoke(args...);
             }
         }

@@ -113,5 +113,32 @@ TEST(EventList, AHandlerMayRemoveItselfAndOthersWhileFiring) {
     EXPECT_EQ(remover.calls, 1);
 }
 
+// The owner of a borrowed handler may free it once it is out of the list, even while the list
+// fires: the firing must not touch it again (a use-after-free under AddressSanitizer).
+TEST(EventList, ABorrowedHandlerFreedByAnEarlierOneIsNotTouched) {
+    using List = EventList<Vantrel_receiver::Abstracttbinary_msgHandler>;
+    struct Freer {
+        List* list = nullptr;
+        List::Connection victim;
+        Vantrel_receiver::tbinary_msgHandler<Window>* borrowed = nullptr;
+        void OnBinaryMsg(int) {
+            list->Remove(victim);
+            delete borrowed;
+            borrowed = nullptr;
+        }
+    };
+    List list;
+    Window w;
+    Freer freer;
+    freer.list = &list;
+    freer.borrowed = new Vantrel_receiver::tbinary_msgHandler<Window>(&w, &Window::OnBinaryMsg,
+                                                                      /*owned=*/false);
+    list.Connect(&freer, &Freer::OnBinaryMsg);
+    freer.victim = list.Register(freer.borrowed);
+    list.Fire(3);
+    EXPECT_TRUE(w.calls.empty());
+    EXPECT_EQ(list.Size(), 1u);
+}
+
 }  // namespace
 }  // namespace pelmora
