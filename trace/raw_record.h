@@ -20,9 +20,14 @@ struct Kind {
     std::uint8_t length = 0;  // 0: no record starts with this kind
     std::uint8_t type = 0;    // the type code the decoder reports
 };
+// clang-format off
 inline constexpr std::array<Kind, 16> kKinds = {{
-    {}, {}, {}, {}, {18, 1}, {18, 11}, {18, 3}, {18, 13}, {8, 2}, {8, 12}, {}, {}, {}, {}, {}, {},
+    {}, {}, {}, {},
+    {18, 1}, {18, 11}, {18, 3}, {18, 13},  // full
+    {8, 2}, {8, 12},                       // compact
+    {}, {}, {}, {}, {}, {},
 }};
+// clang-format on
 }  // namespace raw_record_detail
 
 // The filter's question: the length of the record that starts here, 0 when none does.
