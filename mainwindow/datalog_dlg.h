@@ -33,6 +33,7 @@ class CdatalogDlg;
 
 namespace pelmora {
 
+class CTrackViewDlg;
 class GuiCallQueue;
 class JobThread;
 
@@ -76,6 +77,9 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     void SetConvertPeriod(TimeValue beginLocal, TimeValue endLocal);
     // The menu bar; other windows' menus are inserted before its Help menu.
     const MainMenu& menu() const { return m_menu; }
+    // Opens (or raises) the track view window; it follows the period, the settings and the trace.
+    void OpenTrackView();
+    CTrackViewDlg* trackView() const { return m_trackView; }
     // Callable from any thread.
     void AddStatusLine(const QString& line);
 
@@ -159,6 +163,7 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     void OnBeginHour(int index);
     void OnEndHour(int index);
     void ShowPeriod();
+    void ReloadTrackView();
 
     bool ExchangeField(QLineEdit* edit, int minimum, int maximum, int& value);
     void ShowBox(const QString& text, BoxIcon icon);
@@ -172,6 +177,7 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     std::unique_ptr<Ui::CdatalogDlg> m_ui;
     Config m_config;
     MainMenu m_menu;
+    CTrackViewDlg* m_trackView = nullptr;  // a child: goes with the window
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_pane0 = nullptr;
     QLabel* m_pane1 = nullptr;

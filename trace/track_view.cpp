@@ -13,10 +13,14 @@ namespace {
 // Which sides of view a point lies beyond; two points sharing a bit see nothing between them.
 unsigned OutCode(WorldPoint p, const WorldRect& view) {
     unsigned code = 0;
-    if (p.x < view.left) code |= 1;
-    if (p.x > view.right) code |= 2;
-    if (p.y < view.top) code |= 4;
-    if (p.y > view.bottom) code |= 8;
+    if (p.x < view.left)
+        code |= 1;
+    if (p.x > view.right)
+        code |= 2;
+    if (p.y < view.top)
+        code |= 4;
+    if (p.y > view.bottom)
+        code |= 8;
     return code;
 }
 
@@ -105,11 +109,12 @@ IndexRange TrackModel::PeriodRange(TimeValue beginUtc, TimeValue endUtc) const {
         return {};
     }
     if (sorted_) {
-        const auto first = std::lower_bound(
-            points_.begin(), points_.end(), beginUtc,
-            [](const TrackPoint& p, TimeValue t) { return p.time < t; });
-        const auto last = std::upper_bound(
-            first, points_.end(), endUtc, [](TimeValue t, const TrackPoint& p) { return t < p.time; });
+        const auto first =
+            std::lower_bound(points_.begin(), points_.end(), beginUtc,
+                             [](const TrackPoint& p, TimeValue t) { return p.time < t; });
+        const auto last =
+            std::upper_bound(first, points_.end(), endUtc,
+                             [](TimeValue t, const TrackPoint& p) { return t < p.time; });
         return {static_cast<std::size_t>(first - points_.begin()),
                 static_cast<std::size_t>(last - points_.begin())};
     }
@@ -127,9 +132,9 @@ IndexRange TrackModel::PeriodRange(TimeValue beginUtc, TimeValue endUtc) const {
 std::size_t TrackModel::NearestByLocalTime(TimeValue localTime) const {
     std::size_t best = 0;
     if (sorted_) {
-        const auto it = std::lower_bound(
-            points_.begin(), points_.end(), localTime,
-            [](const TrackPoint& p, TimeValue t) { return p.localTime < t; });
+        const auto it =
+            std::lower_bound(points_.begin(), points_.end(), localTime,
+                             [](const TrackPoint& p, TimeValue t) { return p.localTime < t; });
         best = static_cast<std::size_t>(it - points_.begin());
         if (best == points_.size() ||
             (best > 0 && localTime - points_[best - 1].localTime < it->localTime - localTime)) {
@@ -216,8 +221,10 @@ std::vector<ChartSample> TrackModel::ChartSeries(IndexRange range, std::size_t b
             buckets - 1,
             static_cast<std::size_t>(static_cast<double>(points_[i].localTime - t0) / width));
         Bucket& k = table[b];
-        if (k.low == SIZE_MAX || points_[i].speedInUnit < points_[k.low].speedInUnit) k.low = i;
-        if (k.high == SIZE_MAX || points_[i].speedInUnit > points_[k.high].speedInUnit) k.high = i;
+        if (k.low == SIZE_MAX || points_[i].speedInUnit < points_[k.low].speedInUnit)
+            k.low = i;
+        if (k.high == SIZE_MAX || points_[i].speedInUnit > points_[k.high].speedInUnit)
+            k.high = i;
     }
     out.reserve(buckets * 2);
     auto put = [&](std::size_t i) {
@@ -231,7 +238,8 @@ std::vector<ChartSample> TrackModel::ChartSeries(IndexRange range, std::size_t b
         const std::size_t a = std::min(k.low, k.high);
         const std::size_t b = std::max(k.low, k.high);
         put(a);
-        if (b != a) put(b);
+        if (b != a)
+            put(b);
     }
     return out;
 }
@@ -244,10 +252,9 @@ TraceReadStatus LoadTrackModel(const std::string& folder, const TrackViewOptions
     read.zoneOffset = options.settings.ZoneOffset;
     read.speedUnit = options.settings.SpeedUnit;
     std::vector<TrackPoint> points;
-    const TraceReadStatus status =
-        ReadTraceLog(folder, read, points, [stop](std::uint64_t, std::uint64_t) {
-            return stop == nullptr || !stop->load();
-        });
+    const TraceReadStatus status = ReadTraceLog(
+        folder, read, points,
+        [stop](std::uint64_t, std::uint64_t) { return stop == nullptr || !stop->load(); });
     if (status == TraceReadStatus::Ok) {
         model = TrackModel(std::move(points), options);
     }

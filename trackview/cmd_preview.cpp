@@ -28,7 +28,8 @@ TimeValue LocalTimeOption(const ArgParser& parser, const std::string& option) {
 int RunPreview(const std::vector<std::string>& args) {
     ArgParser parser(args);
     AddDataDirOption(parser);
-    for (const char* option : {"--output", "--width", "--height", "--begin", "--end", "--tz-bias"}) {
+    for (const char* option :
+         {"--output", "--width", "--height", "--begin", "--end", "--tz-bias"}) {
         parser.Value(option);
     }
     parser.Parse();
@@ -91,8 +92,8 @@ int RunPreview(const std::vector<std::string>& args) {
     QSaveFile file(QString::fromStdString(*parser.Get("--output")));
     QImageWriter writer(&file, "png");
     if (!file.open(QIODevice::WriteOnly) || !writer.write(image) || !file.commit()) {
-        const QString why = file.error() != QFileDevice::NoError ? file.errorString()
-                                                                  : writer.errorString();
+        const QString why =
+            file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
         return Fail(*parser.Get("--output") + ": " + why.toStdString());
     }
     return kExitSuccess;
@@ -102,8 +103,7 @@ const CommandRegistrar kPreview{
     "preview",
     "preview --output PNG [--data-dir DIR] [--width W] [--height H] [--begin 'YYYY-MM-DD "
     "HH:MM:SS'] [--end '...'] [--tz-bias MINUTES]",
-    "draw the track view's map and speed chart of the period into a PNG, offscreen",
-    RunPreview};
+    "draw the track view's map and speed chart of the period into a PNG, offscreen", RunPreview};
 
 }  // namespace
 }  // namespace pelmora::cli

@@ -26,7 +26,8 @@ void PaintGraticule(QPainter& painter, const QRect& rect, const MapView& view) {
     double step = 30;
     for (double s : {30.0, 10.0, 5.0, 2.0, 1.0, 0.5, 0.2, 0.1, 0.05, 0.02, 0.01, 0.005, 0.002,
                      0.001, 0.0005, 0.0002, 0.0001}) {
-        if (s < wanted) break;
+        if (s < wanted)
+            break;
         step = s;
     }
     painter.setPen(QPen(kGraticule, 1));
@@ -59,7 +60,8 @@ bool PaintTiles(QPainter& painter, const QRect& rect, const MapView& view, TileS
     for (int y = y0; y <= y1; ++y) {
         for (int x = x0; x <= x1; ++x) {
             const QImage image = tiles.Tile(z, x, y);
-            if (image.isNull()) continue;
+            if (image.isNull())
+                continue;
             const QPointF corner = view.ToScreen(
                 {static_cast<double>(x) / count, static_cast<double>(y) / count}, rect);
             // Rounded edges, so neighbouring tiles leave no hairline between them.
@@ -88,7 +90,8 @@ void PaintPolylines(QPainter& painter, const QRect& rect, const MapView& view,
         }
         polygon.clear();
         polygon.reserve(static_cast<qsizetype>(line.size()));
-        for (const WorldPoint& w : line) polygon.append(view.ToScreen(w, rect));
+        for (const WorldPoint& w : line)
+            polygon.append(view.ToScreen(w, rect));
         painter.drawPolyline(polygon);
     }
 }
@@ -101,11 +104,21 @@ void PaintMarker(QPainter& painter, QPointF at, MarkerKind kind, int segment) {
     };
     Look look{};
     switch (kind) {
-        case MarkerKind::Begin: look = {QColor(0xff, 0xd0, 0x00), 7, "Begin"}; break;
-        case MarkerKind::End: look = {QColor(0xff, 0xd0, 0x00), 7, "End"}; break;
-        case MarkerKind::Start: look = {QColor(0x20, 0xb0, 0x40), 5, "Start"}; break;
-        case MarkerKind::Stop: look = {QColor(0xe0, 0x20, 0x20), 5, "Stop"}; break;
-        case MarkerKind::OverSpeed: look = {QColor(0xe0, 0x20, 0x20), 3, nullptr}; break;
+        case MarkerKind::Begin:
+            look = {QColor(0xff, 0xd0, 0x00), 7, "Begin"};
+            break;
+        case MarkerKind::End:
+            look = {QColor(0xff, 0xd0, 0x00), 7, "End"};
+            break;
+        case MarkerKind::Start:
+            look = {QColor(0x20, 0xb0, 0x40), 5, "Start"};
+            break;
+        case MarkerKind::Stop:
+            look = {QColor(0xe0, 0x20, 0x20), 5, "Stop"};
+            break;
+        case MarkerKind::OverSpeed:
+            look = {QColor(0xe0, 0x20, 0x20), 3, nullptr};
+            break;
         case MarkerKind::MaxSpeed: {
             painter.setPen(QPen(Qt::black, 3));
             painter.drawLine(at + QPointF(-6, -6), at + QPointF(6, 6));
@@ -120,7 +133,8 @@ void PaintMarker(QPainter& painter, QPointF at, MarkerKind kind, int segment) {
     painter.setBrush(Qt::NoBrush);
     if (look.label != nullptr) {
         QString text = QLatin1String(look.label);
-        if (segment > 0) text += QLatin1Char(' ') + QString::number(segment);
+        if (segment > 0)
+            text += QLatin1Char(' ') + QString::number(segment);
         // A stop and the next start often share a place: one label above, one below.
         const double dy = kind == MarkerKind::Start || kind == MarkerKind::End
                               ? look.radius + painter.fontMetrics().ascent()
@@ -178,8 +192,9 @@ void PaintMap(QPainter& painter, const QRect& rect, const MapView& view, const M
     painter.setClipRect(rect);
     painter.fillRect(rect, kBackground);
     PaintGraticule(painter, rect, view);
-    const bool tiles =
-        scene.tiles != nullptr && scene.tiles->enabled() && PaintTiles(painter, rect, view, *scene.tiles);
+    // No tiles before there is a track: the world view would only cost the server requests.
+    const bool tiles = scene.tiles != nullptr && scene.tiles->enabled() && scene.model != nullptr &&
+                       !scene.model->empty() && PaintTiles(painter, rect, view, *scene.tiles);
     painter.setRenderHint(QPainter::Antialiasing, true);
     if (scene.model != nullptr && !scene.model->empty()) {
         const TrackModel& model = *scene.model;
@@ -196,9 +211,11 @@ void PaintMap(QPainter& painter, const QRect& rect, const MapView& view, const M
         QPoint lastPixel(INT_MIN, INT_MIN);
         for (const TrackMarker& m : model.markers()) {
             const QPointF at = view.ToScreen(model.world()[m.index], rect);
-            if (!rect.adjusted(-10, -10, 10, 10).contains(at.toPoint())) continue;
+            if (!rect.adjusted(-10, -10, 10, 10).contains(at.toPoint()))
+                continue;
             if (m.kind == MarkerKind::OverSpeed) {
-                if (at.toPoint() == lastPixel) continue;
+                if (at.toPoint() == lastPixel)
+                    continue;
                 lastPixel = at.toPoint();
             }
             PaintMarker(painter, at, m.kind, m.segment);

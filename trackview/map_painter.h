@@ -32,9 +32,9 @@ struct MapView {
 
 struct MapScene {
     const TrackModel* model = nullptr;
-    IndexRange period;               // highlighted; empty for none
+    IndexRange period;                 // highlighted; empty for none
     std::optional<std::size_t> hover;  // a fix shown with a ring
-    TileSource* tiles = nullptr;     // none: the graticule only
+    TileSource* tiles = nullptr;       // none: the graticule only
 };
 
 void PaintMap(QPainter& painter, const QRect& rect, const MapView& view, const MapScene& scene);

@@ -45,7 +45,8 @@ QString TileUserAgent() {
 TileSettings LoadTileSettings(const ProfileStore& profile) {
     TileSettings t;
     t.enabled = profile.ProfileReadInt(kSectionSetting, "MapTiles", 1) != 0;
-    t.urlTemplate = QString::fromStdString(profile.ProfileReadText(kSectionSetting, "TileServer", ""));
+    t.urlTemplate =
+        QString::fromStdString(profile.ProfileReadText(kSectionSetting, "TileServer", ""));
     const QString env = qEnvironmentVariable(kTileUrlVariable);
     if (!env.isEmpty()) {
         t.urlTemplate = env;
@@ -125,8 +126,8 @@ void TileSource::OnFinished(QNetworkReply* reply, const QString& key) {
     reply->deleteLater();
     m_inFlight.remove(key);
     // Tiles are small; a server that sends more is not sending a tile.
-    const QByteArray bytes = reply->error() == QNetworkReply::NoError ? reply->read(4 << 20)
-                                                                       : QByteArray();
+    const QByteArray bytes =
+        reply->error() == QNetworkReply::NoError ? reply->read(4 << 20) : QByteArray();
     QImage image;
     if (bytes.isEmpty() || !image.loadFromData(bytes)) {
         m_failed.insert(key);  // not asked again this session

@@ -29,7 +29,8 @@ QDateTime AxisTime(TimeValue t) {
 
 TrackChartView::TrackChartView(QWidget* parent) : QChartView(new QChart, parent) {
     setRenderHint(QPainter::Antialiasing, true);
-    setMouseTracking(true);
+    // Moves without a button reach the view only when its viewport tracks them.
+    viewport()->setMouseTracking(true);
     chart()->legend()->setAlignment(Qt::AlignTop);
     chart()->setMargins(QMargins(4, 4, 4, 4));
     m_band = new QRubberBand(QRubberBand::Rectangle, this);
@@ -67,7 +68,8 @@ void TrackChartView::SetModel(const TrackModel* model) {
     }
     m_speed->replace(speedPoints);
     height->replace(heightPoints);
-    const double top = std::max({model->highestSpeed(), static_cast<double>(s.OverSpeed), 1.0}) * 1.1;
+    const double top =
+        std::max({model->highestSpeed(), static_cast<double>(s.OverSpeed), 1.0}) * 1.1;
 
     auto* stops = new QLineSeries;
     if (!model->stops().empty()) {
@@ -105,8 +107,8 @@ void TrackChartView::SetModel(const TrackModel* model) {
     c->addSeries(m_speed);
     height->setColor(QColor(0x40, 0xa0, 0x40));
     m_speed->setColor(QColor(0x17, 0x50, 0xc8));
-    for (QAbstractSeries* series : {static_cast<QAbstractSeries*>(stopArea),
-                                    static_cast<QAbstractSeries*>(m_speed)}) {
+    for (QAbstractSeries* series :
+         {static_cast<QAbstractSeries*>(stopArea), static_cast<QAbstractSeries*>(m_speed)}) {
         series->attachAxis(xAxis);
         series->attachAxis(speedAxis);
     }
@@ -138,8 +140,8 @@ TimeValue TrackChartView::LocalTimeAt(QPointF viewPoint) const {
     if (m_speed == nullptr) {
         return 0;
     }
-    const QPointF value = chart()->mapToValue(chart()->mapFromScene(mapToScene(viewPoint.toPoint())),
-                                              m_speed);
+    const QPointF value =
+        chart()->mapToValue(chart()->mapFromScene(mapToScene(viewPoint.toPoint())), m_speed);
     return static_cast<TimeValue>(std::floor(value.x() / 1000.0));
 }
 
