@@ -121,8 +121,10 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     m_ui->setupUi(this);
     SetupFrame();
     m_traceFolder = m_config.dataFolder;
-    m_lastOutputDir =
-        Q(m_config.profile->ProfileReadText(kWindowSection, kLastOutputFolderKey, ""));
+    if (m_config.profile != nullptr) {
+        m_lastOutputDir =
+            Q(m_config.profile->ProfileReadText(kWindowSection, kLastOutputFolderKey, ""));
+    }
     setWindowTitle(QString::fromLatin1(kWindowTitle));
     setWindowIcon(QIcon(QStringLiteral(":/pelmora/pelmora.png")));
 

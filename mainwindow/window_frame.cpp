@@ -94,6 +94,9 @@ void CdatalogDlg::RestorePlacement() {
 }
 
 void CdatalogDlg::SavePlacement() {
+    if (m_config.profile == nullptr) {
+        return;
+    }
     m_config.profile->ProfileWriteText(kWindowSection, kGeometryKey,
                                        saveGeometry().toBase64().toStdString());
 }
