@@ -24,6 +24,7 @@
 
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QStatusBar;
 class QTimer;
 
@@ -35,6 +36,7 @@ namespace pelmora {
 
 class CTrackViewDlg;
 class GuiCallQueue;
+class StatusLog;
 class JobThread;
 
 enum ActivityState : int {
@@ -165,11 +167,21 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     void ShowPeriod();
     void ReloadTrackView();
 
+    // The frame around the form (window_frame.cpp).
+    void SetupFrame();
+    // -1 hides the bar.
+    void SetReadProgress(int position);
+    void SetDetecting(bool on);
+    void RestorePlacement();
+    void SavePlacement();
+    void OnOpenTrace();
+    void OnChangePort();
+
     bool ExchangeField(QLineEdit* edit, int minimum, int maximum, int& value);
     void ShowBox(const QString& text, BoxIcon icon);
     void SetStatus(const QString& text);
     void AppendLine(const QString& line);
-    void SetProgress(int position);
+    void SetMemoryProgress(int position);
 
     class ReadReport;
     class WorkReport;
@@ -178,9 +190,11 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     Config m_config;
     MainMenu m_menu;
     CTrackViewDlg* m_trackView = nullptr;  // a child: goes with the window
+    StatusLog* m_log = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_pane0 = nullptr;
     QLabel* m_pane1 = nullptr;
+    QProgressBar* m_readProgress = nullptr;
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer4 = nullptr;
     QTimer* m_timer6 = nullptr;
@@ -193,6 +207,7 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     QString m_deviceId;
     QString m_outputPath;
     QString m_lastOutputDir;
+    std::string m_traceFolder;  // holds the trace that Convert reads
     QString m_portName;
     int m_baudRate = 0;
     bool m_deviceMode = true;
