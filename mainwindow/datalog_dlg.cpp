@@ -24,6 +24,8 @@
 #include "settings/app_paths.h"
 #include "settings/int_text.h"
 #include "settings/qt_text.h"
+#include "trace/clean_text.h"
+#include "trace/convert_texts.h"
 #include "ui_datalog_dlg.h"
 
 namespace pelmora {
@@ -679,6 +681,10 @@ void CdatalogDlg::OnSet() {
         return;
     }
     const std::string id = m_deviceId.toStdString();
+    if (const std::string problem = DeviceIdProblem(id); !problem.empty()) {
+        ShowBox(Q(problem), BoxIcon::Warning);
+        return;
+    }
     DeviceSession* device = m_config.device;
     RunInCommonFrame([device, id] { device->WriteDeviceId(id); },
                      [this] { ShowBox(QtText(IDS_SET_DONE), BoxIcon::None); });
@@ -836,6 +842,11 @@ void CdatalogDlg::OnEndHour(int index) {
 }
 
 void CdatalogDlg::OnConvert() {
+    // Refused before the file dialog: with no output type there is nothing to convert into.
+    if (m_settings.Conversion == 0) {
+        ShowBox(QString::fromLatin1(convert_text::kNoOutputChosen), BoxIcon::Warning);
+        return;
+    }
     SetStatus(QString::fromLatin1(kStatusConverting));
     if (m_beginTime > m_endTime) {
         m_endTime = m_beginTime;
