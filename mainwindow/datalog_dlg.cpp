@@ -842,16 +842,17 @@ void CdatalogDlg::OnEndHour(int index) {
 }
 
 void CdatalogDlg::OnConvert() {
-    // Refused before the file dialog: with no output type there is nothing to convert into.
-    if (m_settings.Conversion == 0) {
-        ShowBox(QString::fromLatin1(convert_text::kNoOutputChosen), BoxIcon::Warning);
-        return;
-    }
     SetStatus(QString::fromLatin1(kStatusConverting));
     if (m_beginTime > m_endTime) {
         m_endTime = m_beginTime;
         ShowPeriod();
         ShowBox(QtText(IDS_WRONG_CONVERT_TIME), BoxIcon::Error);
+        return;
+    }
+    // Refused before the file dialog: with no output type there is nothing to convert into.
+    if (m_settings.Conversion == 0) {
+        SetStatus(QString::fromLatin1(kStatusReady));
+        ShowBox(QString::fromLatin1(convert_text::kNoOutputChosen), BoxIcon::Warning);
         return;
     }
     SaveExchange();

@@ -60,19 +60,16 @@ extern "C" void RemoveTemporariesAndDie(int sig) {
 // The process's umask without changing it (umask() can only be read by setting it, which would
 // race with other threads creating files).
 mode_t CurrentUmask() {
-    static const mode_t mask = [] {
-        std::ifstream status("/proc/self/status");
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.rfind("Umask:", 0) == 0) {
-                return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-            }
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
         }
-        const mode_t old = umask(022);
-        umask(old);
-        return old;
-    }();
-    return mask;
+    }
+    const mode_t old = umask(022);
+    umask(old);
+    return old;
 }
 
 std::string TempPrefix(const std::string& base) {
@@ -122,7 +119,9 @@ void InstallTemporaryCleanup() {
     }
 }
 
-AtomicFile::~AtomicFile() { Discard(); }
+AtomicFile::~AtomicFile() {
+    Discard();
+}
 
 bool AtomicFile::Open(const std::string& path) {
     Discard();
