@@ -479,6 +479,7 @@ class OfflineTest : public QObject {
         r.device.opens = true;
         QVERIFY(r.Start(QStringLiteral("/dev/pelmora-test")));
         QCOMPARE(r.dlg->statusText(), QStringLiteral("Connecting to /dev/pelmora-test..."));
+        QCOMPARE(Child<QDateEdit>(*r.dlg, "beginDate")->text(), QStringLiteral(" "));
         for (const char* name :
              {"recordOptionGroup", "convertPeriodGroup", "applicationSettingGroup"}) {
             QVERIFY2(!Child<QWidget>(*r.dlg, name)->isEnabled(), name);
