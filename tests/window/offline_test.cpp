@@ -371,6 +371,7 @@ class OfflineTest : public QObject {
     // the menu's commands follow their buttons.
     void periodToTheMinuteAndMenuFollowButtons() {
         Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
         r.WriteTrace();
         r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
         QVERIFY(r.Start());
