@@ -2,10 +2,10 @@
 
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>

@@ -41,6 +41,7 @@ class ScriptedTrace : public TraceServices {
     ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) override {
         from = request.begin;
         to = request.end;
+        folder = request.traceFolder;
         outputs.push_back(request.outputPath);
         observer.OnProgress(100);
         std::ofstream(request.outputPath) << "converted\n";
@@ -52,6 +53,7 @@ class ScriptedTrace : public TraceServices {
     int scans = 0;
     TimeValue from = 0;
     TimeValue to = 0;
+    std::string folder;
     std::vector<std::string> outputs;
 };
 
@@ -424,11 +426,17 @@ class OfflineTest : public QObject {
         QVERIFY(r.trace.outputs.empty());
         QCOMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
 
+        // A trace opened from elsewhere is the one converted.
+        QVERIFY(QDir(r.dir.path()).mkpath("kept"));
+        r.services.saveFile.answers.push_back(r.dir.filePath("kept/TraceLog.ltp"));
+        r.dlg->menu().openTrace->trigger();
+
         r.services.boxes.ok = true;
         r.services.saveFile.answers.push_back(out + "trip.kml");
         QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
         QVERIFY(finished.wait(5000));
         QVERIFY(r.dlg->statusLog().contains("Written: " + out + "trip.kml"));
+        QCOMPARE(QString::fromStdString(r.trace.folder), r.dir.filePath("kept"));
         // Conversion progress has its own bar; the memory bar is left alone.
         QVERIFY(Child<QProgressBar>(*r.dlg, "readProgressBar")->isHidden());
         QCOMPARE(Child<QProgressBar>(*r.dlg, "progressBar")->value(), 0);
