@@ -52,6 +52,10 @@ TimeValue WithHour(TimeValue t, int hour) {
     return MakeTimeValue(f.year, f.month, f.day, hour, f.minute, f.second);
 }
 
+TimeValue FloorMod(TimeValue t, TimeValue n) {
+    return ((t % n) + n) % n;
+}
+
 std::string PercentText(double value) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%3.2f", value);
@@ -135,13 +139,20 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     for (QLineEdit* edit : {m_ui->distanceEdit, m_ui->timeEdit, m_ui->speedEdit}) {
         edit->installEventFilter(this);
     }
-    // No window here has a system menu to extend: the About entry goes into a menu of its own.
-    auto* menuBar = new QMenuBar(this);
-    QMenu* help = menuBar->addMenu(QStringLiteral("&Help"));
-    QAction* about = help->addAction(
+    // No window here has a system menu to extend: the About entry goes into the Help menu.
+    m_menu = BuildMainMenu(this);
+    m_menu.about->setText(
         QString::fromLatin1(kAboutMenuText).replace(QLatin1String("%s"), QLatin1String(kAppTitle)));
-    connect(about, &QAction::triggered, this, &CdatalogDlg::aboutRequested);
-    layout()->setMenuBar(menuBar);
+    connect(m_menu.about, &QAction::triggered, this, &CdatalogDlg::aboutRequested);
+    connect(m_menu.quit, &QAction::triggered, this, &QWidget::close);
+    BindToButton(m_menu.convert, m_ui->convertButton);
+    BindToButton(m_menu.report, m_ui->reportButton);
+    BindToButton(m_menu.read, m_ui->readButton);
+    BindToButton(m_menu.stop, m_ui->stopButton);
+    BindToButton(m_menu.clear, m_ui->clearButton);
+    BindToButton(m_menu.configure, m_ui->configureButton);
+    BindToButton(m_menu.setId, m_ui->setButton);
+    layout()->setMenuBar(m_menu.bar);
     // A dialog's default button would turn Enter in an edit into a command.
     for (QPushButton* b : findChildren<QPushButton*>()) {
         b->setAutoDefault(false);
@@ -365,9 +376,18 @@ void CdatalogDlg::FillHourLists() {
     ShowPeriod();
 }
 
+void CdatalogDlg::SetConvertPeriod(TimeValue beginLocal, TimeValue endLocal) {
+    m_beginTime = beginLocal - FloorMod(beginLocal, 60);
+    m_endTime = endLocal - FloorMod(endLocal, 60) + 59;
+    ShowPeriod();
+}
+
 void CdatalogDlg::ShowPeriod() {
     const QSignalBlocker b1(m_ui->beginDate);
     const QSignalBlocker b2(m_ui->endDate);
+    // The hour lists hide minutes and seconds: the exact ends are shown beside them.
+    m_ui->beginExact->setText(Q(FormatTime(m_beginTime, "%Y/%m/%d %H:%M:%S")));
+    m_ui->endExact->setText(Q(FormatTime(m_endTime, "%Y/%m/%d %H:%M:%S")));
     m_ui->beginDate->setDate(DateOf(m_beginTime));
     m_ui->endDate->setDate(DateOf(m_endTime));
     if (m_ui->beginHour->count() == 24) {
@@ -821,18 +841,22 @@ void CdatalogDlg::OnStop() {
 
 void CdatalogDlg::OnBeginDateChanged() {
     m_beginTime = WithDate(m_beginTime, m_ui->beginDate->date());
+    ShowPeriod();
 }
 
 void CdatalogDlg::OnEndDateChanged() {
     m_endTime = WithDate(m_endTime, m_ui->endDate->date());
+    ShowPeriod();
 }
 
 void CdatalogDlg::OnBeginHour(int index) {
     m_beginTime = WithHour(m_beginTime, index);
+    ShowPeriod();
 }
 
 void CdatalogDlg::OnEndHour(int index) {
     m_endTime = WithHour(m_endTime, index);
+    ShowPeriod();
 }
 
 void CdatalogDlg::OnConvert() {

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "mainwindow/device_session.h"
+#include "mainwindow/main_menu.h"
 #include "mainwindow/trace_services.h"
 #include "mainwindow/window_services.h"
 #include "settings/conversion_settings.h"
@@ -69,6 +70,12 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     bool OnInitDialog();
 
     void EnableCommands(bool on);
+    // Sets the Convert Time Period, local times of the chosen zone, to whole minutes: begin from
+    // the start of its minute, end to the last second of its minute. Pickers, hour lists and the
+    // exact times follow.
+    void SetConvertPeriod(TimeValue beginLocal, TimeValue endLocal);
+    // The menu bar; other windows' menus are inserted before its Help menu.
+    const MainMenu& menu() const { return m_menu; }
     // Callable from any thread.
     void AddStatusLine(const QString& line);
 
@@ -164,6 +171,7 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
 
     std::unique_ptr<Ui::CdatalogDlg> m_ui;
     Config m_config;
+    MainMenu m_menu;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_pane0 = nullptr;
     QLabel* m_pane1 = nullptr;

@@ -127,7 +127,7 @@ DecompressResult DecompressLog(const std::string& rawPath, const std::string& tr
         }
         std::uint8_t type = 0;
         const std::size_t consumed = ApplyLogRecord(window, left, state, type);
-        if (consumed == 0 || !IsValidRawRecordType(type)) {
+        if (consumed == 0) {
             result.status = DecompressStatus::BadRecord;
             result.message = kDownloadAgain;
             result.badRecordOffset = offset;

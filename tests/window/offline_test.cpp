@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QAction>
 #include <QtTest>
 #include <fstream>
 
@@ -335,6 +336,33 @@ class OfflineTest : public QObject {
         QVERIFY(r.services.boxes.Has(QStringLiteral("Enter an integer.")));
         Child<QLineEdit>(*r.dlg, "timeEdit")->setText(QStringLiteral("65535"));
         QVERIFY(r.dlg->SaveExchange());
+    }
+
+    // The period set from elsewhere (a chart) covers whole minutes and shows its exact ends;
+    // the menu's commands follow their buttons.
+    void periodToTheMinuteAndMenuFollowButtons() {
+        Run r;
+        r.WriteTrace();
+        r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
+        QVERIFY(r.Start());
+        r.dlg->SetConvertPeriod(MakeTimeValue(2026, 3, 4, 7, 12, 34),
+                                MakeTimeValue(2026, 3, 5, 9, 45, 0));
+        QCOMPARE(r.dlg->beginTime(), MakeTimeValue(2026, 3, 4, 7, 12, 0));
+        QCOMPARE(r.dlg->endTime(), MakeTimeValue(2026, 3, 5, 9, 45, 59));
+        QCOMPARE(Child<QComboBox>(*r.dlg, "beginHour")->currentIndex(), 7);
+        QCOMPARE(Child<QDateEdit>(*r.dlg, "endDate")->date(), QDate(2026, 3, 5));
+        QCOMPARE(Child<QLabel>(*r.dlg, "beginExact")->text(), QStringLiteral("2026/03/04 07:12:00"));
+        QCOMPARE(Child<QLabel>(*r.dlg, "endExact")->text(), QStringLiteral("2026/03/05 09:45:59"));
+
+        const MainMenu& m = r.dlg->menu();
+        QVERIFY(m.convert->isEnabled());
+        QVERIFY(!m.read->isEnabled() && !m.report->isEnabled());
+        r.services.saveFile.answers.push_back(r.dir.filePath("menu.kml"));
+        QSignalSpy finished(r.dlg.get(), &CdatalogDlg::conversionFinished);
+        m.convert->trigger();
+        QVERIFY(finished.wait(5000));
+        QVERIFY(m.report->isEnabled());
+        QCOMPARE(r.trace.from, MakeTimeValue(2026, 3, 4, 7, 12, 0) - 8 * 3600);
     }
 
     void deviceCommandsAskForAConnection() {
