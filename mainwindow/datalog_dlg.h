@@ -24,6 +24,7 @@
 
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QStatusBar;
 class QTimer;
 
@@ -34,6 +35,7 @@ class CdatalogDlg;
 namespace pelmora {
 
 class GuiCallQueue;
+class StatusLog;
 class JobThread;
 
 enum ActivityState : int {
@@ -160,11 +162,21 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     void OnEndHour(int index);
     void ShowPeriod();
 
+    // The frame around the form (window_frame.cpp).
+    void SetupFrame();
+    // -1 hides the bar.
+    void SetReadProgress(int position);
+    void SetDetecting(bool on);
+    void RestorePlacement();
+    void SavePlacement();
+    void OnOpenTrace();
+    void OnChangePort();
+
     bool ExchangeField(QLineEdit* edit, int minimum, int maximum, int& value);
     void ShowBox(const QString& text, BoxIcon icon);
     void SetStatus(const QString& text);
     void AppendLine(const QString& line);
-    void SetProgress(int position);
+    void SetMemoryProgress(int position);
 
     class ReadReport;
     class WorkReport;
@@ -172,9 +184,11 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     std::unique_ptr<Ui::CdatalogDlg> m_ui;
     Config m_config;
     MainMenu m_menu;
+    StatusLog* m_log = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_pane0 = nullptr;
     QLabel* m_pane1 = nullptr;
+    QProgressBar* m_readProgress = nullptr;
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer4 = nullptr;
     QTimer* m_timer6 = nullptr;
@@ -187,6 +201,7 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     QString m_deviceId;
     QString m_outputPath;
     QString m_lastOutputDir;
+    std::string m_traceFolder;  // holds the trace that Convert reads
     QString m_portName;
     int m_baudRate = 0;
     bool m_deviceMode = true;

@@ -13,16 +13,16 @@ namespace {
 // Copies a button's enabled state to its action whenever the button's changes.
 class EnabledFollower : public QObject {
   public:
-    EnabledFollower(QAction* action, QAbstractButton* button)
-        : QObject(action), m_action(action), m_button(button) {
+    EnabledFollower(QAction* action, QAbstractButton* button, bool inverse)
+        : QObject(action), m_action(action), m_button(button), m_inverse(inverse) {
         button->installEventFilter(this);
-        m_action->setEnabled(button->isEnabled());
+        m_action->setEnabled(button->isEnabled() != m_inverse);
     }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == m_button && event->type() == QEvent::EnabledChange) {
-            m_action->setEnabled(m_button->isEnabled());
+            m_action->setEnabled(m_button->isEnabled() != m_inverse);
         }
         return false;
     }
@@ -30,6 +30,7 @@ class EnabledFollower : public QObject {
   private:
     QAction* m_action;
     QAbstractButton* m_button;
+    bool m_inverse;
 };
 
 }  // namespace
@@ -64,8 +65,12 @@ MainMenu BuildMainMenu(QWidget* window) {
 }
 
 void BindToButton(QAction* action, QAbstractButton* button) {
-    new EnabledFollower(action, button);
+    new EnabledFollower(action, button, false);
     QObject::connect(action, &QAction::triggered, button, &QAbstractButton::click);
+}
+
+void EnableUnlessButton(QAction* action, QAbstractButton* button) {
+    new EnabledFollower(action, button, true);
 }
 
 }  // namespace pelmora

@@ -33,5 +33,7 @@ MainMenu BuildMainMenu(QWidget* window);
 
 // The action runs the button and is enabled exactly when the button is.
 void BindToButton(QAction* action, QAbstractButton* button);
+// The action is enabled exactly when the button is not (Port... while Stop is not).
+void EnableUnlessButton(QAction* action, QAbstractButton* button);
 
 }  // namespace pelmora

@@ -144,6 +144,9 @@ DecompressResult DecompressLog(const std::string& rawPath, const std::string& tr
         clock.Set(GpsTimeToTimeValue(fullWeek, state.timeOfWeek));
         PackTraceFix(output.data() + used, clock.DateWord(), clock.HalfSeconds(), state.x, state.y,
                      state.z, state.speed);
+        if (options.summary != nullptr) {
+            options.summary->Add(output.data() + used);
+        }
         used += kTraceFixSize;
         if (used == output.size() && !FlushFixes(trace, output, used)) {
             return Failure(DecompressStatus::WriteTraceFailed, "Write trace log file failed!",
