@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 #include <fstream>
 
 #include "mainwindow/datalog_dlg.h"
@@ -48,7 +49,7 @@ class ScriptedTrace : public TraceServices {
 class NoDevice : public DeviceSession {
   public:
     void BindHandlers(DeviceEventSink&) override {}
-    bool Open(const std::string&, int) override { return false; }
+    LinkError Open(const std::string& path, int) override { return OpenError(path, ENOENT); }
     void Close() override {}
     bool IsOpen() const override { return false; }
     void ResetBuffers() override {}
@@ -56,6 +57,7 @@ class NoDevice : public DeviceSession {
     bool StopReader() override { return true; }
     bool LinkAlive() const override { return false; }
     int LineKind() const override { return 0; }
+    RateSearchResult FindLoggerRate(int, bool) override { return {}; }
     void RecordLink(const std::string&, int) override {}
     int QueryDeviceId(std::string&) override { return 0; }
     int QueryLogStatus() override { return 0; }
@@ -155,9 +157,20 @@ class OfflineTest : public QObject {
             {true, QStringLiteral("/dev/pelmora-missing"), QStringLiteral("4800")});
         QVERIFY(r.Start());
         QCOMPARE(r.services.ports.asked, 2);
-        QVERIFY(r.services.boxes.Has(QStringLiteral("Incorrect port !")));
-        QCOMPARE(r.services.boxes.Find(QStringLiteral("Incorrect port !"))->icon, BoxIcon::Error);
+        // The cause under the headline.
+        const QString text = QStringLiteral(
+            "Incorrect port !\n/dev/pelmora-missing: no such device (is the logger plugged in "
+            "and switched on?)");
+        QVERIFY2(r.services.boxes.Has(text), qPrintable(r.services.boxes.Texts().join('|')));
+        QCOMPARE(r.services.boxes.Find(text)->icon, BoxIcon::Error);
         QVERIFY(!r.dlg->deviceMode());
+    }
+
+    void escapeLeavesTheWindowOpen() {
+        Run r;
+        QVERIFY(r.Start());
+        QTest::keyClick(r.dlg.get(), Qt::Key_Escape);
+        QVERIFY(r.dlg->isVisible());
     }
 
     void oldTraceQuestionLoadsTheTrace() {
