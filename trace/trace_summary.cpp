@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "settings/conversion_settings.h"
+#include "trace/convert_texts.h"
 #include "trace/geodesy.h"
 #include "trace/trace_fix.h"
 
@@ -28,9 +29,9 @@ TraceSummary WithStatus(TraceSummaryStatus status, const char* message) {
 std::string MileageText(double metres, int speedUnit) {
     char buf[64];
     if (speedUnit == UnitMph) {
-        std::snprintf(buf, sizeof buf, "Total mileage: %.3f Mile", metres / 1609);
+        std::snprintf(buf, sizeof buf, convert_text::kTotalMileageMile, metres / 1609);
     } else {
-        std::snprintf(buf, sizeof buf, "Total mileage: %.3f KM", metres / 1000);
+        std::snprintf(buf, sizeof buf, convert_text::kTotalMileageKm, metres / 1000);
     }
     return buf;
 }
@@ -79,7 +80,7 @@ TraceSummary TraceSummaryBuilder::Finish(std::uint64_t traceBytes, std::int64_t 
     s.endLabel = FormatTime(s.end, "%Y/%m/%d %H");
     s.message = "Begin" + FormatTime(s.begin, ": %Y-%m-%d %H:%M:%S") + " " + gmtLabel + "\n" +
                 "End" + FormatTime(s.end, ": %Y-%m-%d %H:%M:%S") + " " + gmtLabel + "\n" +
-                FormatSpan(s.span, "Total time: %D day %H hour %M min %S sec") + "\n" +
+                FormatSpan(s.span, convert_text::kTotalTime) + "\n" +
                 MileageText(s.mileage, speedUnit);
     return s;
 }
