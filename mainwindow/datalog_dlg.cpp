@@ -2,10 +2,10 @@
 
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -29,6 +29,8 @@
 #include "settings/app_paths.h"
 #include "settings/int_text.h"
 #include "settings/qt_text.h"
+#include "trace/clean_text.h"
+#include "trace/convert_texts.h"
 #include "ui_datalog_dlg.h"
 
 namespace pelmora {
@@ -707,6 +709,10 @@ void CdatalogDlg::OnSet() {
         return;
     }
     const std::string id = m_deviceId.toStdString();
+    if (const std::string problem = DeviceIdProblem(id); !problem.empty()) {
+        ShowBox(Q(problem), BoxIcon::Warning);
+        return;
+    }
     DeviceSession* device = m_config.device;
     RunInCommonFrame([device, id] { device->WriteDeviceId(id); },
                      [this] { ShowBox(QtText(IDS_SET_DONE), BoxIcon::None); });
@@ -877,6 +883,12 @@ void CdatalogDlg::OnConvert() {
         m_endTime = m_beginTime;
         ShowPeriod();
         ShowBox(QtText(IDS_WRONG_CONVERT_TIME), BoxIcon::Error);
+        return;
+    }
+    // Refused before the file dialog: with no output type there is nothing to convert into.
+    if (m_settings.Conversion == 0) {
+        SetStatus(QString::fromLatin1(kStatusReady));
+        ShowBox(QString::fromLatin1(convert_text::kNoOutputChosen), BoxIcon::Warning);
         return;
     }
     SaveExchange();

@@ -1,5 +1,6 @@
 // The window's frame around the Part's controls: the status bar and its read-progress bar, the
 // detection state, the place on the screen, and the menu's Open trace... and Port... commands.
+#include <QDateEdit>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -51,6 +52,11 @@ void CdatalogDlg::SetupFrame() {
                           m_ui->stopPeriodText, m_ui->stopDistanceText, m_ui->overSpeedText}) {
         label->setWordWrap(true);
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+    // Until a period is set the pickers show nothing rather than a made-up date.
+    for (QDateEdit* picker : {m_ui->beginDate, m_ui->endDate}) {
+        picker->setSpecialValueText(QStringLiteral(" "));
+        picker->setDate(picker->minimumDate());
     }
     const int timeWidth = fontMetrics().horizontalAdvance(QStringLiteral("8888/88/88 88:88:88 "));
     for (QLabel* label : {m_ui->beginExact, m_ui->endExact, m_ui->beginLabel, m_ui->endLabel}) {

@@ -41,6 +41,7 @@ class ScriptedTrace : public TraceServices {
     ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) override {
         from = request.begin;
         to = request.end;
+        folder = request.traceFolder;
         outputs.push_back(request.outputPath);
         observer.OnProgress(100);
         std::ofstream(request.outputPath) << "converted\n";
@@ -52,6 +53,7 @@ class ScriptedTrace : public TraceServices {
     int scans = 0;
     TimeValue from = 0;
     TimeValue to = 0;
+    std::string folder;
     std::vector<std::string> outputs;
 };
 
@@ -265,8 +267,22 @@ class OfflineTest : public QObject {
         QVERIFY(r.services.saveFile.filters.isEmpty());  // no save dialog
     }
 
+    void convertWithNoOutputTypeIsRefused() {
+        Run r;  // a fresh profile chooses no output type
+        r.WriteTrace();
+        r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
+        QVERIFY(r.Start());
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
+        QVERIFY(r.services.boxes.Has(QStringLiteral(
+            "No output type is chosen: choose KML, NMEA, CSV or GPX in Change Setting.")));
+        QVERIFY(r.services.saveFile.filters.isEmpty());
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
+        QVERIFY(r.trace.outputs.empty());
+    }
+
     void equalBeginAndEndConvert() {
         Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
         r.WriteTrace();
         const TimeValue t = MakeTimeValue(2026, 3, 4, 7, 0, 0);
         r.LoadedSummary(t, t);
@@ -284,6 +300,7 @@ class OfflineTest : public QObject {
 
     void cancelledSaveDialogSaysReady() {
         Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
         r.WriteTrace();
         r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
         QVERIFY(r.Start());
@@ -298,6 +315,7 @@ class OfflineTest : public QObject {
 
     void reportOpensTheFolderOfTheLastConversion() {
         Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
         r.WriteTrace();
         r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
         QVERIFY(r.Start());
@@ -355,6 +373,7 @@ class OfflineTest : public QObject {
     // the menu's commands follow their buttons.
     void periodToTheMinuteAndMenuFollowButtons() {
         Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
         r.WriteTrace();
         r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
         QVERIFY(r.Start());
@@ -407,11 +426,17 @@ class OfflineTest : public QObject {
         QVERIFY(r.trace.outputs.empty());
         QCOMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
 
+        // A trace opened from elsewhere is the one converted.
+        QVERIFY(QDir(r.dir.path()).mkpath("kept"));
+        r.services.saveFile.answers.push_back(r.dir.filePath("kept/TraceLog.ltp"));
+        r.dlg->menu().openTrace->trigger();
+
         r.services.boxes.ok = true;
         r.services.saveFile.answers.push_back(out + "trip.kml");
         QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
         QVERIFY(finished.wait(5000));
         QVERIFY(r.dlg->statusLog().contains("Written: " + out + "trip.kml"));
+        QCOMPARE(QString::fromStdString(r.trace.folder), r.dir.filePath("kept"));
         // Conversion progress has its own bar; the memory bar is left alone.
         QVERIFY(Child<QProgressBar>(*r.dlg, "readProgressBar")->isHidden());
         QCOMPARE(Child<QProgressBar>(*r.dlg, "progressBar")->value(), 0);
@@ -479,6 +504,7 @@ class OfflineTest : public QObject {
         r.device.opens = true;
         QVERIFY(r.Start(QStringLiteral("/dev/pelmora-test")));
         QCOMPARE(r.dlg->statusText(), QStringLiteral("Connecting to /dev/pelmora-test..."));
+        QCOMPARE(Child<QDateEdit>(*r.dlg, "beginDate")->text(), QStringLiteral(" "));
         for (const char* name :
              {"recordOptionGroup", "convertPeriodGroup", "applicationSettingGroup"}) {
             QVERIFY2(!Child<QWidget>(*r.dlg, name)->isEnabled(), name);
