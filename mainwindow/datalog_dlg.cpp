@@ -781,8 +781,9 @@ bool CdatalogDlg::AskFactoryReset() {
     auto answer = std::make_shared<std::promise<bool>>();
     std::future<bool> result = answer->get_future();
     PostToGui([this, answer] {
-        answer->set_value(m_config.services.boxes->AskYesNo(this, QLatin1String(kAppTitle),
-                                                            QString::fromLatin1(kAskFactoryReset)));
+        // Enter must not reset the logger: No is the default.
+        answer->set_value(m_config.services.boxes->AskYesNoDefaultNo(
+            this, QLatin1String(kAppTitle), QString::fromLatin1(kAskFactoryReset)));
     });
     while (result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
         if (m_closing.load()) {

@@ -9,6 +9,7 @@ packages=(
   libbenchmark-dev
   clang libclang-rt-14-dev
   gpsbabel
+  help2man desktop-file-utils appstream dpkg-dev file
   xvfb xauth xdotool imagemagick
 )
 missing=()
