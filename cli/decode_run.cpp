@@ -45,7 +45,7 @@ int DecodeAndSummarize(const std::string& raw, const std::string& folder, bool a
         std::printf("%s\n", result.message.c_str());
     }
     const TraceSummary summary =
-        ScanTraceLog(trace, settings.ZoneOffset, settings.GmtLabel, settings.SpeedUnit);
+        ScanTraceLog(trace, settings.Zone, settings.SpeedUnit);
     if (!summary.ok()) {
         return Fail(summary.message);
     }

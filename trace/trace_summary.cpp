@@ -36,8 +36,7 @@ std::string MileageText(double metres, int speedUnit) {
 
 }  // namespace
 
-TraceSummary ScanTraceLog(const std::string& tracePath, std::int64_t zoneOffset,
-                          const std::string& gmtLabel, int speedUnit) {
+TraceSummary ScanTraceLog(const std::string& tracePath, const ZoneRules& zone, int speedUnit) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(tracePath.c_str(), "rb"));
     if (!file) {
         TraceSummary s = WithStatus(TraceSummaryStatus::OpenFailed, kOpenTraceFailed);
@@ -74,9 +73,9 @@ TraceSummary ScanTraceLog(const std::string& tracePath, std::int64_t zoneOffset,
             const double lat = g.latitudeRad * kDegreesPerRadian;
             const double lon = g.longitudeRad * kDegreesPerRadian;
             if (records == 0) {
-                begin = t + zoneOffset;
+                begin = t;
             } else {
-                end = t + zoneOffset;
+                end = t;
                 mileage += GreatCircleDistance(previousLat, previousLon, lat, lon);
             }
             previousLat = lat;
@@ -103,14 +102,17 @@ TraceSummary ScanTraceLog(const std::string& tracePath, std::int64_t zoneOffset,
     TraceSummary s;
     s.status = TraceSummaryStatus::Ok;
     s.records = records;
-    s.begin = begin;
-    s.end = end;
+    s.beginUtc = begin;
+    s.endUtc = end;
+    s.begin = zone.ToLocal(begin);
+    s.end = zone.ToLocal(end);
     s.span = end - begin;
     s.mileage = mileage;
-    s.beginLabel = FormatTime(begin, "%Y/%m/%d %H");
-    s.endLabel = FormatTime(end, "%Y/%m/%d %H");
-    s.message = "Begin" + FormatTime(begin, ": %Y-%m-%d %H:%M:%S") + " " + gmtLabel + "\n" + "End" +
-                FormatTime(end, ": %Y-%m-%d %H:%M:%S") + " " + gmtLabel + "\n" +
+    s.beginLabel = FormatTime(s.begin, "%Y/%m/%d %H");
+    s.endLabel = FormatTime(s.end, "%Y/%m/%d %H");
+    s.message = "Begin" + FormatTime(s.begin, ": %Y-%m-%d %H:%M:%S") + " " + zone.LabelAt(begin) +
+                "\n" + "End" + FormatTime(s.end, ": %Y-%m-%d %H:%M:%S") + " " + zone.LabelAt(end) +
+                "\n" +
                 FormatSpan(s.span, "Total time: %D day %H hour %M min %S sec") + "\n" +
                 MileageText(mileage, speedUnit);
     return s;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "settings/zone_rules.h"
 #include "trace/time_value.h"
 
 namespace pelmora {
@@ -23,9 +24,11 @@ struct TraceSummary {
     // labels keep their previous texts.
     std::string beginLabel;
     std::string endLabel;
-    TimeValue begin = 0;  // first fix + zoneOffset (local)
-    TimeValue end = 0;    // last fix + zoneOffset (local)
-    TimeSpan span = 0;
+    TimeValue begin = 0;  // first fix, local time in the zone
+    TimeValue end = 0;    // last fix, local time in the zone
+    TimeValue beginUtc = 0;
+    TimeValue endUtc = 0;
+    TimeSpan span = 0;  // endUtc - beginUtc: a clock change never stretches it
     double mileage = 0;  // metres along the fixes
     std::size_t records = 0;
     bool ok() const { return status == TraceSummaryStatus::Ok; }
@@ -35,9 +38,8 @@ inline constexpr const char* kOpenTraceFailed = "Open trace log file failed!";
 inline constexpr const char* kNoLogData = "No log data!";
 inline constexpr const char* kNoStopLogData = "No stop log data!";
 
-// zoneOffset: seconds added to UTC fix times; gmtLabel: "(UTC)", "(GMT+8:00)", ...;
-// speedUnit: 2 (MPH) gives the mileage in miles, any other value in kilometres.
-TraceSummary ScanTraceLog(const std::string& tracePath, std::int64_t zoneOffset,
-                          const std::string& gmtLabel, int speedUnit);
+// zone: gives the local times and their labels ("(UTC)", "(GMT+8:00)") by the offset in force
+// at each; speedUnit: 2 (MPH) gives the mileage in miles, any other value in kilometres.
+TraceSummary ScanTraceLog(const std::string& tracePath, const ZoneRules& zone, int speedUnit);
 
 }  // namespace pelmora

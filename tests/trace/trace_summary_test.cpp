@@ -49,7 +49,7 @@ std::vector<TraceFixBytes> ThreeFixes() {
 TEST(TraceSummary, TheFourLinesInKilometresAndLocalTime) {
     TraceFile f;
     f.Write(ThreeFixes());
-    const TraceSummary s = ScanTraceLog(f.path(), 8 * 3600, "(GMT+8:00)", 1);
+    const TraceSummary s = ScanTraceLog(f.path(), ZoneRules::Fixed(8 * 3600), 1);
     ASSERT_EQ(s.status, TraceSummaryStatus::Ok) << s.message;
     EXPECT_EQ(s.records, 3u);
     EXPECT_EQ(s.beginLabel, "2024/05/19 07");
@@ -70,8 +70,8 @@ TEST(TraceSummary, TheFourLinesInKilometresAndLocalTime) {
 TEST(TraceSummary, MilesForMph) {
     TraceFile f;
     f.Write(ThreeFixes());
-    const TraceSummary km = ScanTraceLog(f.path(), 0, "(UTC)", 0);
-    const TraceSummary miles = ScanTraceLog(f.path(), -1800, "(GMT-0:30)", 2);
+    const TraceSummary km = ScanTraceLog(f.path(), ZoneRules::Fixed(0), 0);
+    const TraceSummary miles = ScanTraceLog(f.path(), ZoneRules::Fixed(-1800), 2);
     char expected[64];
     std::snprintf(expected, sizeof expected, "Total mileage: %.3f Mile", km.mileage / 1609);
     EXPECT_NE(miles.message.find(expected), std::string::npos) << miles.message;
@@ -84,12 +84,12 @@ TEST(TraceSummary, RepeatedStoredSecondMovesOn) {
     TraceFile f;
     f.Write({EncodeTraceFix(2024, 1, 1, 10, 0, 0, 1000, 0, 6370000, 0),
              EncodeTraceFix(2024, 1, 1, 10, 0, 1, 1000, 0, 6370000, 0)});
-    TraceSummary s = ScanTraceLog(f.path(), 0, "(UTC)", 1);
+    TraceSummary s = ScanTraceLog(f.path(), ZoneRules::Fixed(0), 1);
     EXPECT_EQ(s.span, 1);
     f.Write({EncodeTraceFix(2024, 1, 1, 10, 0, 0, 1000, 0, 6370000, 0),
              EncodeTraceFix(2024, 1, 1, 10, 0, 0, 1000, 0, 6370000, 0),
              EncodeTraceFix(2024, 1, 1, 10, 0, 0, 1000, 0, 6370000, 0)});
-    s = ScanTraceLog(f.path(), 0, "(UTC)", 1);
+    s = ScanTraceLog(f.path(), ZoneRules::Fixed(0), 1);
     EXPECT_EQ(s.span, 0);
     EXPECT_EQ(s.mileage, 0.0);
 }
@@ -116,13 +116,13 @@ TEST(TraceSummary, Messages) {
              {"two records and a part", {one, one}, 3, TraceSummaryStatus::Ok, nullptr},
          }) {
         f.Write(row.records, row.extra);
-        const TraceSummary s = ScanTraceLog(f.path(), 0, "(UTC)", 1);
+        const TraceSummary s = ScanTraceLog(f.path(), ZoneRules::Fixed(0), 1);
         EXPECT_EQ(s.status, row.status) << row.legend;
         if (row.message != nullptr) {
             EXPECT_EQ(s.message, row.message) << row.legend;
         }
     }
-    const TraceSummary missing = ScanTraceLog("/nonexistent/TraceLog.ltp", 0, "(UTC)", 1);
+    const TraceSummary missing = ScanTraceLog("/nonexistent/TraceLog.ltp", ZoneRules::Fixed(0), 1);
     EXPECT_EQ(missing.status, TraceSummaryStatus::OpenFailed);
     EXPECT_EQ(missing.message, "Open trace log file failed!");
     EXPECT_EQ(missing.beginLabel, "0");
@@ -138,7 +138,7 @@ TEST(TraceSummary, DamagedRecordsNeverStopIt) {
              EncodeTraceFix(2024, 0, 0, 36, 0, 0, 0, 0, 0, 0), junk, zero,
              EncodeTraceFix(2024, 15, 31, 23, 59, 59, INT32_MIN, INT32_MAX, INT32_MIN, 1023),
              EncodeTraceFix(2024, 1, 2, 10, 0, 0, 1000, 0, 6370000, 0)});
-    const TraceSummary s = ScanTraceLog(f.path(), 0, "(UTC)", 1);
+    const TraceSummary s = ScanTraceLog(f.path(), ZoneRules::Fixed(0), 1);
     ASSERT_EQ(s.status, TraceSummaryStatus::Ok);
     EXPECT_EQ(s.records, 6u);
     EXPECT_TRUE(std::isfinite(s.mileage));
@@ -158,7 +158,7 @@ TEST(SampleLog, DecodesToTheRecordedDrive) {
     EXPECT_EQ(r.fixes, 2387u);
     EXPECT_EQ(r.fullRecords, 40u);
     EXPECT_EQ(r.compactRecords, 2347u);
-    const TraceSummary s = ScanTraceLog(trace, 2 * 3600, "(GMT+2:00)", 1);
+    const TraceSummary s = ScanTraceLog(trace, ZoneRules::Fixed(2 * 3600), 1);
     ASSERT_TRUE(s.ok()) << s.message;
     EXPECT_EQ(s.message,
               "Begin: 2024-05-18 09:42:10 (GMT+2:00)\n"
