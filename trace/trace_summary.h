@@ -5,6 +5,7 @@
 #include <string>
 
 #include "settings/zone_rules.h"
+#include "trace/geodesy.h"
 #include "trace/time_value.h"
 
 namespace pelmora {
@@ -38,8 +39,26 @@ inline constexpr const char* kOpenTraceFailed = "Open trace log file failed!";
 inline constexpr const char* kNoLogData = "No log data!";
 inline constexpr const char* kNoStopLogData = "No stop log data!";
 
-// zone: gives the local times and their labels ("(UTC)", "(GMT+8:00)") by the offset in force
-// at each; speedUnit: 2 (MPH) gives the mileage in miles, any other value in kilometres.
+// The summary worked out one fix at a time, from the 22 bytes of each fix as the trace file holds
+// them: the decoder feeds it while it writes the trace, ScanTraceLog while it reads one back, and
+// both give the same summary.
+class TraceSummaryBuilder {
+  public:
+    void Add(const std::uint8_t* fix);
+    // traceBytes: the file's size (a partial fix at its end counts for "No log data!" only).
+    // zone: gives the local times and their labels ("(UTC)", "(GMT+8:00)") by the offset in
+    // force at each.
+    TraceSummary Finish(std::uint64_t traceBytes, const ZoneRules& zone, int speedUnit) const;
+
+  private:
+    std::size_t records_ = 0;
+    int previousSecond_ = 60;  // the first fix never matches
+    std::uint8_t first_[4] = {};
+    std::uint8_t last_[4] = {};  // time words of the last fix; its second is previousSecond_
+    GreatCirclePath path_;
+};
+
+// speedUnit: 2 (MPH) gives the mileage in miles, any other value in kilometres.
 TraceSummary ScanTraceLog(const std::string& tracePath, const ZoneRules& zone, int speedUnit);
 
 }  // namespace pelmora
