@@ -29,6 +29,8 @@
 #include "settings/app_paths.h"
 #include "settings/int_text.h"
 #include "settings/qt_text.h"
+#include "trace/clean_text.h"
+#include "trace/convert_texts.h"
 #include "ui_datalog_dlg.h"
 
 namespace pelmora {
@@ -717,6 +719,10 @@ void CdatalogDlg::OnSet() {
         return;
     }
     const std::string id = m_deviceId.toStdString();
+    if (const std::string problem = DeviceIdProblem(id); !problem.empty()) {
+        ShowBox(Q(problem), BoxIcon::Warning);
+        return;
+    }
     DeviceSession* device = m_config.device;
     RunInCommonFrame([device, id] { device->WriteDeviceId(id); },
                      [this] { ShowBox(QtText(IDS_SET_DONE), BoxIcon::None); });
@@ -892,6 +898,12 @@ void CdatalogDlg::OnConvert() {
         m_endUtc = m_beginUtc;
         ShowPeriod();
         ShowBox(QtText(IDS_WRONG_CONVERT_TIME), BoxIcon::Error);
+        return;
+    }
+    // Refused before the file dialog: with no output type there is nothing to convert into.
+    if (m_settings.Conversion == 0) {
+        SetStatus(QString::fromLatin1(kStatusReady));
+        ShowBox(QString::fromLatin1(convert_text::kNoOutputChosen), BoxIcon::Warning);
         return;
     }
     SaveExchange();

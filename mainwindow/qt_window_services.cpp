@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QUrl>
 #include <chrono>
@@ -73,6 +74,20 @@ QString QtSaveFileChooser::ChooseOpenFile(QWidget* parent, const QString& folder
 }
 
 bool DesktopFolderOpener::OpenFolder(const QString& folder) {
+    // openUrl only tells whether the opener started: with no file manager installed it still
+    // says yes and the reason goes to standard error. Ask first whether any program takes
+    // folders; when that cannot be told, leave it to the opener.
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                             QStringLiteral("inode/directory")});
+    if (query.waitForFinished(2000) && query.exitStatus() == QProcess::NormalExit &&
+        query.readAllStandardOutput().trimmed().isEmpty()) {
+        return false;
+    }
+    if (query.state() != QProcess::NotRunning) {
+        query.kill();
+        query.waitForFinished(1000);
+    }
     // The desktop opens the folder itself: no command line is built from a path.
     return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }

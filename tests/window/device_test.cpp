@@ -140,6 +140,7 @@ class DeviceTest : public QObject {
 
     void readAt9600SwitchesTo57600AndBack() {
         Run r(At(9600));
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);  // KML path: Convert runs
         QVERIFY(r.Start(9600));
         QVERIFY(r.Connected());
         QVERIFY(r.Idle());

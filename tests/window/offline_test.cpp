@@ -256,6 +256,7 @@ class OfflineTest : public QObject {
     // The whole trace stays whole: its instants are kept, its clock values follow the zone.
     void periodFollowsAZoneChange() {
         Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
         r.WriteTrace();
         const TimeValue begin = MakeTimeValue(2026, 7, 4, 7, 10, 0);  // +8:00
         const TimeValue end = MakeTimeValue(2026, 7, 4, 9, 0, 0);
@@ -299,8 +300,22 @@ class OfflineTest : public QObject {
         QVERIFY(r.services.saveFile.filters.isEmpty());  // no save dialog
     }
 
+    void convertWithNoOutputTypeIsRefused() {
+        Run r;  // a fresh profile chooses no output type
+        r.WriteTrace();
+        r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
+        QVERIFY(r.Start());
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
+        QVERIFY(r.services.boxes.Has(QStringLiteral(
+            "No output type is chosen: choose KML, NMEA, CSV or GPX in Change Setting.")));
+        QVERIFY(r.services.saveFile.filters.isEmpty());
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
+        QVERIFY(r.trace.outputs.empty());
+    }
+
     void equalBeginAndEndConvert() {
         Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
         r.WriteTrace();
         const TimeValue t = MakeTimeValue(2026, 3, 4, 7, 0, 0);
         r.LoadedSummary(t, t);
@@ -318,6 +333,7 @@ class OfflineTest : public QObject {
 
     void cancelledSaveDialogSaysReady() {
         Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
         r.WriteTrace();
         r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
         QVERIFY(r.Start());
@@ -332,6 +348,7 @@ class OfflineTest : public QObject {
 
     void reportOpensTheFolderOfTheLastConversion() {
         Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
         r.WriteTrace();
         r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
         QVERIFY(r.Start());
@@ -389,6 +406,7 @@ class OfflineTest : public QObject {
     // the menu's commands follow their buttons.
     void periodToTheMinuteAndMenuFollowButtons() {
         Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
         r.WriteTrace();
         r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
         QVERIFY(r.Start());
