@@ -171,10 +171,10 @@ class Golden : public ::testing::TestWithParam<std::string> {
         request.end = INT64_MAX;
         TimeValue t = 0;
         if (keys_.count("begin") && ParseTimeValue(keys_["begin"], t)) {
-            request.begin = t - s.ZoneOffset;
+            request.begin = s.Zone.ToUtc(t);
         }
         if (keys_.count("end") && ParseTimeValue(keys_["end"], t)) {
-            request.end = t - s.ZoneOffset;
+            request.end = s.Zone.ToUtc(t);
         }
         request.settings = s;
         request.recordTimePeriod = Int(keys_, "record-time", 0);
