@@ -96,8 +96,8 @@ TEST(TraceSummary, RepeatedStoredSecondMovesOn) {
     for (const auto& row : rows) {
         std::vector<TraceFixBytes> fixes;
         for (const int ms : row.minuteSecond) {
-            fixes.push_back(
-                EncodeTraceFix(2024, 1, 1, 10, ms / 100, ms % 100, 1000, 0, 6370000, 0));
+            const auto second = static_cast<float>(ms % 100);
+            fixes.push_back(EncodeTraceFix(2024, 1, 1, 10, ms / 100, second, 1000, 0, 6370000, 0));
         }
         f.Write(fixes);
         const TraceSummary s = ScanTraceLog(f.path(), 0, "(UTC)", 1);
