@@ -79,19 +79,31 @@ TEST(TraceSummary, MilesForMph) {
     EXPECT_NE(km.message.find("KM"), std::string::npos);
 }
 
+// The stored time has 2-second steps; a second of the minute equal to the previous fix's (after
+// its own move) moves one on, whatever the minute.
 TEST(TraceSummary, RepeatedStoredSecondMovesOn) {
-    // 10:00:00 and 10:00:01 share one stored second; a third record at 10:00:01 stays.
+    const struct {
+        const char* legend;
+        std::vector<int> minuteSecond;  // minute * 100 + second, from 10:00
+        TimeSpan span;
+    } rows[] = {
+        {"10:00:00 and 10:00:01 share one stored second", {0, 1}, 1},
+        {"a third at the same second stays", {0, 0, 0}, 0},
+        {"the fourth moves on again", {0, 0, 0, 0}, 1},
+        {"the same second in the next minute", {10, 110}, 61},
+    };
     TraceFile f;
-    f.Write({EncodeTraceFix(2024, 1, 1, 10, 0, 0, 1000, 0, 6370000, 0),
-             EncodeTraceFix(2024, 1, 1, 10, 0, 1, 1000, 0, 6370000, 0)});
-    TraceSummary s = ScanTraceLog(f.path(), ZoneRules::Fixed(0), 1);
-    EXPECT_EQ(s.span, 1);
-    f.Write({EncodeTraceFix(2024, 1, 1, 10, 0, 0, 1000, 0, 6370000, 0),
-             EncodeTraceFix(2024, 1, 1, 10, 0, 0, 1000, 0, 6370000, 0),
-             EncodeTraceFix(2024, 1, 1, 10, 0, 0, 1000, 0, 6370000, 0)});
-    s = ScanTraceLog(f.path(), ZoneRules::Fixed(0), 1);
-    EXPECT_EQ(s.span, 0);
-    EXPECT_EQ(s.mileage, 0.0);
+    for (const auto& row : rows) {
+        std::vector<TraceFixBytes> fixes;
+        for (const int ms : row.minuteSecond) {
+            const auto second = static_cast<float>(ms % 100);
+            fixes.push_back(EncodeTraceFix(2024, 1, 1, 10, ms / 100, second, 1000, 0, 6370000, 0));
+        }
+        f.Write(fixes);
+        const TraceSummary s = ScanTraceLog(f.path(), ZoneRules::Fixed(0), 1);
+        EXPECT_EQ(s.span, row.span) << row.legend;
+        EXPECT_EQ(s.mileage, 0.0) << row.legend;
+    }
 }
 
 TEST(TraceSummary, Messages) {
@@ -217,7 +229,7 @@ TEST(SampleLog, MileageInBlocksIsTheSequentialSum) {
     const DecompressResult r = DecompressLog(raw.path(), trace.path(), options, nullptr);
     ASSERT_TRUE(r.ok()) << r.message;
     ASSERT_GT(r.fixes, 100000u);
-    EXPECT_EQ(inPass.Finish(r.fixes * kTraceFixSize, ZoneRules(), 1).mileage,
+    EXPECT_EQ(inPass.Finish(r.fixes * kTraceFixSize, ZoneRules::Fixed(0), 1).mileage,
               MileageFixByFix(trace.path()));
 }
 
