@@ -166,8 +166,7 @@ class TrackViewTest : public QObject {
 
         const TrackModel& model = *view->model();
         const IndexRange period = view->mapWidget()->period();
-        const std::int64_t offset = dlg.conversionSettings().ZoneOffset;
-        const IndexRange want = model.PeriodRange(dlg.beginTime() - offset, dlg.endTime() - offset);
+        const IndexRange want = model.PeriodRange(dlg.beginUtc(), dlg.endUtc());
         QCOMPARE(period.first, want.first);
         QCOMPARE(period.last, want.last);
         QVERIFY(period.first > 0 && period.last < model.points().size());
