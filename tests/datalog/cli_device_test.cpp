@@ -146,6 +146,16 @@ TEST_F(CliDevice, ALoggerLeftAtADownloadRateIsSwitchedBack) {
         EXPECT_NE(run.out.find("Sector left: "), std::string::npos) << run.out;
         EXPECT_EQ(logger.Baud(), 9600);
     }
+    // 2400 has no index in the baud-rate command: the logger cannot be sent there.
+    sim::LoggerSimOptions options;
+    options.paced = false;
+    sim::LoggerSim logger(options);
+    ASSERT_TRUE(logger.Start());
+    const CliRun run = Cli("status --port '" + logger.SlavePath() + "' --baud 2400");
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_EQ(run.out, "pelmora-cli: Incorrect baudrate ! (" + logger.SlavePath() +
+                           ": the logger answers at 4800 bit/s and does not go over to 2400 "
+                           "bit/s; choose 4800 instead)\n");
 }
 
 TEST_F(CliDevice, APortHeldByAnotherProgramNamesIt) {
