@@ -59,7 +59,8 @@ void BM_WholeRead(benchmark::State& state) {
         }
         device.SetPort(&port);
         DownloadRequest request;
-        request.rawLogPath = dir / "data.log";
+        request.dataFolder = dir.string();
+        request.full = true;
         DownloadObserver observer;
         std::atomic<bool> stop{false};
         const auto start = std::chrono::steady_clock::now();

@@ -22,6 +22,7 @@
 #include "mainwindow/window_texts.h"
 #include "receiver/log_status.h"
 #include "settings/app_paths.h"
+#include "settings/download_settings.h"
 #include "settings/int_text.h"
 #include "settings/qt_text.h"
 #include "ui_datalog_dlg.h"
@@ -61,13 +62,16 @@ std::string PercentText(double value) {
 }  // namespace
 
 // The download's reports, on the device thread, forwarded to the window.
-class CdatalogDlg::ReadReport : public ReadObserver {
+class CdatalogDlg::ReadReport : public DownloadObserver {
   public:
     explicit ReadReport(CdatalogDlg& dlg) : m_dlg(dlg) {}
-    void ReadProgress(int percent) override {
-        m_dlg.PostToGui([d = &m_dlg, percent] {
+    void ReadProgress(const DownloadProgress& progress) override {
+        m_dlg.PostToGui([d = &m_dlg, progress] {
             if (d->m_activity.load() == ActivityReading) {
-                d->SetProgress(percent);
+                d->SetProgress(progress.Percent());
+                d->m_readProgressText = Q(ProgressText(progress));
+                d->SetStatus(QString::fromLatin1(kStatusReading) + QLatin1Char(' ') +
+                             d->m_readProgressText);
             }
         });
     }
@@ -686,10 +690,10 @@ void CdatalogDlg::OnSet() {
 
 void CdatalogDlg::OnRead() {
     SetStatus(QString::fromLatin1(kStatusReading));
+    // data.log and TraceLog.ltp stay until a new download is complete: a failed Read keeps them.
     const std::string folder = m_config.dataFolder;
-    QFile::remove(Q(JoinPath(folder, kTraceLogName)));
-    QFile::remove(Q(JoinPath(folder, kRawLogName)));
     m_logPath = Q(JoinPath(folder, kRawLogName));
+    m_readProgressText.clear();
     m_activity.store(ActivityReading);
     SetProgress(2);
     EnableCommands(false);
@@ -701,39 +705,44 @@ void CdatalogDlg::OnRead() {
     m_stopRead.store(false);
     m_readInFlight = true;
     DeviceSession* device = m_config.device;
-    const std::string logPath = m_logPath.toStdString();
-    m_deviceThread->Post([this, device, logPath] {
+    DownloadRequest request;
+    request.dataFolder = folder;
+    if (m_config.profile != nullptr) {
+        request.rate = LoadDownloadRate(*m_config.profile);
+        request.full = LoadFullRead(*m_config.profile);
+    }
+    m_deviceThread->Post([this, device, request] {
         if (!device->IsOpen() || m_closing.load()) {
             return;
         }
         device->StopReader();
         ReadReport report(*this);
-        const ReadOutcome outcome = device->ReadLog(logPath, report, m_stopRead);
+        const DownloadResult result = device->ReadLog(request, report, m_stopRead);
         device->StartReader();
-        PostToGui([this, outcome] {
+        PostToGui([this, code = result.code] {
             m_readInFlight = false;
-            switch (outcome) {
-                case ReadOutcome::Done:
+            switch (code) {
+                case kDownloadDone:
                     EnableCommands(true);
                     m_ui->stopButton->setEnabled(false);
                     StartDecompression();
                     break;
-                case ReadOutcome::Stopped:
+                case kDownloadStopped:
                     m_activity.store(ActivityIdle);
                     m_timer1->start();
                     break;
-                case ReadOutcome::Failed:
-                    // Nothing arrived to decode: the window returns to idle instead of
-                    // waiting for a Stop.
+                case kDownloadDeviceError:
+                    // The user leaves this read with Stop.
+                    break;
+                default:
+                    // Nothing new arrived to decode: the window returns to idle instead of
+                    // waiting for a Stop, the previous trace still loaded.
                     m_activity.store(ActivityIdle);
                     EnableCommands(true);
                     m_ui->stopButton->setEnabled(false);
                     SetProgress(0);
                     SetStatus(QString::fromLatin1(kStatusReady));
                     m_timer1->start();
-                    break;
-                case ReadOutcome::DeviceError:
-                    // The user leaves this read with Stop.
                     break;
             }
         });

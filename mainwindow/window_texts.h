@@ -13,8 +13,7 @@ inline constexpr const char* kStatusReadingDone = "Reading done";
 inline constexpr const char* kStatusConverting = "Coverting......";
 inline constexpr const char* kStatusConvertingDone = "Coverting done";
 
-inline constexpr const char* kLineReadSuccessful = "read successful...";
-inline constexpr const char* kLineReadFail = "read fail...";
+// "read successful..." and "read fail..." are the download's own (receiver/log_download.h).
 inline constexpr const char* kLineDecompressDone = "Decompress is completed...";
 
 inline constexpr const char* kAskConnect = "Please connect to Vantrel GPS";

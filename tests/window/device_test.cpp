@@ -3,6 +3,7 @@
 // two detection failures that end the run.
 #include <QDateEdit>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -138,7 +139,7 @@ class DeviceTest : public QObject {
         QVERIFY(QFileInfo::exists(r.dir.filePath("config/receiver.ini")));
     }
 
-    void readAt9600SwitchesTo57600AndBack() {
+    void readAt9600SwitchesToTheFastestRateAndBack() {
         Run r(At(9600));
         QVERIFY(r.Start(9600));
         QVERIFY(r.Connected());
@@ -157,8 +158,11 @@ class DeviceTest : public QObject {
         const std::vector<sim::RateChange> changes = r.logger.RateChanges();
         QCOMPARE(changes.size(), std::size_t{2});
         QCOMPARE(changes[0].from, 9600);
-        QCOMPARE(changes[0].to, 57600);
+        QCOMPARE(changes[0].to, 230400);
         QCOMPARE(changes[1].to, 9600);
+        QVERIFY(r.dlg->statusLog().contains(QStringLiteral("Reading at 230400 bit/s...")));
+        QVERIFY2(r.dlg->readProgressText().contains(QStringLiteral(" kB/s")),
+                 qPrintable(r.dlg->readProgressText()));
         QVERIFY(QFileInfo(r.File("data.log")).size() > 0);
         QVERIFY(QFileInfo(r.File("TraceLog.ltp")).size() > 0);
         // The summary box and the period it set.
@@ -195,12 +199,18 @@ class DeviceTest : public QObject {
                  QStringList({r.dir.filePath(QStringLiteral("out")) + "/"}));
     }
 
-    void stopDuringAReadWritesNothing() {
+    void stopDuringAReadKeepsThePreviousDownload() {
         // Paced at the line's rate, and three ranges long, so the download can be stopped
         // between two ranges.
         sim::LoggerSimOptions o = At(57600, true);
         o.flash.SetWriteOffset(40 * kSectorSize);
         Run r(std::move(o));
+        r.profile.ProfileWriteInt("Serial", "DownloadRate", 57600);
+        for (const char* name : {"data.log", "TraceLog.ltp"}) {
+            QFile f(r.File(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("previous");
+        }
         QVERIFY(r.Start(57600));
         QVERIFY(r.Connected());
         QVERIFY(r.Idle());
@@ -214,9 +224,13 @@ class DeviceTest : public QObject {
                                   qPrintable(r.dlg->statusLog().join('|')), 30000);
         QTRY_COMPARE(r.dlg->activityState(), int{ActivityIdle});
         QVERIFY(r.dlg->statusPollActive());
-        QVERIFY(!QFileInfo::exists(r.File("data.log")));
-        QVERIFY(!QFileInfo::exists(r.File("TraceLog.ltp")));
-        // At 57600 there is no rate switch at all.
+        for (const char* name : {"data.log", "TraceLog.ltp"}) {
+            QFile f(r.File(name));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), QByteArray("previous"));
+        }
+        QVERIFY(r.dlg->statusLog().contains(QStringLiteral("The previous download was kept...")));
+        // At the pinned 57600 there is no rate switch at all.
         QVERIFY(r.logger.RateChanges().empty());
         // The poll resumes: a new log-status query within one period.
         const std::size_t queries = FramesWithId(r.logger, kLogStatusId).size();
