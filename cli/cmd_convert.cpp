@@ -1,6 +1,8 @@
 // pelmora-cli convert: the decoded trace into the chosen outputs, with the profile's conversion
 // settings; options override them for this run only and are never written back.
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -9,7 +11,10 @@
 #include "cli/command_registry.h"
 #include "settings/app_paths.h"
 #include "settings/conversion_settings.h"
+#include "trace/clean_text.h"
+#include "trace/convert_paths.h"
 #include "trace/convert_pipeline.h"
+#include "trace/convert_texts.h"
 #include "trace/time_value.h"
 
 namespace pelmora::cli {
@@ -93,6 +98,12 @@ int RunConvert(const std::vector<std::string>& args) {
     if (!parser.Has("--output")) {
         throw UsageError("--output PATH is required");
     }
+    // An empty name or a folder would give hidden files such as ".kml".
+    const std::string output = *parser.Get("--output");
+    std::error_code ec;
+    if (OutputStem(output).empty() || std::filesystem::is_directory(output, ec)) {
+        throw UsageError("--output '" + output + "' names no file");
+    }
 
     ConvertRequest request;
     ConversionSettings& s = request.settings;
@@ -111,7 +122,7 @@ int RunConvert(const std::vector<std::string>& args) {
     }
     s.ConversionCount = CountConversions(s.Conversion);
     if (s.Conversion == 0) {
-        throw UsageError("no output format chosen: give --formats or choose them in the window");
+        throw UsageError(std::string(convert_text::kNoOutputChosen) + " Or give --formats.");
     }
     s.StopPeriod =
         static_cast<std::int32_t>(parser.GetIntOr("--stop-period", s.StopPeriod, 0, 1000000));
@@ -122,8 +133,8 @@ int RunConvert(const std::vector<std::string>& args) {
     request.recordTimePeriod = static_cast<int>(parser.GetIntOr("--record-time", 0, 0, 65535));
     request.recordDistance = static_cast<int>(parser.GetIntOr("--record-distance", 0, 0, 20000));
     request.idText = parser.GetOr("--id", "");
-    if (request.idText.size() > 32) {
-        throw UsageError("--id takes at most 32 characters");
+    if (const std::string problem = DeviceIdProblem(request.idText); !problem.empty()) {
+        throw UsageError("--id: " + problem);
     }
 
     // The period is given in local time of the chosen zone, as the window shows it.
@@ -139,7 +150,7 @@ int RunConvert(const std::vector<std::string>& args) {
         return Fail("Wrong Convert Time");
     }
     request.traceFolder = DataDir(parser);
-    request.outputPath = *parser.Get("--output");
+    request.outputPath = output;
 
     CommandObserver observer;
     const ConvertResult result = ConvertTraceLog(request, observer);
@@ -154,8 +165,9 @@ int RunConvert(const std::vector<std::string>& args) {
     for (const std::string& path : result.written) {
         std::printf("%s\n", path.c_str());
     }
-    for (const std::string& path : result.failed) {
-        Warn("Output file is invalid! (" + path + ")");
+    for (std::size_t i = 0; i < result.failed.size(); ++i) {
+        Warn("Output file is invalid! (" + result.failed[i] + ": " +
+             std::strerror(result.failedErrors[i]) + ")");
     }
     return result.failed.empty() ? kExitSuccess : kExitFailure;
 }

@@ -23,15 +23,15 @@
 #include "settings/app_paths.h"
 #include "settings/download_settings.h"
 #include "settings/string_table.h"
+#include "trace/clean_text.h"
 #include "sim/logger_sim.h"
 
 namespace pelmora::cli {
 namespace {
 
 constexpr const char* kDeviceErrorQuestion = "The device have errors. Reset to factory default ?";
-constexpr std::size_t kDeviceIdLimit = 32;
 constexpr const char* kUndownloadedQuestion =
-    "The logger holds data that has not been downloaded. Clear anyway?";  // what the window's ID box takes
+    "The logger holds data that has not been downloaded. Clear anyway?";
 
 // The texts the window shows for the codes of its binary-message events.
 std::string CodeText(int code) {
@@ -189,8 +189,8 @@ int RunSetId(const std::vector<std::string>& args) {
     parser.Positionals(1, 1);
     parser.Parse();
     const std::string text = parser.positionals()[0];
-    if (text.size() > kDeviceIdLimit) {
-        throw UsageError("the ID takes at most 32 characters");
+    if (const std::string problem = DeviceIdProblem(text); !problem.empty()) {
+        throw UsageError(problem);
     }
     DeviceSession session(GetDeviceChoice(parser));
     const int code = session.device().SetDeviceId(text);

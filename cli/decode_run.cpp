@@ -6,6 +6,7 @@
 #include "cli/cli_common.h"
 #include "settings/app_paths.h"
 #include "trace/decompress.h"
+#include "trace/trace_fix.h"
 #include "trace/trace_summary.h"
 
 namespace pelmora::cli {
@@ -19,9 +20,12 @@ int DecodeAndSummarize(const std::string& raw, const std::string& folder, bool a
     const std::string trace = JoinPath(folder, kTraceLogName);
     const ConversionSettings settings = LoadProfileSettings();
     DecompressResult result;
+    TraceSummaryBuilder summarizer;
     {
         TerminalProgress progress("Decompress");
-        result = DecompressLog(raw, trace, DecompressOptions{}, &progress);
+        DecompressOptions options;
+        options.summary = &summarizer;
+        result = DecompressLog(raw, trace, options, &progress);
     }
     switch (result.status) {
         case DecompressStatus::Ok:
@@ -49,8 +53,8 @@ int DecodeAndSummarize(const std::string& raw, const std::string& folder, bool a
     if (announceCompletion) {
         std::printf("%s\n", result.message.c_str());
     }
-    const TraceSummary summary =
-        ScanTraceLog(trace, settings.ZoneOffset, settings.GmtLabel, settings.SpeedUnit);
+    const TraceSummary summary = summarizer.Finish(result.fixes * kTraceFixSize, settings.ZoneOffset,
+                                                   settings.GmtLabel, settings.SpeedUnit);
     if (!summary.ok()) {
         return Fail(summary.message);
     }

@@ -7,6 +7,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "trace/atomic_file.h"
 
 namespace {
 
@@ -26,6 +27,8 @@ void PrintUsage(std::FILE* out) {
 
 int main(int argc, char** argv) {
     using namespace pelmora::cli;
+    // Ctrl-C or SIGTERM during decode or convert leaves no temporary of hundreds of MB behind.
+    pelmora::InstallTemporaryCleanup();
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (args.empty()) {
         PrintUsage(stderr);

@@ -8,6 +8,7 @@
 #include "fuzz_check.h"
 #include "receiver/log_filter.h"
 #include "sim/flash_image.h"
+#include "trace/raw_record.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::uint8_t> expected;
@@ -24,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(kept == expected.size());
     FUZZ_CHECK(kept == 0 || std::memcmp(buffer.data(), expected.data(), kept) == 0);
     for (std::size_t i = 0; i < kept;) {
-        const std::size_t n = pelmora::LogRecordLength(buffer[i]);
+        const std::size_t n = pelmora::RawRecordLength(buffer[i]);
         FUZZ_CHECK(n != 0 && i + n <= kept);
         i += n;
     }

@@ -1,5 +1,5 @@
-// The answer to a ranged read as the line delivers it, in chunks of any size: the end marker
-// search on every split of the stream, and the whole receive with its trailer check.
+// The answer to a ranged read as the line delivers it, in chunks of any size: the lexer must
+// reach the same end however the stream is cut, and the whole receive stays within its buffer.
 //
 // Input: byte 0 the first sector's low byte, byte 1 the capacity in 64-byte units, byte 2 the
 // chunk-size seed; the stream follows.
@@ -14,16 +14,28 @@
 
 namespace {
 
-void CheckMatch(const pelmora::EndMarkerMatch& m, std::size_t chunkSize, std::size_t received,
-                std::size_t from) {
-    if (!m.found) {
-        return;
+struct Lexed {
+    pelmora::MarkedDataLexer::State state;
+    std::vector<std::uint8_t> data;
+    std::size_t taken;
+};
+
+Lexed Lex(std::span<const std::uint8_t> stream, std::uint16_t s, std::size_t capacity,
+          pelmora::fuzz::ChunkSizes* chunks) {
+    // Exactly the capacity, so that a write past it is caught.
+    std::vector<std::uint8_t> dest(capacity);
+    pelmora::MarkedDataLexer lexer(s, dest);
+    std::size_t taken = 0;
+    while (taken < stream.size() && !lexer.Finished()) {
+        const std::size_t n =
+            chunks == nullptr ? stream.size() : std::min(chunks->Next(), stream.size() - taken);
+        const std::size_t used = lexer.Feed(stream.subspan(taken, n));
+        FUZZ_CHECK(used <= n && (used == n || lexer.Finished()));
+        FUZZ_CHECK(lexer.DataSize() <= capacity);
+        taken += used;
     }
-    FUZZ_CHECK(m.takeBack <= 3 && m.takeBack <= received);
-    FUZZ_CHECK(from == 0 || m.takeBack == 0);
-    FUZZ_CHECK(from + m.dataLength <= chunkSize);
-    FUZZ_CHECK(m.trailerOffset <= chunkSize);
-    FUZZ_CHECK(m.trailerOffset == from + m.dataLength + pelmora::kMarkerSize - m.takeBack);
+    dest.resize(lexer.DataSize());
+    return {lexer.state(), dest, taken};
 }
 
 }  // namespace
@@ -34,20 +46,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::uint16_t firstSector = data[0];
     const std::size_t capacity = static_cast<std::size_t>(data[1]) * 64;
-    pelmora::fuzz::ChunkSizes chunks(data[2], 1 + data[2] % 64);
     const std::span<const std::uint8_t> stream(data + 3, size - 3);
 
-    // Split points of the stream as a line might cut it, the scan starting at the split or a
-    // little after it.
-    pelmora::fuzz::ChunkSizes splits(static_cast<std::uint8_t>(data[2] ^ 0x5A), 1 + data[1] % 32);
-    for (std::size_t k = 0, n = 0; k <= stream.size() && n < 256; k += splits.Next(), ++n) {
-        const auto received = stream.first(k);
-        const auto chunk = stream.subspan(k);
-        const std::size_t from = k % 3 == 0 ? 0 : std::min(chunk.size(), k % 5);
-        CheckMatch(pelmora::FindEndMarker(chunk, received, from), chunk.size(), received.size(),
-                   from);
+    pelmora::fuzz::ChunkSizes cuts(data[2], 1 + data[2] % 64);
+    const Lexed whole = Lex(stream, firstSector, capacity, nullptr);
+    const Lexed split = Lex(stream, firstSector, capacity, &cuts);
+    FUZZ_CHECK(whole.state == split.state && whole.taken == split.taken);
+    FUZZ_CHECK(whole.data == split.data);
+    if (whole.state == pelmora::MarkedDataLexer::State::Done) {
+        FUZZ_CHECK(whole.data.size() + pelmora::kMarkerSize + pelmora::kTrailerSize <= whole.taken);
     }
 
+    pelmora::fuzz::ChunkSizes chunks(data[2], 1 + data[2] % 64);
     std::vector<std::uint8_t> dest(capacity, 0xEE);
     std::size_t at = 0;
     std::size_t deliveries = 0;
@@ -63,18 +73,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     pelmora::ReceiveOptions options;
     options.dataWait = std::chrono::milliseconds(0);  // the stream's end is the line's silence
-    std::size_t progressed = 0;
-    options.progress = [&](std::size_t n) {
-        FUZZ_CHECK(n <= capacity + pelmora::kMarkerSize);
-        progressed = n;
-    };
+    options.progress = [&](std::size_t n) { FUZZ_CHECK(n <= capacity); };
     std::size_t got = 12345;
     const int code = pelmora::ReceiveMarkedData(firstSector, dest, got, read, options);
     FUZZ_CHECK(code == 0 || code == 8);
+    FUZZ_CHECK(code == (whole.state == pelmora::MarkedDataLexer::State::Done ? 0 : 8));
     if (code == 0) {
-        FUZZ_CHECK(got <= capacity);
-        // The data came from the stream, so it is no longer than what was delivered.
-        FUZZ_CHECK(got + pelmora::kMarkerSize + pelmora::kTrailerSize <= stream.size());
+        FUZZ_CHECK(got == whole.data.size());
+        FUZZ_CHECK(std::equal(whole.data.begin(), whole.data.end(), dest.begin()));
     } else {
         FUZZ_CHECK(got == 0);
     }

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (n == 0) {
             break;
         }
-        FUZZ_CHECK(pelmora::IsValidRawRecordType(type));
+        FUZZ_CHECK(type == pelmora::RawRecordType(data[at]) && type != 0);
         FUZZ_CHECK(when.month >= 1 && when.month <= 12 && when.day >= 1 && when.day <= 31);
         const pelmora::TraceFixBytes fix =
             pelmora::EncodeTraceFix(when.year, when.month, when.day, when.hour, when.minute,

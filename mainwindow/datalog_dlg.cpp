@@ -1,15 +1,18 @@
 #include "mainwindow/datalog_dlg.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTime>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -18,13 +21,17 @@
 
 #include "mainwindow/gui_call_queue.h"
 #include "mainwindow/job_thread.h"
+#include "mainwindow/output_files.h"
 #include "mainwindow/settings_summary.h"
+#include "mainwindow/status_log.h"
 #include "mainwindow/window_texts.h"
 #include "receiver/log_status.h"
 #include "settings/app_paths.h"
 #include "settings/download_settings.h"
 #include "settings/int_text.h"
 #include "settings/qt_text.h"
+#include "trace/clean_text.h"
+#include "trace/convert_texts.h"
 #include "ui_datalog_dlg.h"
 
 namespace pelmora {
@@ -32,6 +39,9 @@ namespace {
 
 constexpr const char* kAppTitle = "pelmora";  // the application-level boxes' caption
 constexpr int kReplyFrameCapacity = 512;      // the link's reply buffer
+// The window's own profile section: its place on the screen and the last output folder.
+constexpr const char* kWindowSection = "Window";
+constexpr const char* kLastOutputFolderKey = "LastOutputFolder";
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -53,6 +63,10 @@ TimeValue WithHour(TimeValue t, int hour) {
     return MakeTimeValue(f.year, f.month, f.day, hour, f.minute, f.second);
 }
 
+TimeValue FloorMod(TimeValue t, TimeValue n) {
+    return ((t % n) + n) % n;
+}
+
 std::string PercentText(double value) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%3.2f", value);
@@ -68,7 +82,7 @@ class CdatalogDlg::ReadReport : public DownloadObserver {
     void ReadProgress(const DownloadProgress& progress) override {
         m_dlg.PostToGui([d = &m_dlg, progress] {
             if (d->m_activity.load() == ActivityReading) {
-                d->SetProgress(progress.Percent());
+                d->SetReadProgress(progress.Percent());
                 d->m_readProgressText = Q(ProgressText(progress));
                 d->SetStatus(QString::fromLatin1(kStatusReading) + QLatin1Char(' ') +
                              d->m_readProgressText);
@@ -87,7 +101,7 @@ class CdatalogDlg::WorkReport : public ProgressSink, public ConvertObserver {
   public:
     explicit WorkReport(CdatalogDlg& dlg) : m_dlg(dlg) {}
     void OnProgress(int percent) override {
-        m_dlg.PostToGui([d = &m_dlg, percent] { d->SetProgress(percent); });
+        m_dlg.PostToGui([d = &m_dlg, percent] { d->SetReadProgress(percent); });
     }
     void OnMessage(std::string_view text, MessageSeverity severity) override {
         const BoxIcon icon = severity == MessageSeverity::Error     ? BoxIcon::Error
@@ -111,8 +125,17 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
       m_workThread(std::make_unique<JobThread>()),
       m_deviceThread(std::make_unique<JobThread>()) {
     m_ui->setupUi(this);
+    SetupFrame();
+    m_traceFolder = m_config.dataFolder;
+    if (m_config.profile != nullptr) {
+        m_lastOutputDir =
+            Q(m_config.profile->ProfileReadText(kWindowSection, kLastOutputFolderKey, ""));
+    }
     setWindowTitle(QString::fromLatin1(kWindowTitle));
     setWindowIcon(QIcon(QStringLiteral(":/pelmora/pelmora.png")));
+
+    m_log = new StatusLog(m_ui->statusLog, kMaxListLines,
+                          [] { return QTime::currentTime().toString(QStringLiteral("HH:mm:ss")); });
 
     m_timer1 = new QTimer(this);
     m_timer1->setInterval(kStatusPollMs);
@@ -139,13 +162,23 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     for (QLineEdit* edit : {m_ui->distanceEdit, m_ui->timeEdit, m_ui->speedEdit}) {
         edit->installEventFilter(this);
     }
-    // No window here has a system menu to extend: the About entry goes into a menu of its own.
-    auto* menuBar = new QMenuBar(this);
-    QMenu* help = menuBar->addMenu(QStringLiteral("&Help"));
-    QAction* about = help->addAction(
+    // No window here has a system menu to extend: the About entry goes into the Help menu.
+    m_menu = BuildMainMenu(this);
+    m_menu.about->setText(
         QString::fromLatin1(kAboutMenuText).replace(QLatin1String("%s"), QLatin1String(kAppTitle)));
-    connect(about, &QAction::triggered, this, &CdatalogDlg::aboutRequested);
-    layout()->setMenuBar(menuBar);
+    connect(m_menu.about, &QAction::triggered, this, &CdatalogDlg::aboutRequested);
+    connect(m_menu.quit, &QAction::triggered, this, &QWidget::close);
+    BindToButton(m_menu.convert, m_ui->convertButton);
+    BindToButton(m_menu.report, m_ui->reportButton);
+    BindToButton(m_menu.read, m_ui->readButton);
+    BindToButton(m_menu.stop, m_ui->stopButton);
+    BindToButton(m_menu.clear, m_ui->clearButton);
+    BindToButton(m_menu.configure, m_ui->configureButton);
+    BindToButton(m_menu.setId, m_ui->setButton);
+    EnableUnlessButton(m_menu.port, m_ui->stopButton);
+    connect(m_menu.port, &QAction::triggered, this, &CdatalogDlg::OnChangePort);
+    connect(m_menu.openTrace, &QAction::triggered, this, &CdatalogDlg::OnOpenTrace);
+    layout()->setMenuBar(m_menu.bar);
     // A dialog's default button would turn Enter in an edit into a command.
     for (QPushButton* b : findChildren<QPushButton*>()) {
         b->setAutoDefault(false);
@@ -179,16 +212,8 @@ bool CdatalogDlg::OnInitDialog() {
         // "Incorrect port !" was shown: the port choice comes again.
     }
     m_config.device->BindHandlers(*this);
-
-    m_statusBar = new QStatusBar(this);
-    m_statusBar->setSizeGripEnabled(false);
-    m_pane0 = new QLabel(m_statusBar);
-    m_pane1 = new QLabel(m_statusBar);
-    m_pane0->setMinimumWidth(qMax(0, width() - 50));
-    m_statusBar->addWidget(m_pane0, 1);
-    m_statusBar->addPermanentWidget(m_pane1);
-    static_cast<QGridLayout*>(layout())->addWidget(m_statusBar, 6, 0);
-    SetStatus(QString::fromLatin1(kStatusReady));
+    SetDetecting(m_timer6->isActive());
+    RestorePlacement();
     return true;
 }
 
@@ -238,9 +263,12 @@ void CdatalogDlg::OnDetectTimer() {
         EndProcess(QtText(IDS_INCORRECT_PORT));
     } else if (kind == 1) {
         m_timer6->stop();
+        SetDetecting(false);
         setWindowTitle(QStringLiteral("%1 - %2").arg(QLatin1String(kWindowTitle), m_portName));
         SettingsSummary();
-        TraceQuestion();
+        if (!m_traceLoaded) {  // a reconnect (Port...) keeps the trace in hand
+            TraceQuestion();
+        }
         FillHourLists();
         StartConnectWorker();
     }
@@ -278,7 +306,9 @@ void CdatalogDlg::ShutdownDevice() {
 }
 
 void CdatalogDlg::done(int result) {
-    m_closing.store(true);
+    if (!m_closing.exchange(true) && isVisible()) {
+        SavePlacement();
+    }
     m_timer1->stop();
     m_timer4->stop();
     m_timer6->stop();
@@ -369,9 +399,18 @@ void CdatalogDlg::FillHourLists() {
     ShowPeriod();
 }
 
+void CdatalogDlg::SetConvertPeriod(TimeValue beginLocal, TimeValue endLocal) {
+    m_beginTime = beginLocal - FloorMod(beginLocal, 60);
+    m_endTime = endLocal - FloorMod(endLocal, 60) + 59;
+    ShowPeriod();
+}
+
 void CdatalogDlg::ShowPeriod() {
     const QSignalBlocker b1(m_ui->beginDate);
     const QSignalBlocker b2(m_ui->endDate);
+    // The hour lists hide minutes and seconds: the exact ends are shown beside them.
+    m_ui->beginExact->setText(Q(FormatTime(m_beginTime, "%Y/%m/%d %H:%M:%S")));
+    m_ui->endExact->setText(Q(FormatTime(m_endTime, "%Y/%m/%d %H:%M:%S")));
     m_ui->beginDate->setDate(DateOf(m_beginTime));
     m_ui->endDate->setDate(DateOf(m_endTime));
     if (m_ui->beginHour->count() == 24) {
@@ -460,20 +499,11 @@ void CdatalogDlg::AddStatusLine(const QString& line) {
 }
 
 void CdatalogDlg::AppendLine(const QString& line) {
-    QListWidget* list = m_ui->statusLog;
-    list->addItem(line);
-    while (list->count() > kMaxListLines) {
-        delete list->takeItem(0);
-    }
-    list->scrollToBottom();
+    m_log->Append(line);
 }
 
 QStringList CdatalogDlg::statusLog() const {
-    QStringList lines;
-    for (int i = 0; i < m_ui->statusLog->count(); ++i) {
-        lines << m_ui->statusLog->item(i)->text();
-    }
-    return lines;
+    return m_log->Lines();
 }
 
 QString CdatalogDlg::statusText() const {
@@ -494,7 +524,7 @@ void CdatalogDlg::SetStatus(const QString& text) {
     }
 }
 
-void CdatalogDlg::SetProgress(int position) {
+void CdatalogDlg::SetMemoryProgress(int position) {
     m_ui->progressBar->setValue(position);
 }
 
@@ -525,9 +555,7 @@ void CdatalogDlg::OnQueryLogStatus(unsigned char* frame) {
     PostToGui([this, s, refill] {
         m_percentageText = Q(LogUsagePercentText(s));
         m_ui->percentageEdit->setText(m_percentageText);
-        if (m_activity.load() != ActivityReading) {
-            SetProgress(LogUsageProgress(s));
-        }
+        SetMemoryProgress(LogUsageProgress(s));
         if (refill) {
             m_minTime = static_cast<int>(s.minTime);
             m_minDistance = static_cast<int>(s.minDistance);
@@ -536,9 +564,11 @@ void CdatalogDlg::OnQueryLogStatus(unsigned char* frame) {
             m_ui->distanceEdit->setText(QString::number(m_minDistance));
             m_ui->speedEdit->setText(QString::number(m_minSpeed));
         }
+        QStringList block;
         for (const std::string& line : LogStatusLines(s)) {
-            AppendLine(Q(line));
+            block << Q(line);
         }
+        m_log->AppendBlock(block);
     });
 }
 
@@ -649,7 +679,7 @@ void CdatalogDlg::OnClear() {
     RunInCommonFrame([device] { device->ClearLog(); },
                      [this] {
                          m_percentageText = Q(PercentText(0.0));
-                         SetProgress(0);
+                         SetMemoryProgress(0);
                          LoadExchange();
                      });
 }
@@ -683,6 +713,10 @@ void CdatalogDlg::OnSet() {
         return;
     }
     const std::string id = m_deviceId.toStdString();
+    if (const std::string problem = DeviceIdProblem(id); !problem.empty()) {
+        ShowBox(Q(problem), BoxIcon::Warning);
+        return;
+    }
     DeviceSession* device = m_config.device;
     RunInCommonFrame([device, id] { device->WriteDeviceId(id); },
                      [this] { ShowBox(QtText(IDS_SET_DONE), BoxIcon::None); });
@@ -695,7 +729,8 @@ void CdatalogDlg::OnRead() {
     m_logPath = Q(JoinPath(folder, kRawLogName));
     m_readProgressText.clear();
     m_activity.store(ActivityReading);
-    SetProgress(2);
+    m_traceFolder = folder;
+    SetReadProgress(2);
     EnableCommands(false);
     m_ui->stopButton->setEnabled(true);
     m_timer1->stop();
@@ -728,6 +763,7 @@ void CdatalogDlg::OnRead() {
                     StartDecompression();
                     break;
                 case kDownloadStopped:
+                    SetReadProgress(-1);
                     m_activity.store(ActivityIdle);
                     m_timer1->start();
                     break;
@@ -740,7 +776,7 @@ void CdatalogDlg::OnRead() {
                     m_activity.store(ActivityIdle);
                     EnableCommands(true);
                     m_ui->stopButton->setEnabled(false);
-                    SetProgress(0);
+                    SetReadProgress(-1);
                     SetStatus(QString::fromLatin1(kStatusReady));
                     m_timer1->start();
                     break;
@@ -777,6 +813,7 @@ void CdatalogDlg::StartDecompression() {
         if (!result.ok()) {
             PostToGui([this, message = Q(result.message)] {
                 // The fixes before a bad record are kept, but the user is told to read again.
+                SetReadProgress(-1);
                 if (!message.isEmpty()) {
                     ShowBox(message, BoxIcon::Warning);
                 }
@@ -789,6 +826,7 @@ void CdatalogDlg::StartDecompression() {
         const TraceSummary summary =
             m_config.trace->Scan(trace, settings.ZoneOffset, settings.GmtLabel, settings.SpeedUnit);
         PostToGui([this, summary] {
+            SetReadProgress(-1);
             SetStatus(QString::fromLatin1(kStatusReadingDone));
             ApplyTraceSummary(summary);
             ShowPeriod();
@@ -821,7 +859,7 @@ void CdatalogDlg::OnStop() {
             m_activity.store(ActivityIdle);
             m_timer1->start();
         }
-        SetProgress(0);
+        SetReadProgress(-1);
         LoadExchange();
     }
 }
@@ -830,18 +868,22 @@ void CdatalogDlg::OnStop() {
 
 void CdatalogDlg::OnBeginDateChanged() {
     m_beginTime = WithDate(m_beginTime, m_ui->beginDate->date());
+    ShowPeriod();
 }
 
 void CdatalogDlg::OnEndDateChanged() {
     m_endTime = WithDate(m_endTime, m_ui->endDate->date());
+    ShowPeriod();
 }
 
 void CdatalogDlg::OnBeginHour(int index) {
     m_beginTime = WithHour(m_beginTime, index);
+    ShowPeriod();
 }
 
 void CdatalogDlg::OnEndHour(int index) {
     m_endTime = WithHour(m_endTime, index);
+    ShowPeriod();
 }
 
 void CdatalogDlg::OnConvert() {
@@ -852,20 +894,33 @@ void CdatalogDlg::OnConvert() {
         ShowBox(QtText(IDS_WRONG_CONVERT_TIME), BoxIcon::Error);
         return;
     }
+    // Refused before the file dialog: with no output type there is nothing to convert into.
+    if (m_settings.Conversion == 0) {
+        SetStatus(QString::fromLatin1(kStatusReady));
+        ShowBox(QString::fromLatin1(convert_text::kNoOutputChosen), BoxIcon::Warning);
+        return;
+    }
     SaveExchange();
     m_outputPath.clear();
-    const QStringList filters = {
-        QtText(IDS_LOGGER_FILES) + QStringLiteral(" (*.kml *.txt *.csv)"),
-        QtText(IDS_ALL_FILES),
-    };
-    const QString chosen = m_config.services.saveFile->ChooseSaveFile(this, filters);
+    const QString chosen = m_config.services.saveFile->ChooseSaveFile(
+        this, m_lastOutputDir, OutputFilters(QtText(IDS_LOGGER_FILES), QtText(IDS_ALL_FILES)));
     if (chosen.isEmpty()) {
+        SetStatus(QString::fromLatin1(kStatusReady));
+        return;
+    }
+    // One name stands for up to six files: ask once, naming every one that would be replaced.
+    const QStringList existing = ExistingOutputs(PlannedOutputs(chosen, m_settings.Conversion));
+    if (!existing.isEmpty() &&
+        !m_config.services.boxes->AskOkCancel(this, QLatin1String(kWindowTitle),
+                                              ReplaceQuestion(existing))) {
         SetStatus(QString::fromLatin1(kStatusReady));
         return;
     }
     m_outputPath = chosen;
     // The folder of this output replaces the previous one whole.
     m_lastOutputDir = QFileInfo(chosen).absolutePath() + QLatin1Char('/');
+    m_config.profile->ProfileWriteText(kWindowSection, kLastOutputFolderKey,
+                                       m_lastOutputDir.toStdString());
     LoadExchange();
     EnableCommands(false);
     m_timer4->start();
@@ -875,7 +930,7 @@ void CdatalogDlg::OnConvertTimer() {
     m_timer4->stop();
     m_timer1->stop();
     ConvertRequest request;
-    request.traceFolder = m_config.dataFolder;
+    request.traceFolder = m_traceFolder;
     request.outputPath = m_outputPath.toStdString();
     request.begin = m_beginTime - m_settings.ZoneOffset;
     request.end = m_endTime - m_settings.ZoneOffset;
@@ -885,8 +940,13 @@ void CdatalogDlg::OnConvertTimer() {
     request.idText = m_deviceId.toStdString();
     m_workThread->Post([this, request] {
         WorkReport report(*this);
-        const bool ok = m_config.trace->Convert(request, report).ok();
-        PostToGui([this, ok] {
+        const ConvertResult result = m_config.trace->Convert(request, report);
+        const bool ok = result.ok();
+        PostToGui([this, ok, written = result.written] {
+            SetReadProgress(-1);
+            for (const std::string& path : written) {
+                AppendLine(WrittenLine(Q(path)));
+            }
             if (ok) {
                 SetStatus(QString::fromLatin1(kStatusConvertingDone));
             }
@@ -905,7 +965,15 @@ void CdatalogDlg::OnConvertTimer() {
 }
 
 void CdatalogDlg::OnReport() {
-    m_config.services.folders->OpenFolder(m_lastOutputDir);
+    if (m_config.services.folders->OpenFolder(m_lastOutputDir)) {
+        return;
+    }
+    // No file manager answered: say where the files are, and let the path be pasted elsewhere.
+    const QString folder = QDir::toNativeSeparators(m_lastOutputDir);
+    if (m_config.services.boxes->OfferCopy(this, QLatin1String(kWindowTitle),
+                                           FolderNotOpenedText(folder))) {
+        QGuiApplication::clipboard()->setText(folder);
+    }
 }
 
 void CdatalogDlg::OnChangeSetting() {

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "mainwindow/device_session.h"
+#include "mainwindow/main_menu.h"
 #include "mainwindow/trace_services.h"
 #include "mainwindow/window_services.h"
 #include "settings/conversion_settings.h"
@@ -23,6 +24,7 @@
 
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QStatusBar;
 class QTimer;
 
@@ -33,6 +35,7 @@ class CdatalogDlg;
 namespace pelmora {
 
 class GuiCallQueue;
+class StatusLog;
 class JobThread;
 
 enum ActivityState : int {
@@ -69,6 +72,12 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     bool OnInitDialog();
 
     void EnableCommands(bool on);
+    // Sets the Convert Time Period, local times of the chosen zone, to whole minutes: begin from
+    // the start of its minute, end to the last second of its minute. Pickers, hour lists and the
+    // exact times follow.
+    void SetConvertPeriod(TimeValue beginLocal, TimeValue endLocal);
+    // The menu bar; other windows' menus are inserted before its Help menu.
+    const MainMenu& menu() const { return m_menu; }
     // Callable from any thread.
     void AddStatusLine(const QString& line);
 
@@ -155,20 +164,33 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     void OnEndHour(int index);
     void ShowPeriod();
 
+    // The frame around the form (window_frame.cpp).
+    void SetupFrame();
+    // -1 hides the bar.
+    void SetReadProgress(int position);
+    void SetDetecting(bool on);
+    void RestorePlacement();
+    void SavePlacement();
+    void OnOpenTrace();
+    void OnChangePort();
+
     bool ExchangeField(QLineEdit* edit, int minimum, int maximum, int& value);
     void ShowBox(const QString& text, BoxIcon icon);
     void SetStatus(const QString& text);
     void AppendLine(const QString& line);
-    void SetProgress(int position);
+    void SetMemoryProgress(int position);
 
     class ReadReport;
     class WorkReport;
 
     std::unique_ptr<Ui::CdatalogDlg> m_ui;
     Config m_config;
+    MainMenu m_menu;
+    StatusLog* m_log = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_pane0 = nullptr;
     QLabel* m_pane1 = nullptr;
+    QProgressBar* m_readProgress = nullptr;
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer4 = nullptr;
     QTimer* m_timer6 = nullptr;
@@ -182,6 +204,7 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     QString m_deviceId;
     QString m_outputPath;
     QString m_lastOutputDir;
+    std::string m_traceFolder;  // holds the trace that Convert reads
     QString m_portName;
     int m_baudRate = 0;
     bool m_deviceMode = true;

@@ -1,6 +1,10 @@
 #pragma once
 // The desktop's own answers: QMessageBox, QFileDialog, QDesktopServices, the system clock.
+#include <memory>
+
 #include "mainwindow/window_services.h"
+
+class QMessageBox;
 
 namespace pelmora {
 
@@ -9,16 +13,24 @@ class QtMessageBoxes : public MessageBoxes {
     void Show(QWidget* parent, const QString& caption, const QString& text, BoxIcon icon) override;
     bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) override;
     bool AskOkCancel(QWidget* parent, const QString& caption, const QString& text) override;
+    bool OfferCopy(QWidget* parent, const QString& caption, const QString& text) override;
 };
+
+// The boxes as they are built, for tests of their buttons.
+std::unique_ptr<QMessageBox> MakeOkCancelBox(QWidget* parent, const QString& caption,
+                                             const QString& text);
 
 class QtSaveFileChooser : public SaveFileChooser {
   public:
-    QString ChooseSaveFile(QWidget* parent, const QStringList& filters) override;
+    QString ChooseSaveFile(QWidget* parent, const QString& folder,
+                           const QStringList& filters) override;
+    QString ChooseOpenFile(QWidget* parent, const QString& folder,
+                           const QStringList& filters) override;
 };
 
 class DesktopFolderOpener : public FolderOpener {
   public:
-    void OpenFolder(const QString& folder) override;
+    bool OpenFolder(const QString& folder) override;
 };
 
 class SystemClock : public Clock {

@@ -21,21 +21,30 @@ class MessageBoxes {
                       BoxIcon icon) = 0;
     // Yes/No question; true for Yes.
     virtual bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
-    // OK/Cancel question with a warning icon; true for OK.
+    // OK/Cancel question with a warning icon and Cancel as the default button; true for OK.
     virtual bool AskOkCancel(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // An information box with a "Copy Path" button beside OK; true when it was pressed.
+    virtual bool OfferCopy(QWidget* parent, const QString& caption, const QString& text) = 0;
 };
 
 class SaveFileChooser {
   public:
     virtual ~SaveFileChooser() = default;
-    // The chosen path, empty on Cancel. filters are Qt name filters, the first one selected.
-    virtual QString ChooseSaveFile(QWidget* parent, const QStringList& filters) = 0;
+    // The chosen path, empty on Cancel. The dialog opens in folder (the current one when empty);
+    // filters are Qt name filters, the first one selected. It does not ask before replacing:
+    // the window asks once for all the files a conversion writes.
+    virtual QString ChooseSaveFile(QWidget* parent, const QString& folder,
+                                   const QStringList& filters) = 0;
+    // An existing file to open, empty on Cancel.
+    virtual QString ChooseOpenFile(QWidget* parent, const QString& folder,
+                                   const QStringList& filters) = 0;
 };
 
 class FolderOpener {
   public:
     virtual ~FolderOpener() = default;
-    virtual void OpenFolder(const QString& folder) = 0;
+    // False when no program answered.
+    virtual bool OpenFolder(const QString& folder) = 0;
 };
 
 struct PortChoice {

@@ -3,23 +3,9 @@
 #include <cstring>
 
 #include "receiver/log_status.h"
+#include "trace/raw_record.h"
 
 namespace pelmora {
-
-std::size_t LogRecordLength(std::uint8_t first) {
-    switch (first & 0xFC) {
-        case 0x40:
-        case 0x50:
-        case 0x60:
-        case 0x70:
-            return 18;
-        case 0x80:
-        case 0x90:
-            return 8;
-        default:
-            return 0;
-    }
-}
 
 std::size_t FilterLogRecords(std::uint8_t* buffer, std::size_t count) {
     std::size_t kept = 0;
@@ -27,7 +13,7 @@ std::size_t FilterLogRecords(std::uint8_t* buffer, std::size_t count) {
         const std::size_t end = count - block < kSectorSize ? count : block + kSectorSize;
         std::size_t p = block;
         while (p < end) {
-            const std::size_t length = LogRecordLength(buffer[p]);
+            const std::size_t length = RawRecordLength(buffer[p]);
             if (length == 0 || length > end - p) {
                 break;
             }

@@ -6,9 +6,6 @@
 
 namespace pelmora {
 
-// Length of the record that starts with this byte: 18 (full), 8 (compact) or 0 (no record).
-std::size_t LogRecordLength(std::uint8_t first);
-
 // Keeps, of each 4096-byte block of buffer[0, count), the whole records at its start, packed
 // together in place. The walk never leaves its block: a sector filled to its last byte is kept
 // once and a record cut by the block's end is dropped. Returns the kept length.

@@ -12,26 +12,46 @@ namespace pelmora {
 
 inline constexpr std::size_t kMarkerSize = 4;
 inline constexpr std::size_t kTrailerSize = 12;  // "CHECKSUM=", checksum, echo low, echo high
-inline constexpr std::size_t kTrailerCapacity = 4096;
 
-struct EndMarkerMatch {
-    bool found = false;
-    // Marker bytes that ended the previous chunk and were appended as data (0 to 3).
-    std::size_t takeBack = 0;
-    // Bytes of the chunk, from the scan's start, that are data before the marker.
-    std::size_t dataLength = 0;
-    // First byte after the marker; the trailer is chunk[trailerOffset, chunk.size()).
-    std::size_t trailerOffset = 0;
+// A byte state machine over one answer, fed in chunks of any size (the line cuts the marker and
+// the trailer anywhere). Data goes straight into dest and never past it. The marker is in-band (a
+// compact record may hold "END" NUL): a candidate is data again as soon as the bytes after it
+// stop matching "CHECKSUM=", and the scan goes on from the byte after the marker.
+class MarkedDataLexer {
+  public:
+    enum class State {
+        Data,         // scanning data bytes
+        MaybeMarker,  // a prefix of "END" NUL is held back, not yet data
+        Trailer,      // a marker is held back and the bytes after it match the trailer so far
+        Done,         // trailer complete, checksum and echo match
+        Failed,       // more data than dest holds, or a bad checksum or echo
+    };
 
-    bool operator==(const EndMarkerMatch&) const = default;
+    MarkedDataLexer(std::uint16_t firstSector, std::span<std::uint8_t> dest)
+        : firstSector_(firstSector), dest_(dest) {}
+
+    // Consumes bytes up to the end of the answer; returns how many it took (all of them until
+    // the state is Done or Failed; what follows the trailer is not the answer's).
+    std::size_t Feed(std::span<const std::uint8_t> bytes);
+
+    State state() const { return state_; }
+    bool Finished() const { return state_ == State::Done || state_ == State::Failed; }
+    // Data bytes written to dest so far; held-back marker bytes are not counted.
+    std::size_t DataSize() const { return size_; }
+
+  private:
+    void Step(std::uint8_t b);
+    void Append(std::uint8_t b);
+    void Release(std::size_t markerBytes);
+
+    std::uint16_t firstSector_;
+    std::span<std::uint8_t> dest_;
+    State state_ = State::Data;
+    std::size_t size_ = 0;
+    std::uint8_t xor_ = 0;
+    std::size_t held_ = 0;       // marker bytes matched (MaybeMarker) or trailer bytes (Trailer)
+    std::uint8_t tail_[3] = {};  // checksum, echo low, echo high
 };
-
-// Finds the first end marker in chunk[from, size), including one that began at the end of the
-// data received so far (split after "E", "EN" or "END"; only when from is 0). The marker is
-// in-band: a compact record may hold "END" NUL, so a candidate followed by bytes that are not the
-// start of "CHECKSUM=" is data and the scan goes on.
-EndMarkerMatch FindEndMarker(std::span<const std::uint8_t> chunk,
-                             std::span<const std::uint8_t> received, std::size_t from = 0);
 
 // Reads what the line holds into buffer, at most size bytes; 0 when nothing came within its poll.
 using ByteReader = std::function<std::size_t(std::uint8_t* buffer, std::size_t size)>;

@@ -49,9 +49,10 @@ xdotool key Down Return
 wait_window "Pelmora - "
 sleep 4  # detection, the device ID and the first log status
 id="$(xdotool search --onlyvisible --name "Pelmora - " | head -1)"
-# Read: the rate switch, the download, the decoding; the summary box is answered with Enter.
-read_button="$(xdotool getwindowgeometry "$id" >/dev/null && echo ok)"
-[ -n "$read_button" ] && xdotool mousemove --window "$id" 220 96 click 1
+# Read (Alt+R): the rate switch, the download, the decoding; the summary box is answered with
+# Enter.
+xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
+xdotool key alt+r
 for _ in $(seq 300); do
   grep -q . "$XDG_DATA_HOME/Pelmora/TraceLog.ltp" 2>/dev/null && break
   sleep 0.1

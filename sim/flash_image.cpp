@@ -2,28 +2,15 @@
 
 #include <algorithm>
 
-namespace pelmora::sim {
+#include "trace/raw_record.h"
 
-std::size_t RecordLength(std::uint8_t firstByte) {
-    switch (firstByte & 0xFC) {
-        case 0x40:
-        case 0x50:
-        case 0x60:
-        case 0x70:
-            return 18;
-        case 0x80:
-        case 0x90:
-            return 8;
-        default:
-            return 0;
-    }
-}
+namespace pelmora::sim {
 
 std::span<const std::uint8_t> ValidRecordsOfSector(std::span<const std::uint8_t> sector) {
     const std::size_t end = std::min(sector.size(), kSectorSize);
     std::size_t pos = 0;
     while (pos < end) {
-        const std::size_t length = RecordLength(sector[pos]);
+        const std::size_t length = RawRecordLength(sector[pos]);
         if (length == 0 || pos + length > end) {
             break;
         }
@@ -76,7 +63,7 @@ std::size_t FlashImage::SectorsFilledToLastByte() const {
 }
 
 bool FlashImage::AppendRecord(std::span<const std::uint8_t> record) {
-    const std::size_t length = record.empty() ? 0 : RecordLength(record[0]);
+    const std::size_t length = record.empty() ? 0 : RawRecordLength(record[0]);
     if (length == 0 || record.size() < length) {
         return false;
     }

@@ -15,9 +15,6 @@ inline constexpr std::uint32_t kLogBaseAddress = 8192;
 // Sectors of a healthy logger (2 MB of track log).
 inline constexpr std::uint16_t kDefaultTotalSectors = 512;
 
-// Length of the record that starts with this byte: 18 (full), 8 (compact) or 0 (no record).
-std::size_t RecordLength(std::uint8_t firstByte);
-
 // Whole records from the start of one sector up to the first byte that starts no record, never past
 // the sector's end: what a correct download keeps of that sector.
 std::span<const std::uint8_t> ValidRecordsOfSector(std::span<const std::uint8_t> sector);

@@ -1,13 +1,18 @@
 #pragma once
 // A file that appears under its name only when complete: written to a temporary file in the same
 // folder, then renamed into place, so a crash or a failure never leaves a truncated file.
+//
+// The temporary is "<name>.tmp-<pid>-XXXXXX". It gets the mode the finished file will have: the
+// mode of the file it replaces, or 0666 less the umask for a new one, as a plain open would give.
+// Temporaries of processes that are gone (killed, crashed) are removed when the same name is
+// written again; InstallTemporaryCleanup removes the live ones on SIGINT and SIGTERM.
 #include <cstdio>
 #include <string>
 
 namespace pelmora {
 
 class AtomicFile {
-public:
+  public:
     AtomicFile() = default;
     ~AtomicFile();  // discards the temporary file unless Commit succeeded
     AtomicFile(const AtomicFile&) = delete;
@@ -21,10 +26,18 @@ public:
     bool Commit();
     void Discard();
 
-private:
+  private:
     std::FILE* file_ = nullptr;
     std::string path_;
     std::string tempPath_;
+    int slot_ = -1;  // in the table of live temporaries that a signal removes
 };
+
+// SIGINT and SIGTERM remove the live temporaries of this process, then end it as the signal
+// would have. Signals that already have a handler keep it. Call once, early in main.
+void InstallTemporaryCleanup();
+
+// Removes the temporaries of path left by processes that no longer run.
+void RemoveStaleTemporaries(const std::string& path);
 
 }  // namespace pelmora

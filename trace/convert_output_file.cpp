@@ -1,5 +1,7 @@
 #include "trace/convert_output_file.h"
 
+#include <cerrno>
+
 namespace pelmora {
 
 bool ConvertOutputFile::Open(const std::string& path, bool crlf) {
@@ -20,7 +22,9 @@ bool ConvertOutputFile::Commit() {
     const bool written = sink_->Flush();
     sink_.reset();
     if (!written) {
+        const int error = errno;  // the failed write's reason, not the cleanup's
         file_.Discard();
+        errno = error;
         return false;
     }
     return file_.Commit();

@@ -1,7 +1,13 @@
 #include "trace/convert_pipeline.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
 #include <functional>
+#include <new>
 
+#include "settings/app_paths.h"
+#include "trace/clean_text.h"
 #include "trace/convert_output_file.h"
 #include "trace/convert_paths.h"
 #include "trace/convert_texts.h"
@@ -19,6 +25,9 @@ namespace {
 
 using WriteFn = std::function<bool(TextSink&)>;
 
+constexpr int kAllConversions =
+    ConvKmlPath | ConvKmlPoint | ConvNmea | ConvCsv | ConvNmeaWithId | ConvGpx;
+
 enum class RunOutcome { Written, Failed, Stopped };
 
 RunOutcome RunWriter(const std::string& path, bool kml, bool crlf, const WriteFn& write,
@@ -27,8 +36,10 @@ RunOutcome RunWriter(const std::string& path, bool kml, bool crlf, const WriteFn
     ConvertOutputFile plainFile;
     const bool opened = kml ? kmlFile.OpenForWrite(path) : plainFile.Open(path, crlf);
     if (!opened) {
+        const int error = errno;
         observer.OnMessage(convert_text::kOutputInvalid, MessageSeverity::Warning);
         result.failed.push_back(path);
+        result.failedErrors.push_back(error);
         return RunOutcome::Failed;
     }
     TextSink& sink = kml ? kmlFile.sink() : plainFile.sink();
@@ -38,17 +49,67 @@ RunOutcome RunWriter(const std::string& path, bool kml, bool crlf, const WriteFn
     // A write that fails (a full disk) leaves the old file in place and is reported as the
     // open failure is: the output was not produced.
     if (!(kml ? kmlFile.Commit() : plainFile.Commit())) {
+        const int error = errno;
         observer.OnMessage(convert_text::kOutputInvalid, MessageSeverity::Warning);
         result.failed.push_back(path);
+        result.failedErrors.push_back(error);
         return RunOutcome::Failed;
     }
     result.written.push_back(path);
     return RunOutcome::Written;
 }
 
+// "Not enough memory to convert the trace of 48000000 fixes (1056.0 MB)."
+std::string OutOfMemoryText(const std::string& folder) {
+    std::error_code ec;
+    std::uintmax_t bytes = std::filesystem::file_size(JoinPath(folder, kTraceLogName), ec);
+    std::uintmax_t record = 22;
+    if (ec) {
+        bytes = std::filesystem::file_size(JoinPath(folder, kTraceLogExtendedName), ec);
+        record = 73;
+    }
+    if (ec) {
+        return "Not enough memory to convert the trace.";
+    }
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "Not enough memory to convert the trace of %ju fixes (%.1f MB).", bytes / record,
+                  static_cast<double>(bytes) / 1e6);
+    return text;
+}
+
+ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer);
+
 }  // namespace
 
 ConvertResult ConvertTraceLog(const ConvertRequest& request, ConvertObserver& observer) {
+    const ConversionSettings& s = request.settings;
+    ConvertResult result;
+    // Checked before the trace is read: a refused run never says "Coverting done".
+    if ((s.Conversion & kAllConversions) == 0) {
+        observer.OnMessage(convert_text::kNoOutputChosen, MessageSeverity::Warning);
+        result.status = ConvertStatus::Refused;
+        return result;
+    }
+    if (const std::string problem = DeviceIdProblem(request.idText);
+        (s.Conversion & ConvNmeaWithId) != 0 && !problem.empty()) {
+        observer.OnMessage(problem, MessageSeverity::Warning);
+        result.status = ConvertStatus::Refused;
+        return result;
+    }
+    try {
+        return Convert(request, observer);
+    } catch (const std::bad_alloc&) {
+        // The points are gone with the stack; what is left is enough for a message.
+        observer.OnMessage(OutOfMemoryText(request.traceFolder), MessageSeverity::Error);
+        result.status = ConvertStatus::OutOfMemory;
+        return result;
+    }
+}
+
+namespace {
+
+ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) {
     const ConversionSettings& s = request.settings;
     ConvertResult result;
     ConvertProgress progress(observer, static_cast<std::int64_t>(s.ConversionCount) * 100 + 100,
@@ -146,4 +207,5 @@ ConvertResult ConvertTraceLog(const ConvertRequest& request, ConvertObserver& ob
     return result;
 }
 
+}  // namespace
 }  // namespace pelmora

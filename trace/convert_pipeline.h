@@ -25,18 +25,21 @@ struct ConvertRequest {
     const std::atomic<bool>* stop = nullptr;  // optional: set to end the run early
 };
 
-enum class ConvertStatus { Done, OpenFailed, Invalid, NoData, Stopped };
+// Refused: nothing to write (no output type chosen) or an ID that would corrupt the NMEA output.
+enum class ConvertStatus { Done, OpenFailed, Invalid, NoData, Stopped, Refused, OutOfMemory };
 
 struct ConvertResult {
     ConvertStatus status = ConvertStatus::Done;
     std::vector<std::string> written;  // output files renamed into place
     std::vector<std::string> failed;   // outputs that showed "Output file is invalid!"
+    std::vector<int> failedErrors;     // the system's error number of each failed output
     bool ok() const { return status == ConvertStatus::Done; }
 };
 
 // Messages go to the observer with the texts of the window ("Open trace log file failed!",
 // "Trace log file is invalid!", "No log data!", "Output file is invalid!") and the warning icon.
 // On Done the status text is "Coverting done". No output is written unless the trace was read.
+// A run that runs out of memory says how large the trace is.
 ConvertResult ConvertTraceLog(const ConvertRequest& request, ConvertObserver& observer);
 
 }  // namespace pelmora

@@ -1,5 +1,7 @@
 #include "trace/convert_text.h"
 
+#include <cerrno>
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -70,6 +72,7 @@ void TextSink::Drain(std::size_t need) {
         if (file_ != nullptr) {
             if (!failed_ && std::fwrite(buffer_.data(), 1, used_, file_) != used_) {
                 failed_ = true;
+                error_ = errno;
             }
         } else {
             memory_.append(buffer_.data(), used_);
@@ -88,6 +91,7 @@ void TextSink::PutRaw(std::string_view bytes) {
         if (file_ != nullptr) {
             if (!failed_ && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
                 failed_ = true;
+                error_ = errno;
             }
         } else {
             memory_.append(bytes);
@@ -209,6 +213,10 @@ bool TextSink::Flush() {
     Drain(0);
     if (file_ != nullptr && !failed_ && std::fflush(file_) != 0) {
         failed_ = true;
+        error_ = errno;
+    }
+    if (failed_) {
+        errno = error_;  // the first failed write's reason, for the message
     }
     return !failed_;
 }

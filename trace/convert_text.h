@@ -63,6 +63,7 @@ class TextSink {
     std::FILE* file_;
     bool crlf_;
     bool failed_ = false;
+    int error_ = 0;
     std::vector<char> buffer_;
     std::size_t used_ = 0;
     std::uint64_t written_ = 0;

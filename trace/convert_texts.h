@@ -7,6 +7,9 @@ inline constexpr const char* kTraceInvalid = "Trace log file is invalid!";
 inline constexpr const char* kNoLogData = "No log data!";
 inline constexpr const char* kOutputInvalid = "Output file is invalid!";
 inline constexpr const char* kConvertingDone = "Coverting done";
+// Not in the reference texts: a run with nothing chosen used to say "Coverting done".
+inline constexpr const char* kNoOutputChosen =
+    "No output type is chosen: choose KML, NMEA, CSV or GPX in Change Setting.";
 
 inline constexpr const char* kLongitude = "Longitude";
 inline constexpr const char* kLatitude = "Latitude";

@@ -128,7 +128,7 @@ DecompressResult DecompressLog(const std::string& rawPath, const std::string& tr
         }
         std::uint8_t type = 0;
         const std::size_t consumed = ApplyLogRecord(window, left, state, type);
-        if (consumed == 0 || !IsValidRawRecordType(type)) {
+        if (consumed == 0) {
             result.status = DecompressStatus::BadRecord;
             result.message = kDownloadAgain;
             result.badRecordOffset = offset;
@@ -145,6 +145,9 @@ DecompressResult DecompressLog(const std::string& rawPath, const std::string& tr
         clock.Set(GpsTimeToTimeValue(fullWeek, state.timeOfWeek));
         PackTraceFix(output.data() + used, clock.DateWord(), clock.HalfSeconds(), state.x, state.y,
                      state.z, state.speed);
+        if (options.summary != nullptr) {
+            options.summary->Add(output.data() + used);
+        }
         used += kTraceFixSize;
         if (used == output.size() && !FlushFixes(trace, output, used)) {
             return Failure(DecompressStatus::WriteTraceFailed, "Write trace log file failed!",

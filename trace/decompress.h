@@ -7,6 +7,7 @@
 
 #include "trace/progress_sink.h"
 #include "trace/time_value.h"
+#include "trace/trace_summary.h"
 
 namespace pelmora {
 
@@ -25,6 +26,8 @@ enum class DecompressStatus {
 struct DecompressOptions {
     // The clock that resolves the GPS week rollover; the system clock when empty.
     std::optional<TimeValue> nowUtc;
+    // Fed every fix as it is written, so the summary needs no second pass over the trace.
+    TraceSummaryBuilder* summary = nullptr;
 };
 
 struct DecompressResult {
@@ -46,8 +49,9 @@ inline constexpr const char* kDownloadAgain =
 
 // Reads rawPath and replaces tracePath atomically. On BadRecord the trace of the fixes before
 // the bad record is written, as the window has always kept them; on any other failure, and when
-// no fix at all came out (NoFix, or BadRecord at the first record), the old trace stays as it was. A partial record at the end of the raw log is dropped and counted.
-// The trace summary is the caller's next step (ScanTraceLog) after a successful run.
+// no fix at all came out (NoFix, or BadRecord at the first record), the old trace stays as it
+// was. A partial record at the end of the raw log is dropped and counted. The trace summary is
+// the caller's next step after a successful run: from options.summary, or ScanTraceLog.
 DecompressResult DecompressLog(const std::string& rawPath, const std::string& tracePath,
                                const DecompressOptions& options, ProgressSink* progress);
 

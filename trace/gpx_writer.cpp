@@ -1,5 +1,6 @@
 #include "trace/gpx_writer.h"
 
+#include "trace/clean_text.h"
 #include "trace/convert_texts.h"
 
 namespace pelmora {
@@ -101,7 +102,7 @@ bool WriteGpx(const std::vector<TrackPoint>& points, const ConversionSettings& s
     }
 
     out.Put("  <trk>\n    <name>");
-    PutXmlEscaped(out, trackName);
+    PutXmlEscaped(out, CleanName(trackName));
     out.Put("</name>\n    <trkseg>\n");
     for (std::size_t i = 0; i < n; ++i) {
         const TrackPoint& p = points[i];

@@ -24,7 +24,8 @@ constexpr IconStyle kIconStyles[] = {
 };
 
 void PutDescriptionHead(TextSink& out, const TrackPoint& p, const ConversionSettings& s) {
-    out.Put("\t\t\t<description>");
+    // One CDATA section: the <br/> stay text, as readers expect of an HTML description.
+    out.Put("\t\t\t<description><![CDATA[");
     out.Put(convert_text::kLongitude);
     out.Put(':');
     out.PutFixed(p.longitude, 6);
@@ -64,7 +65,8 @@ void PutMarkerHead(TextSink& out, const Marker& m) {
 void PutMarkerTail(TextSink& out, const TrackPoint& p, const Marker& m) {
     out.Put("\t\t\t<TimeStamp><when>");
     out.PutTime(p.time, "%Y-%m-%dT%H:%M:%SZ");
-    out.Put("</when></TimeStamp>\n\t\t\t<styleUrl>");
+    // A style is named as a fragment of this document: without the '#' no reader finds it.
+    out.Put("</when></TimeStamp>\n\t\t\t<styleUrl>#");
     out.Put(m.style);
     out.Put("</styleUrl>\n\t\t\t<Point><coordinates>");
     out.PutFixed(p.longitude, 6);
@@ -145,7 +147,7 @@ std::string StopTimeItem(TimeSpan span) {
 void PutMarker(TextSink& out, const TrackPoint& p, const Marker& m, const ConversionSettings& s) {
     PutMarkerHead(out, m);
     PutDescriptionHead(out, p, s);
-    out.Put("</description>\n");
+    out.Put("]]></description>\n");
     PutMarkerTail(out, p, m);
 }
 
@@ -158,7 +160,7 @@ void PutSummaryMarker(TextSink& out, const TrackPoint& p, const Marker& m,
         out.Put("<br/>");
         out.Put(items[i]);
     }
-    out.Put("</description>\n");
+    out.Put("]]></description>\n");
     PutMarkerTail(out, p, m);
 }
 

@@ -12,9 +12,9 @@ bool WriteKmlPoints(const std::vector<TrackPoint>& points, const ConversionSetti
     }
     kml::PutHead(out);
     out.Put(
-        "\t\t<Style id=\"Point\"><IconStyle><scale>.3</scale><color>7f7f007f</color>"
+        "\t\t<Style id=\"Point\"><IconStyle><color>7f7f007f</color><scale>.3</scale>"
         "</IconStyle></Style>\n"
-        "\t\t<Style id=\"RedPoint\"><IconStyle><scale>.3</scale><color>7f0000ff</color>"
+        "\t\t<Style id=\"RedPoint\"><IconStyle><color>7f0000ff</color><scale>.3</scale>"
         "</IconStyle></Style>\n");
     for (const char* id : {"YellowCabs", "GreenCabs", "RedCabs", "Cross"}) {
         kml::PutIconStyle(out, id);

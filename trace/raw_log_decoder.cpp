@@ -14,40 +14,6 @@ std::int32_t Coordinate(const std::uint8_t* p, std::size_t lowWord) {
 
 }  // namespace
 
-std::uint8_t RawRecordType(std::uint8_t firstByte) {
-    switch (firstByte >> 4) {
-        case 4:
-            return 1;
-        case 5:
-            return 11;
-        case 6:
-            return 3;
-        case 7:
-            return 13;
-        case 8:
-            return 2;
-        case 9:
-            return 12;
-        default:
-            return 0;
-    }
-}
-
-std::size_t RawRecordLength(std::uint8_t firstByte) {
-    const int kind = firstByte >> 4;
-    if (kind >= 4 && kind <= 7) {
-        return kRawFullRecordSize;
-    }
-    if (kind == 8 || kind == 9) {
-        return kRawCompactRecordSize;
-    }
-    return 0;
-}
-
-bool IsValidRawRecordType(std::uint8_t type) {
-    return type == 1 || type == 2 || type == 3 || type == 11 || type == 12 || type == 13;
-}
-
 int DecodeDeltaCode(std::uint16_t code) {
     const int c = code & 0x3FF;
     return c <= 511 ? c : 511 - c;

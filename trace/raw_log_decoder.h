@@ -5,13 +5,12 @@
 #include <cstdint>
 
 #include "trace/gps_time.h"
+#include "trace/raw_record.h"
 #include "trace/time_value.h"
 
 namespace pelmora {
 
-inline constexpr std::size_t kRawFullRecordSize = 18;
-inline constexpr std::size_t kRawCompactRecordSize = 8;
-inline constexpr std::size_t kRawRecordWindow = 18;
+inline constexpr std::size_t kRawRecordWindow = kRawFullRecordSize;
 
 // The running decoder state: compact records apply as deltas to it. Starts all zero.
 struct LogDecodeState {
@@ -22,12 +21,6 @@ struct LogDecodeState {
     std::int16_t dx = 0, dy = 0, dz = 0;
     std::int16_t speed = 0;  // km/h
 };
-
-// Bytes of the record starting with this byte: 18 (kinds 4-7), 8 (kinds 8-9) or 0.
-std::size_t RawRecordLength(std::uint8_t firstByte);
-// Type code of the record kind: 1, 11, 3, 13 (full), 2, 12 (compact) or 0.
-std::uint8_t RawRecordType(std::uint8_t firstByte);
-bool IsValidRawRecordType(std::uint8_t type);
 
 // A 10-bit delta code: c for c <= 511, 511 - c for c >= 512 (512 is -1 m, 1023 is -512 m).
 int DecodeDeltaCode(std::uint16_t code);

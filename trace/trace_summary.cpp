@@ -1,5 +1,6 @@
 #include "trace/trace_summary.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -36,6 +37,53 @@ std::string MileageText(double metres, int speedUnit) {
 
 }  // namespace
 
+void TraceSummaryBuilder::Add(const std::uint8_t* fix) {
+    // The time words hold half seconds of the day; only the second of the minute is needed per
+    // fix, for the rule below. The whole date is worked out for the first and last fix only.
+    const int half = ReadLe16(fix + 2);
+    // The trace keeps 2-second steps: a second equal to the previous fix's moves one on.
+    int second = (half * 2) % 60;
+    if (second == previousSecond_) {
+        ++second;
+    }
+    previousSecond_ = second;
+    std::copy(fix, fix + 4, records_ == 0 ? first_ : last_);
+    const Geodetic g = EcefToLatLon(ReadLe32(fix + 4), ReadLe32(fix + 8), ReadLe32(fix + 12));
+    path_.Add(g.latitudeRad * kDegreesPerRadian, g.longitudeRad * kDegreesPerRadian);
+    ++records_;
+}
+
+TraceSummary TraceSummaryBuilder::Finish(std::uint64_t traceBytes, std::int64_t zoneOffset,
+                                         const std::string& gmtLabel, int speedUnit) const {
+    if (traceBytes == 0) {
+        return WithStatus(TraceSummaryStatus::NoData, kNoLogData);
+    }
+    if (records_ < 2) {
+        TraceSummary s = WithStatus(TraceSummaryStatus::NoStopData, kNoStopLogData);
+        s.records = records_;
+        return s;
+    }
+    // Damaged fields are normalised, never rejected: the summary has no validity check.
+    auto time = [](const std::uint8_t* words, int second) {
+        const TraceFixDateTime f = DecodeTraceFixDateTime(words);
+        return MakeTimeValue(f.year, f.month, f.day, f.hour, f.minute, second);
+    };
+    TraceSummary s;
+    s.status = TraceSummaryStatus::Ok;
+    s.records = records_;
+    s.begin = time(first_, DecodeTraceFixDateTime(first_).second) + zoneOffset;
+    s.end = time(last_, previousSecond_) + zoneOffset;
+    s.span = s.end - s.begin;
+    s.mileage = path_.Metres();
+    s.beginLabel = FormatTime(s.begin, "%Y/%m/%d %H");
+    s.endLabel = FormatTime(s.end, "%Y/%m/%d %H");
+    s.message = "Begin" + FormatTime(s.begin, ": %Y-%m-%d %H:%M:%S") + " " + gmtLabel + "\n" +
+                "End" + FormatTime(s.end, ": %Y-%m-%d %H:%M:%S") + " " + gmtLabel + "\n" +
+                FormatSpan(s.span, "Total time: %D day %H hour %M min %S sec") + "\n" +
+                MileageText(s.mileage, speedUnit);
+    return s;
+}
+
 TraceSummary ScanTraceLog(const std::string& tracePath, std::int64_t zoneOffset,
                           const std::string& gmtLabel, int speedUnit) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(tracePath.c_str(), "rb"));
@@ -46,12 +94,8 @@ TraceSummary ScanTraceLog(const std::string& tracePath, std::int64_t zoneOffset,
         return s;
     }
     std::vector<std::uint8_t> buffer(kRecordsPerRead * kTraceFixSize);
-    std::size_t bytesRead = 0;
-    std::size_t records = 0;
-    int previousSecond = 60;  // the first record never matches
-    double previousLat = 0, previousLon = 0;
-    TimeValue begin = 0, end = 0;
-    double mileage = 0;
+    std::uint64_t bytesRead = 0;
+    TraceSummaryBuilder summary;
     std::size_t carry = 0;
     for (;;) {
         const std::size_t n =
@@ -60,28 +104,7 @@ TraceSummary ScanTraceLog(const std::string& tracePath, std::int64_t zoneOffset,
         const std::size_t have = carry + n;
         std::size_t pos = 0;
         for (; pos + kTraceFixSize <= have; pos += kTraceFixSize) {
-            const std::uint8_t* r = buffer.data() + pos;
-            const TraceFixDateTime f = DecodeTraceFixDateTime(r);
-            // The trace keeps 2-second steps: a repeated second moves one on.
-            int second = f.second;
-            if (second == previousSecond) {
-                ++second;
-            }
-            previousSecond = second;
-            // Damaged fields are normalised, never rejected: the summary has no validity check.
-            const TimeValue t = MakeTimeValue(f.year, f.month, f.day, f.hour, f.minute, second);
-            const Geodetic g = EcefToGeodetic(ReadLe32(r + 4), ReadLe32(r + 8), ReadLe32(r + 12));
-            const double lat = g.latitudeRad * kDegreesPerRadian;
-            const double lon = g.longitudeRad * kDegreesPerRadian;
-            if (records == 0) {
-                begin = t + zoneOffset;
-            } else {
-                end = t + zoneOffset;
-                mileage += GreatCircleDistance(previousLat, previousLon, lat, lon);
-            }
-            previousLat = lat;
-            previousLon = lon;
-            ++records;
+            summary.Add(buffer.data() + pos);
         }
         carry = have - pos;
         if (carry > 0 && pos > 0) {
@@ -92,28 +115,7 @@ TraceSummary ScanTraceLog(const std::string& tracePath, std::int64_t zoneOffset,
             break;
         }
     }
-    if (bytesRead == 0) {
-        return WithStatus(TraceSummaryStatus::NoData, kNoLogData);
-    }
-    if (records < 2) {
-        TraceSummary s = WithStatus(TraceSummaryStatus::NoStopData, kNoStopLogData);
-        s.records = records;
-        return s;
-    }
-    TraceSummary s;
-    s.status = TraceSummaryStatus::Ok;
-    s.records = records;
-    s.begin = begin;
-    s.end = end;
-    s.span = end - begin;
-    s.mileage = mileage;
-    s.beginLabel = FormatTime(begin, "%Y/%m/%d %H");
-    s.endLabel = FormatTime(end, "%Y/%m/%d %H");
-    s.message = "Begin" + FormatTime(begin, ": %Y-%m-%d %H:%M:%S") + " " + gmtLabel + "\n" + "End" +
-                FormatTime(end, ": %Y-%m-%d %H:%M:%S") + " " + gmtLabel + "\n" +
-                FormatSpan(s.span, "Total time: %D day %H hour %M min %S sec") + "\n" +
-                MileageText(mileage, speedUnit);
-    return s;
+    return summary.Finish(bytesRead, zoneOffset, gmtLabel, speedUnit);
 }
 
 }  // namespace pelmora

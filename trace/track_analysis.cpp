@@ -34,10 +34,15 @@ void RemoveSpikes(std::vector<TrackPoint>& points, double threshold) {
     double d1 = Distance(points[0], points[1]);
     for (std::size_t i = 1; i + 1 < n; ++i) {
         const double d2 = Distance(points[i], points[i + 1]);
+        // Far from both neighbours is not enough: fast straight travel (a 5 s log on a highway,
+        // a flight) is far from both too. A spike goes out and comes back, so its neighbours
+        // lie close together.
         if (d1 > threshold && d2 > threshold) {
-            // The next candidate is measured from the same kept point.
-            d1 = Distance(points[kept - 1], points[i + 1]);
-            continue;
+            const double across = Distance(points[kept - 1], points[i + 1]);
+            if (across < (d1 + d2) / 2) {
+                d1 = across;  // the next candidate is measured from the same kept point
+                continue;
+            }
         }
         points[kept++] = points[i];
         d1 = d2;  // the kept candidate is the next one's last kept point

@@ -99,6 +99,12 @@ TEST_F(ConvertCli, FailuresExitOneWithTheMessageAndWriteNothing) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "pelmora-cli: Wrong Convert Time\n");
 
+    // A writer that cannot write says why.
+    r = Cli("convert --data-dir '" + home_ + "/d' --formats csv --output '" + home_ +
+            "/none/drive.kml'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("drive.csv: No such file or directory)"), std::string::npos) << r.err;
+
     std::ofstream(home_ + "/d/TraceLog.ltp", std::ios::app) << "x";
     r = Cli(Convert(""));
     EXPECT_EQ(r.status, 1);
@@ -112,7 +118,12 @@ TEST_F(ConvertCli, UsageErrorsExitTwo) {
          {"convert", "convert --output x.kml", "convert --output x.kml --formats kml,csv",
           "convert --output x.kml --formats csv --speed-unit knots",
           "convert --output x.kml --formats csv --begin yesterday",
-          "convert --output x.kml --formats csv --record-distance 20001"}) {
+          "convert --output x.kml --formats csv --record-distance 20001",
+          // An output that names no file would be a hidden ".csv".
+          "convert --output '' --formats csv", "convert --output /tmp --formats csv",
+          "convert --output /tmp/ --formats csv",
+          // A CR LF in the ID would forge NMEA lines.
+          "convert --output x.kml --formats nmea-id --id \"$(printf 'ab\\r\\n$GPRMC,')\""}) {
         EXPECT_EQ(Cli(args).status, 2) << args;
     }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 
 #include "convert_test_util.h"
@@ -176,6 +177,7 @@ TEST_F(ConvertPipeline, WriterThatCannotCreateItsFileIsReportedAndTheOthersRun) 
     const ConvertResult result = ConvertTraceLog(r, observer_);
     EXPECT_TRUE(result.ok());
     EXPECT_EQ(result.failed, std::vector<std::string>{out_ / "track.csv"});
+    EXPECT_EQ(result.failedErrors, std::vector<int>{EISDIR});  // the system's reason, for the CLI
     EXPECT_EQ(observer_.messages, std::vector<std::string>{"Output file is invalid!"});
     EXPECT_EQ(Files(out_.path()),
               (std::vector<std::string>{"track.csv", "track.kml", "track.txt"}));
@@ -184,8 +186,30 @@ TEST_F(ConvertPipeline, WriterThatCannotCreateItsFileIsReportedAndTheOthersRun) 
     test::RecordingObserver missing;
     r.outputPath = out_ / "no-such-folder/track.kml";
     const ConvertResult none = ConvertTraceLog(r, missing);
-    EXPECT_EQ(none.failed.size(), 3u);
+    EXPECT_EQ(none.failedErrors, (std::vector<int>{ENOENT, ENOENT, ENOENT}));
     EXPECT_EQ(missing.messages.size(), 3u);
+}
+
+TEST_F(ConvertPipeline, NothingToWriteOrAForgingIdIsRefusedBeforeReading) {
+    WriteDrive();
+    struct Row {
+        int conversion;
+        const char* id;
+        const char* message;
+    };
+    const Row rows[] = {
+        {0, "", "No output type is chosen: choose KML, NMEA, CSV or GPX in Change Setting."},
+        {ConvNmeaWithId | ConvCsv, "ab\r\n$GPRMC,", "The ID must not contain control characters."},
+    };
+    for (const Row& row : rows) {
+        test::RecordingObserver observer;
+        ConvertRequest r = Request(row.conversion);
+        r.idText = row.id;
+        EXPECT_EQ(ConvertTraceLog(r, observer).status, ConvertStatus::Refused) << row.message;
+        EXPECT_EQ(observer.messages, std::vector<std::string>{row.message});
+        EXPECT_TRUE(observer.status.empty());  // never "Coverting done"
+        EXPECT_TRUE(Files(out_.path()).empty());
+    }
 }
 
 TEST_F(ConvertPipeline, StopFlagEndsTheRunWithoutOutput) {

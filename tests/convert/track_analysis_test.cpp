@@ -25,31 +25,33 @@ TEST(SpikeFilter, Threshold) {
     EXPECT_EQ(SpikeThreshold(5, 40), 500);
 }
 
-TEST(SpikeFilter, RemovesOnlyPointsFarFromBothNeighbours) {
-    std::vector<TrackPoint> spike = AlongMeridian({0, 150, 0});
-    RemoveSpikes(spike, SpikeThreshold(1, 0));
-    ASSERT_EQ(spike.size(), 2u);
-    EXPECT_EQ(spike[1].time, 2);
+struct SpikeRow {
+    const char* legend;
+    std::vector<double> metres;  // along a meridian, one fix a second
+    double threshold;
+    std::vector<TimeValue> kept;
+};
 
-    std::vector<TrackPoint> kept = AlongMeridian({0, 150, 200});
-    RemoveSpikes(kept, SpikeThreshold(1, 0));
-    EXPECT_EQ(kept.size(), 3u);
-}
-
-TEST(SpikeFilter, NextCandidateIsTestedAgainstTheSameKeptPoint) {
-    // Two spikes in a row: the second is compared with point 0, not with the removed first.
-    std::vector<TrackPoint> points = AlongMeridian({0, 500, 1000, 20, 30});
-    RemoveSpikes(points, 100);
-    ASSERT_EQ(points.size(), 3u);
-    EXPECT_EQ(points[0].time, 0);
-    EXPECT_EQ(points[1].time, 3);
-    EXPECT_EQ(points[2].time, 4);
-}
-
-TEST(SpikeFilter, FirstAndLastAreNeverCandidates) {
-    std::vector<TrackPoint> points = AlongMeridian({5000, 0, 10, 5000});
-    RemoveSpikes(points, 100);
-    EXPECT_EQ(points.size(), 4u);
+TEST(SpikeFilter, RemovesOutAndBackJumpsAndKeepsFastTravel) {
+    const SpikeRow rows[] = {
+        {"out-and-back spike", {0, 150, 0}, 100, {0, 2}},
+        {"near one neighbour", {0, 150, 200}, 100, {0, 1, 2}},
+        {"highway, a fix every 5 s at 120 km/h", {0, 167, 334, 501, 668, 835}, 100,
+         {0, 1, 2, 3, 4, 5}},
+        {"flight at 1 Hz", {0, 250, 500, 750, 1000}, 100, {0, 1, 2, 3, 4}},
+        {"spike on a highway", {0, 167, 2000, 501, 668}, 100, {0, 1, 3, 4}},
+        {"two spikes measured from the same kept point", {0, 10, 1000, 500, 20}, 100, {0, 1, 4}},
+        {"first and last are never candidates", {5000, 0, 10, 5000}, 100, {0, 1, 2, 3}},
+    };
+    for (const SpikeRow& row : rows) {
+        std::vector<TrackPoint> points = AlongMeridian(row.metres);
+        RemoveSpikes(points, row.threshold);
+        std::vector<TimeValue> kept;
+        for (const TrackPoint& p : points) {
+            kept.push_back(p.time);
+        }
+        EXPECT_EQ(kept, row.kept) << row.legend;
+    }
 }
 
 struct BearingRow {

@@ -33,17 +33,6 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-TEST(LogFilter, RecordLengthByFirstByte) {
-    const struct {
-        std::uint8_t first;
-        std::size_t length;
-    } rows[] = {{0x40, 18}, {0x43, 18}, {0x50, 18}, {0x63, 18}, {0x70, 18}, {0x80, 8},
-                {0x91, 8},  {0x00, 0},  {0x30, 0},  {0xA0, 0},  {0xFF, 0},  {0x3F, 0}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(LogRecordLength(row.first), row.length) << int(row.first);
-    }
-}
-
 TEST(LogFilter, KeepsTheRecordsAtEachSectorsStart) {
     Bytes three;
     Full(three, 1);
@@ -72,6 +61,9 @@ TEST(LogFilter, KeepsTheRecordsAtEachSectorsStart) {
     cutSector.insert(cutSector.end(), 6, 0x33);
     Bytes next;
     Full(next, 11);
+    // The decoder reads a record whose unused bits are set, so the filter must keep it.
+    Bytes unused = three;
+    unused[18] = 0x4C;
 
     const struct {
         const char* legend;
@@ -81,6 +73,7 @@ TEST(LogFilter, KeepsTheRecordsAtEachSectorsStart) {
         {"erased sector keeps nothing", Sector({}), {}},
         {"three records then 0x00 keep 54 bytes", Sector(three, 0x00), three},
         {"full and compact records", Sector(mixed), mixed},
+        {"a record with unused bits set is kept", Sector(unused), unused},
         {"two sectors are joined", Cat({Sector(three), Sector(mixed)}), Cat({three, mixed})},
         {"a sector filled to its last byte is kept once", Cat({exact, Sector(mixed)}),
          Cat({exact, mixed})},

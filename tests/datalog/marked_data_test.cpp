@@ -11,6 +11,7 @@ namespace pelmora {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using State = MarkedDataLexer::State;
 using namespace std::chrono_literals;
 
 Bytes B(const std::string& s) {
@@ -33,29 +34,103 @@ std::uint8_t Xor(const Bytes& data) {
     return x;
 }
 
-Bytes Trailer(const Bytes& data, std::uint16_t echo) {
-    Bytes t = B("CHECKSUM=");
-    t.push_back(Xor(data));
-    t.push_back(static_cast<std::uint8_t>(echo));
-    t.push_back(static_cast<std::uint8_t>(echo >> 8));
-    return t;
-}
-
 // The whole answer to a ranged read of first sector s.
 Bytes Answer(const Bytes& data, std::uint16_t s) {
-    return Cat({data, kMarker, Trailer(data, s)});
+    return Cat({data,
+                kMarker,
+                B("CHECKSUM="),
+                {Xor(data), static_cast<std::uint8_t>(s), static_cast<std::uint8_t>(s >> 8)}});
 }
 
 // Data that holds the marker's bytes in several guises, as compact records can.
 Bytes TrickyData() {
     Bytes d;
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 200; ++i) {
         d.push_back(static_cast<std::uint8_t>(i * 7));
     }
-    const Bytes inBand = Cat({kMarker, B("CHECKSUX")});
-    d.insert(d.begin() + 100, inBand.begin(), inBand.end());
-    d.insert(d.begin() + 50, {'E', 'N', 'D', 1});
+    const Bytes guises = Cat(
+        {kMarker, B("CHECKSUX"), {'E', 'N', 'D', 1}, B("EEN"), kMarker, B("CHEND"), {0}, B("x")});
+    d.insert(d.begin() + 100, guises.begin(), guises.end());
     return d;
+}
+
+struct Lexed {
+    State state;
+    Bytes data;
+};
+
+// Feeds the stream in pieces cut at the given offsets.
+Lexed Lex(const Bytes& stream, std::uint16_t s, std::size_t capacity,
+          const std::vector<std::size_t>& cuts) {
+    Bytes dest(capacity, 0xEE);
+    MarkedDataLexer lexer(s, dest);
+    std::size_t at = 0;
+    for (std::size_t cut : cuts) {
+        lexer.Feed({stream.data() + at, cut - at});
+        at = cut;
+    }
+    lexer.Feed({stream.data() + at, stream.size() - at});
+    dest.resize(lexer.DataSize());
+    return {lexer.state(), dest};
+}
+
+// Each row is fed whole, byte by byte, and cut in two at every offset: the line may split the
+// marker and the trailer anywhere, and the result must not depend on where.
+TEST(MarkedDataLexer, Answers) {
+    const Bytes data = B("some log bytes");
+    const Bytes tricky = TrickyData();
+    const Bytes lfCr = Cat({data, kMarker, B("CHECKSUM="), {Xor(data), 0x0A, 0x0D}});
+    Bytes badSum = Answer(data, 3);
+    badSum[badSum.size() - 3] ^= 0x01;
+    Bytes corrupt = Answer(data, 3);
+    corrupt[2] ^= 0x40;
+    const Bytes full(64, 0x90);
+    const struct {
+        const char* legend;
+        Bytes in;
+        std::uint16_t s;
+        std::size_t capacity;
+        State state;
+        Bytes data;  // checked when done
+    } rows[] = {
+        {"echo matches", Answer(data, 3), 3, 4096, State::Done, data},
+        {"16-bit echo", Answer(data, 0x1234), 0x1234, 4096, State::Done, data},
+        {"LF CR stands for any echo", lfCr, 500, 4096, State::Done, data},
+        {"empty data", Answer({}, 7), 7, 4096, State::Done, {}},
+        {"in-band markers and near misses are data", Answer(tricky, 32), 32, 4096, State::Done,
+         tricky},
+        {"the real marker right after an in-band one", Answer(Cat({B("ab"), kMarker}), 1), 1, 4096,
+         State::Done, Cat({B("ab"), kMarker})},
+        {"bytes after the trailer are not the answer's", Cat({Answer(data, 3), B("$GPGGA,")}), 3,
+         4096, State::Done, data},
+        {"data filling the capacity exactly", Answer(full, 0), 0, 64, State::Done, full},
+        {"wrong echo", Answer(data, 4), 3, 4096, State::Failed, {}},
+        {"bad checksum", badSum, 3, 4096, State::Failed, {}},
+        {"corrupted data byte", corrupt, 3, 4096, State::Failed, {}},
+        {"one byte more than the capacity", Answer(Bytes(65, 0x80), 0), 0, 64, State::Failed, {}},
+        {"a flood with no marker", Bytes(300, 0x80), 0, 256, State::Failed, {}},
+        {"trailer cut short", Bytes(lfCr.begin(), lfCr.end() - 1), 3, 4096, State::Trailer, {}},
+        {"cut inside the marker", Cat({data, B("EN")}), 3, 4096, State::MaybeMarker, {}},
+        {"no marker at all", data, 3, 4096, State::Data, {}},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::vector<std::size_t>> splits = {{}};
+        std::vector<std::size_t> bytes;
+        for (std::size_t k = 0; k <= row.in.size(); ++k) {
+            splits.push_back({k});
+            bytes.push_back(k);
+        }
+        splits.push_back(bytes);
+        for (const auto& cuts : splits) {
+            const Lexed r = Lex(row.in, row.s, row.capacity, cuts);
+            const std::string where = std::string(row.legend) + ", " + std::to_string(cuts.size()) +
+                                      " cuts from " + std::to_string(cuts.empty() ? 0 : cuts[0]);
+            ASSERT_EQ(r.state, row.state) << where;
+            if (row.state == State::Done) {
+                ASSERT_EQ(r.data, row.data) << where;
+            }
+        }
+    }
 }
 
 // A reader that hands out the given chunks, then silence.
@@ -76,146 +151,12 @@ struct Script {
     }
 };
 
-// Cuts the stream at the given offsets.
-std::deque<Bytes> Split(const Bytes& stream, std::vector<std::size_t> cuts) {
-    std::deque<Bytes> out;
-    std::size_t at = 0;
-    cuts.push_back(stream.size());
-    for (auto cut : cuts) {
-        out.emplace_back(stream.begin() + static_cast<std::ptrdiff_t>(at),
-                         stream.begin() + static_cast<std::ptrdiff_t>(cut));
-        at = cut;
-    }
-    return out;
-}
-
-struct Received {
-    int result;
-    Bytes data;
-};
-
-Received Receive(std::deque<Bytes> chunks, std::uint16_t s, std::size_t capacity = 4096) {
-    Script script{std::move(chunks)};
-    Bytes dest(capacity, 0xEE);
-    std::size_t got = 0;
-    ReceiveOptions options;
-    options.dataWait = 20ms;
-    const int result = ReceiveMarkedData(s, dest, got, std::ref(script), options);
-    dest.resize(got);
-    return {result, dest};
-}
-
-TEST(FindEndMarker, Positions) {
-    const Bytes tag = B("CHECKSUM=");
-    const struct {
-        const char* legend;
-        Bytes received;
-        Bytes chunk;
-        EndMarkerMatch expected;
-    } rows[] = {
-        {"inside the chunk", B("xy"), Cat({B("abc"), kMarker, tag}), {true, 0, 3, 7}},
-        {"at the chunk's start", B("xy"), Cat({kMarker, tag}), {true, 0, 0, 4}},
-        {"split after E", B("abE"), Cat({B("ND"), {0}, tag}), {true, 1, 0, 3}},
-        {"split after EN", B("aEN"), Cat({B("D"), {0}, tag}), {true, 2, 0, 2}},
-        {"split after END", B("END"), Cat({{0}, tag}), {true, 3, 0, 1}},
-        {"marker ends the chunk: the trailer is still to come",
-         B(""),
-         Cat({B("ab"), kMarker}),
-         {true, 0, 2, 6}},
-        {"trailer begun", B(""), Cat({B("ab"), kMarker, B("CHE")}), {true, 0, 2, 6}},
-        {"in-band marker followed by data is data", B(""), Cat({B("a"), kMarker, B("CHEZ")}), {}},
-        {"in-band, then the real marker",
-         B(""),
-         Cat({B("a"), kMarker, B("q"), kMarker, tag}),
-         {true, 0, 6, 10}},
-        {"split candidate followed by data", B("E"), Cat({B("ND"), {0}, B("xx")}), {}},
-        {"no marker", B("abc"), B("ENDxEN"), {}},
-        {"marker without NUL", B(""), Cat({B("END1"), tag}), {}},
-        {"E at the data's end but no continuation", B("E"), B("NDx"), {}},
-        {"empty chunk", B("END"), {}, {}},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(FindEndMarker(row.chunk, row.received), row.expected) << row.legend;
-    }
-    // A scan from an offset never looks at the data received before.
-    EXPECT_FALSE(FindEndMarker(Cat({B("xD"), {0}, tag}), B("EN"), 1).found);
-}
-
-TEST(ReceiveMarkedData, MarkerSplitAnywhereGivesTheSameData) {
-    const Bytes data = TrickyData();
-    const Bytes stream = Answer(data, 32);
-    const std::size_t m = data.size();
-    const struct {
-        const char* legend;
-        std::vector<std::size_t> cuts;
-    } rows[] = {
-        {"one chunk", {}},
-        {"split after E", {m + 1}},
-        {"split after EN", {m + 2}},
-        {"split after END", {m + 3}},
-        {"marker whole, trailer apart", {m + 4}},
-        {"trailer split after its tag", {m + 13}},
-        {"trailer split before the echo", {m + 14}},
-        {"byte by byte around the marker", {m - 1, m, m + 1, m + 2, m + 3, m + 4, m + 5}},
-        {"in-band marker split", {104, 105, 106, 107, 108}},
-        {"data in many chunks", {10, 20, 200, 250}},
-    };
-    for (const auto& row : rows) {
-        const Received r = Receive(Split(stream, row.cuts), 32);
-        EXPECT_EQ(r.result, kRangeDone) << row.legend;
-        EXPECT_EQ(r.data, data) << row.legend;
-    }
-}
-
-TEST(ReceiveMarkedData, TrailerChecks) {
-    const Bytes data = B("some log bytes");
-    Bytes lfCr = Cat({data, kMarker, B("CHECKSUM="), {Xor(data), 0x0A, 0x0D}});
-    Bytes badSum = Answer(data, 3);
-    badSum[badSum.size() - 3] ^= 0x01;
-    Bytes corrupt = Answer(data, 3);
-    corrupt[2] ^= 0x40;
-    const struct {
-        const char* legend;
-        Bytes stream;
-        std::uint16_t s;
-        int result;
-    } rows[] = {
-        {"echo matches", Answer(data, 3), 3, kRangeDone},
-        {"16-bit echo", Answer(data, 0x1234), 0x1234, kRangeDone},
-        {"LF CR stands for any echo", lfCr, 500, kRangeDone},
-        {"wrong echo", Answer(data, 4), 3, kRangeAttemptFailed},
-        {"bad checksum", badSum, 3, kRangeAttemptFailed},
-        {"corrupted data byte", corrupt, 3, kRangeAttemptFailed},
-        {"trailer cut short", Bytes(lfCr.begin(), lfCr.end() - 1), 3, kRangeAttemptFailed},
-        {"no marker at all", data, 3, kRangeAttemptFailed},
-        {"empty data is valid", Answer({}, 7), 7, kRangeDone},
-        {"bytes after the trailer are ignored", Cat({Answer(data, 3), B("$GPGGA,...")}), 3,
-         kRangeDone},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(Receive({row.stream}, row.s).result, row.result) << row.legend;
-    }
-}
-
-TEST(ReceiveMarkedData, NeverWritesPastTheCapacity) {
-    const Bytes fits(64, 0x80);
-    const Bytes tooLong(65, 0x80);
-    EXPECT_EQ(Receive({Answer(fits, 0)}, 0, 64).result, kRangeDone);
-    EXPECT_EQ(Receive({Answer(tooLong, 0)}, 0, 64).result, kRangeAttemptFailed);
-    // An endless stream with no marker fails once it passes the capacity.
-    std::deque<Bytes> flood(100, Bytes(4096, 0x80));
-    EXPECT_EQ(Receive(flood, 0, 8192).result, kRangeAttemptFailed);
-    // Data exactly filling the capacity with the marker split after "END".
-    const Bytes full(4096, 0x90);
-    const Bytes stream = Answer(full, 0);
-    const Received r = Receive(Split(stream, {4099}), 0, 4096);
-    EXPECT_EQ(r.result, kRangeDone);
-    EXPECT_EQ(r.data, full);
-}
-
 TEST(ReceiveMarkedData, ReportsProgressAndGivesUpOnSilence) {
     const Bytes data(1000, 0x80);
-    Script script{Split(Answer(data, 0), {300, 600})};
+    const Bytes answer = Answer(data, 0);
+    Script script{{Bytes(answer.begin(), answer.begin() + 300),
+                   Bytes(answer.begin() + 300, answer.begin() + 600),
+                   Bytes(answer.begin() + 600, answer.end())}};
     Bytes dest(4096);
     std::size_t got = 0;
     std::vector<std::size_t> seen;
@@ -224,13 +165,13 @@ TEST(ReceiveMarkedData, ReportsProgressAndGivesUpOnSilence) {
     options.progress = [&](std::size_t n) { seen.push_back(n); };
     ASSERT_EQ(ReceiveMarkedData(0, dest, got, std::ref(script), options), kRangeDone);
     EXPECT_EQ(got, 1000u);
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.front(), 300u);
-    EXPECT_EQ(seen.back(), 1000u);
+    EXPECT_EQ(seen, (std::vector<std::size_t>{300, 600, 1000}));
 
-    Script silent;
-    EXPECT_EQ(ReceiveMarkedData(0, dest, got, std::ref(silent), options), kRangeAttemptFailed);
-    EXPECT_EQ(got, 0u);
+    // Silence in the data and silence inside the trailer both end the attempt.
+    for (Script silent : {Script{}, Script{{Bytes(answer.begin(), answer.end() - 2)}}}) {
+        EXPECT_EQ(ReceiveMarkedData(0, dest, got, std::ref(silent), options), kRangeAttemptFailed);
+        EXPECT_EQ(got, 0u);
+    }
 }
 
 }  // namespace

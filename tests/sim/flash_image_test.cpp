@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "sim/flash_image.h"
+#include "trace/raw_record.h"
 
 namespace pelmora::sim {
 namespace {
@@ -12,19 +13,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kFull(18, 0x40);
 const Bytes kCompact = {0x90, 0, 0, 1, 0, 0, 0, 0};
-
-TEST(RecordLength, ByTheFirstByteWithItsLowBitsCleared) {
-    struct Row {
-        std::uint8_t first;
-        std::size_t length;
-    };
-    for (const Row r :
-         {Row{0x40, 18}, Row{0x53, 18}, Row{0x73, 18}, Row{0x80, 8}, Row{0x93, 8},
-          // bits 11-10 are unused and must be clear
-          Row{0x6C, 0}, Row{0x9E, 0}, Row{0xFF, 0}, Row{0x00, 0}, Row{0x3F, 0}, Row{0xA0, 0}}) {
-        EXPECT_EQ(RecordLength(r.first), r.length) << int{r.first};
-    }
-}
 
 TEST(ValidRecordsOfSector, KeepsWholeRecordsFromTheStartOnly) {
     Bytes sector(kSectorSize, 0xFF);
@@ -111,8 +99,8 @@ TEST(BuiltInFlash, IsARealisticLog) {
         for (std::size_t i = valid.size(); i < sector.size(); ++i) {
             ASSERT_EQ(sector[i], 0xFF) << "sector " << s << " byte " << i;
         }
-        for (std::size_t i = 0; i < valid.size(); i += RecordLength(valid[i])) {
-            (RecordLength(valid[i]) == 18 ? sawFull : sawCompact) = true;
+        for (std::size_t i = 0; i < valid.size(); i += RawRecordLength(valid[i])) {
+            (RawRecordLength(valid[i]) == 18 ? sawFull : sawCompact) = true;
         }
     }
     EXPECT_TRUE(sawFull);
@@ -135,7 +123,7 @@ TEST(BuiltInFlash, InBandMarkersAreWholeRecordsOfTheLog) {
         ++found;
     }
     EXPECT_GE(found, 3u);
-    EXPECT_EQ(RecordLength(InBandMarkerRecord()[0]), 8u);
+    EXPECT_EQ(RawRecordLength(InBandMarkerRecord()[0]), 8u);
     EXPECT_GT(expected.size(), BuiltInFlash().ExpectedDownload().size());
 }
 

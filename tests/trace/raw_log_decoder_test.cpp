@@ -18,6 +18,8 @@ std::string Format(const GpsDateTime& d) {
     return buf;
 }
 
+// The one first-byte rule that the filter, the decoder and the simulated logger share. Only the
+// kind nibble counts: bits 3-2 are unused, so 0x44 is a full record, not the end of a sector.
 TEST(RawRecord, KindsLengthsAndTypeCodes) {
     struct Row {
         std::uint8_t first;
@@ -30,6 +32,9 @@ TEST(RawRecord, KindsLengthsAndTypeCodes) {
                                          {0x7F, 18, 13},
                                          {0x80, 8, 2},
                                          {0x9C, 8, 12},
+                                         {0x44, 18, 1},  // unused bits set
+                                         {0x6C, 18, 3},
+                                         {0x9E, 8, 12},
                                          {0x00, 0, 0},
                                          {0x3F, 0, 0},
                                          {0xA0, 0, 0},

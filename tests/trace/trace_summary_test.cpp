@@ -152,6 +152,8 @@ TEST(SampleLog, DecodesToTheRecordedDrive) {
     const std::string trace = dir + "/TraceLog.ltp";
     DecompressOptions options;
     options.nowUtc = MakeTimeValue(2026, 12, 8, 0, 0, 0);
+    TraceSummaryBuilder inPass;
+    options.summary = &inPass;
     const DecompressResult r = DecompressLog(
         std::string(PELMORA_SOURCE_DIR) + "/data/sample-data.log", trace, options, nullptr);
     ASSERT_TRUE(r.ok()) << r.message;
@@ -165,6 +167,23 @@ TEST(SampleLog, DecodesToTheRecordedDrive) {
               "End: 2024-05-18 11:41:26 (GMT+2:00)\n"
               "Total time: 0 day 01 hour 59 min 16 sec\n"
               "Total mileage: 71.602 KM");
+    // The summary worked out while decoding is the one read back, to the last bit of the mileage,
+    // and that mileage is the full conversion's, fix by fix.
+    const TraceSummary fromPass = inPass.Finish(r.fixes * kTraceFixSize, 2 * 3600, "(GMT+2:00)", 1);
+    EXPECT_EQ(fromPass.message, s.message);
+    EXPECT_EQ(fromPass.beginLabel + fromPass.endLabel, s.beginLabel + s.endLabel);
+    std::ifstream fixes(trace, std::ios::binary);
+    TraceFixBytes f;
+    double metres = 0, lat = 0, lon = 0;
+    for (int i = 0; fixes.read(reinterpret_cast<char*>(f.data()), kTraceFixSize); ++i) {
+        const Geodetic g = EcefToGeodetic(ReadLe32(&f[4]), ReadLe32(&f[8]), ReadLe32(&f[12]));
+        const double la = g.latitudeRad * kDegreesPerRadian, lo = g.longitudeRad * kDegreesPerRadian;
+        metres += i == 0 ? 0 : GreatCircleDistance(lat, lon, la, lo);
+        lat = la;
+        lon = lo;
+    }
+    EXPECT_EQ(fromPass.mileage, metres);
+    EXPECT_EQ(s.mileage, metres);
     // The file in data/ is exactly what the built-in drive encodes to.
     std::ifstream in(std::string(PELMORA_SOURCE_DIR) + "/data/sample-data.log", std::ios::binary);
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),

@@ -1,16 +1,24 @@
 // The window without a logger: the port choice "None", the settings summary, the trace
 // question, the Convert Time Period, conversions and Report.
+#include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fstream>
 
 #include "mainwindow/datalog_dlg.h"
+#include "mainwindow/qt_window_services.h"
 #include "settings/profile_store.h"
 #include "tests/window/window_fakes.h"
 
@@ -33,29 +41,34 @@ class ScriptedTrace : public TraceServices {
     ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) override {
         from = request.begin;
         to = request.end;
+        folder = request.traceFolder;
         outputs.push_back(request.outputPath);
         observer.OnProgress(100);
         std::ofstream(request.outputPath) << "converted\n";
-        return {};
+        ConvertResult result;
+        result.written.push_back(request.outputPath);
+        return result;
     }
     TraceSummary summary;
     int scans = 0;
     TimeValue from = 0;
     TimeValue to = 0;
+    std::string folder;
     std::vector<std::string> outputs;
 };
 
+// Opens no port, unless a test lets it (then it answers NMEA once nmea is set).
 class NoDevice : public DeviceSession {
   public:
     void BindHandlers(DeviceEventSink&) override {}
-    bool Open(const std::string&, int) override { return false; }
-    void Close() override {}
-    bool IsOpen() const override { return false; }
+    bool Open(const std::string&, int) override { return open = opens; }
+    void Close() override { open = false; }
+    bool IsOpen() const override { return open; }
     void ResetBuffers() override {}
     bool StartReader() override { return false; }
     bool StopReader() override { return true; }
-    bool LinkAlive() const override { return false; }
-    int LineKind() const override { return 0; }
+    bool LinkAlive() const override { return open; }
+    int LineKind() const override { return nmea ? 1 : 0; }
     void RecordLink(const std::string&, int) override {}
     int QueryDeviceId(std::string&) override { return 0; }
     int QueryLogStatus() override { return 0; }
@@ -68,6 +81,9 @@ class NoDevice : public DeviceSession {
         r.code = kDownloadStatusFailed;
         return r;
     }
+    bool opens = false;
+    std::atomic<bool> open{false};
+    std::atomic<bool> nmea{false};
 };
 
 }  // namespace
@@ -254,8 +270,22 @@ class OfflineTest : public QObject {
         QVERIFY(r.services.saveFile.filters.isEmpty());  // no save dialog
     }
 
+    void convertWithNoOutputTypeIsRefused() {
+        Run r;  // a fresh profile chooses no output type
+        r.WriteTrace();
+        r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
+        QVERIFY(r.Start());
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
+        QVERIFY(r.services.boxes.Has(QStringLiteral(
+            "No output type is chosen: choose KML, NMEA, CSV or GPX in Change Setting.")));
+        QVERIFY(r.services.saveFile.filters.isEmpty());
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
+        QVERIFY(r.trace.outputs.empty());
+    }
+
     void equalBeginAndEndConvert() {
         Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
         r.WriteTrace();
         const TimeValue t = MakeTimeValue(2026, 3, 4, 7, 0, 0);
         r.LoadedSummary(t, t);
@@ -273,12 +303,13 @@ class OfflineTest : public QObject {
 
     void cancelledSaveDialogSaysReady() {
         Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
         r.WriteTrace();
         r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
         QVERIFY(r.Start());
         QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
         QCOMPARE(r.services.saveFile.filters,
-                 QStringList({QStringLiteral("Logger Files (*.kml *.txt *.csv)"),
+                 QStringList({QStringLiteral("Logger Files (*.kml *.txt *.csv *.gpx)"),
                               QStringLiteral("All Files (*.*)")}));
         QCOMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
         QVERIFY(r.trace.outputs.empty());
@@ -287,6 +318,7 @@ class OfflineTest : public QObject {
 
     void reportOpensTheFolderOfTheLastConversion() {
         Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
         r.WriteTrace();
         r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
         QVERIFY(r.Start());
@@ -338,6 +370,169 @@ class OfflineTest : public QObject {
         QVERIFY(r.services.boxes.Has(QStringLiteral("Enter an integer.")));
         Child<QLineEdit>(*r.dlg, "timeEdit")->setText(QStringLiteral("65535"));
         QVERIFY(r.dlg->SaveExchange());
+    }
+
+    // The period set from elsewhere (a chart) covers whole minutes and shows its exact ends;
+    // the menu's commands follow their buttons.
+    void periodToTheMinuteAndMenuFollowButtons() {
+        Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
+        r.WriteTrace();
+        r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
+        QVERIFY(r.Start());
+        r.dlg->SetConvertPeriod(MakeTimeValue(2026, 3, 4, 7, 12, 34),
+                                MakeTimeValue(2026, 3, 5, 9, 45, 0));
+        QCOMPARE(r.dlg->beginTime(), MakeTimeValue(2026, 3, 4, 7, 12, 0));
+        QCOMPARE(r.dlg->endTime(), MakeTimeValue(2026, 3, 5, 9, 45, 59));
+        QCOMPARE(Child<QComboBox>(*r.dlg, "beginHour")->currentIndex(), 7);
+        QCOMPARE(Child<QDateEdit>(*r.dlg, "endDate")->date(), QDate(2026, 3, 5));
+        QCOMPARE(Child<QLabel>(*r.dlg, "beginExact")->text(),
+                 QStringLiteral("2026/03/04 07:12:00"));
+        QCOMPARE(Child<QLabel>(*r.dlg, "endExact")->text(), QStringLiteral("2026/03/05 09:45:59"));
+
+        const MainMenu& m = r.dlg->menu();
+        QVERIFY(m.convert->isEnabled());
+        QVERIFY(!m.read->isEnabled() && !m.report->isEnabled());
+        r.services.saveFile.answers.push_back(r.dir.filePath("menu.kml"));
+        QSignalSpy finished(r.dlg.get(), &CdatalogDlg::conversionFinished);
+        m.convert->trigger();
+        QVERIFY(finished.wait(5000));
+        QVERIFY(m.report->isEnabled());
+        QCOMPARE(r.trace.from, MakeTimeValue(2026, 3, 4, 7, 12, 0) - 8 * 3600);
+    }
+
+    // One name stands for several files: the dialog opens where the last ones went, asks once
+    // naming every file it would replace, and the log names each file written. Report says
+    // where they are when no program opens the folder.
+    void convertNamesItsFilesAndAsksOnceBeforeReplacing() {
+        Run r;
+        r.WriteTrace();
+        r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
+        QVERIFY(QDir(r.dir.path()).mkpath("out"));
+        const QString out = r.dir.filePath("out") + "/";
+        r.profile.ProfileWriteText("Window", "LastOutputFolder", out.toStdString());
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1 | 8 | 32);  // KML path, CSV, GPX
+        for (const char* name : {"trip.kml", "trip.gpx", "trip_point.kml"}) {
+            std::ofstream((out + name).toStdString()) << "old\n";
+        }
+        QVERIFY(r.Start());
+        QSignalSpy finished(r.dlg.get(), &CdatalogDlg::conversionFinished);
+        r.services.boxes.shown.clear();
+        r.services.boxes.ok = false;
+        r.services.saveFile.answers.push_back(out + "trip.kml");
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
+        QCOMPARE(r.services.saveFile.folder, out);
+        QCOMPARE(r.services.boxes.shown.size(), std::size_t{1});
+        const QString question = r.services.boxes.shown[0].text;
+        QVERIFY(question.contains(out + "trip.kml") && question.contains(out + "trip.gpx"));
+        QVERIFY(!question.contains("trip.csv") && !question.contains("trip_point"));
+        QVERIFY(r.trace.outputs.empty());
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
+
+        // A trace opened from elsewhere is the one converted.
+        QVERIFY(QDir(r.dir.path()).mkpath("kept"));
+        r.services.saveFile.answers.push_back(r.dir.filePath("kept/TraceLog.ltp"));
+        r.dlg->menu().openTrace->trigger();
+
+        r.services.boxes.ok = true;
+        r.services.saveFile.answers.push_back(out + "trip.kml");
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
+        QVERIFY(finished.wait(5000));
+        QVERIFY(r.dlg->statusLog().contains("Written: " + out + "trip.kml"));
+        QCOMPARE(QString::fromStdString(r.trace.folder), r.dir.filePath("kept"));
+        // Conversion progress has its own bar; the memory bar is left alone.
+        QVERIFY(Child<QProgressBar>(*r.dlg, "readProgressBar")->isHidden());
+        QCOMPARE(Child<QProgressBar>(*r.dlg, "progressBar")->value(), 0);
+
+        r.services.folders.opens = false;
+        r.services.boxes.copy = true;
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "reportButton"), Qt::LeftButton);
+        QCOMPARE(r.services.boxes.shown.back().kind, QStringLiteral("copy"));
+        QVERIFY(r.services.boxes.shown.back().text.contains(out));
+        QCOMPARE(QGuiApplication::clipboard()->text(), out);
+
+        // The questions that guard data default to Cancel, so Enter erases nothing.
+        const auto box = MakeOkCancelBox(nullptr, "Pelmora", "erase?");
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::Cancel));
+    }
+
+    // Fits a 1366x768 screen, keeps its width when texts grow, comes back where it was left;
+    // no two mnemonics clash.
+    void windowFitsKeepsItsWidthAndPlace() {
+        Run r;
+        QVERIFY(r.Start());
+        QVERIFY2(r.dlg->minimumSizeHint().height() <= 700 && r.dlg->width() <= 1366,
+                 qPrintable(QString("%1x%2").arg(r.dlg->width()).arg(r.dlg->height())));
+        const int width = r.dlg->width();
+        r.profile.ProfileWriteInt("Setting", "Conversion", 63);
+        r.profile.ProfileWriteText("Setting", "TimeZoneDisplay", std::string(200, 'W'));
+        r.dlg->EnableCommands(true);
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "changeSettingButton"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QCOMPARE(r.dlg->width(), width);
+
+        const QSize moved(width + 40, r.dlg->minimumSizeHint().height() + 20);
+        r.dlg->resize(moved);
+        r.dlg->close();
+        r.dlg.reset();
+        QVERIFY(r.Start());
+        QCOMPARE(r.dlg->size(), moved);
+
+        QSet<QChar> keys;
+        QStringList texts;
+        for (QAction* menu : r.dlg->menu().bar->actions()) {
+            texts << menu->text();
+        }
+        for (QAbstractButton* b : r.dlg->findChildren<QAbstractButton*>()) {
+            texts << b->text();
+        }
+        for (QLabel* l : r.dlg->findChildren<QLabel*>()) {
+            texts << l->text();
+        }
+        for (const QString& text : texts) {
+            const qsizetype at = text.indexOf(QLatin1Char('&'));
+            if (at >= 0 && at + 1 < text.size()) {
+                const QChar key = text.at(at + 1).toLower();
+                QVERIFY2(!keys.contains(key), qPrintable(text));
+                keys << key;
+            }
+        }
+        QVERIFY(keys.size() >= 10);
+    }
+
+    // Until the logger answered the window says whom it waits for and offers nothing to edit;
+    // Port... leaves the link and connects anew without a restart.
+    void connectingShowsThePortAndPortReconnects() {
+        Run r;
+        r.device.opens = true;
+        QVERIFY(r.Start(QStringLiteral("/dev/pelmora-test")));
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Connecting to /dev/pelmora-test..."));
+        QCOMPARE(Child<QDateEdit>(*r.dlg, "beginDate")->text(), QStringLiteral(" "));
+        for (const char* name :
+             {"recordOptionGroup", "convertPeriodGroup", "applicationSettingGroup"}) {
+            QVERIFY2(!Child<QWidget>(*r.dlg, name)->isEnabled(), name);
+        }
+        r.device.nmea = true;
+        QTRY_COMPARE_WITH_TIMEOUT(r.dlg->statusText(), QStringLiteral("Ready"), 5000);
+        QVERIFY(Child<QWidget>(*r.dlg, "convertPeriodGroup")->isEnabled());
+        QTRY_VERIFY(Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
+
+        r.services.ports.answers.push_back({true, QStringLiteral("None"), QStringLiteral("4800")});
+        r.dlg->menu().port->trigger();
+        QVERIFY(!r.device.IsOpen());
+        QVERIFY(!r.dlg->deviceMode());
+        QVERIFY(!Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
+        QCOMPARE(r.dlg->windowTitle(), QStringLiteral("Pelmora"));
+
+        r.device.nmea = false;
+        r.services.ports.answers.push_back(
+            {true, QStringLiteral("/dev/pelmora-other"), QStringLiteral("4800")});
+        r.dlg->menu().port->trigger();
+        QVERIFY(r.device.IsOpen());
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Connecting to /dev/pelmora-other..."));
+        r.device.nmea = true;
+        QTRY_COMPARE_WITH_TIMEOUT(r.dlg->windowTitle(),
+                                  QStringLiteral("Pelmora - /dev/pelmora-other"), 5000);
     }
 
     void deviceCommandsAskForAConnection() {

@@ -41,6 +41,10 @@ class FakeBoxes : public MessageBoxes {
         shown.push_back({caption, text, BoxIcon::None, QStringLiteral("okcancel")});
         return ok;
     }
+    bool OfferCopy(QWidget*, const QString& caption, const QString& text) override {
+        shown.push_back({caption, text, BoxIcon::Information, QStringLiteral("copy")});
+        return copy;
+    }
     QStringList Texts() const {
         QStringList texts;
         for (const ShownBox& b : shown) {
@@ -61,11 +65,13 @@ class FakeBoxes : public MessageBoxes {
     std::vector<ShownBox> shown;
     bool yes = true;
     bool ok = true;
+    bool copy = false;
 };
 
 class FakeSaveFile : public SaveFileChooser {
   public:
-    QString ChooseSaveFile(QWidget*, const QStringList& f) override {
+    QString ChooseSaveFile(QWidget*, const QString& dir, const QStringList& f) override {
+        folder = dir;
         filters = f;
         if (answers.empty()) {
             return {};
@@ -74,14 +80,22 @@ class FakeSaveFile : public SaveFileChooser {
         answers.pop_front();
         return path;
     }
+    QString ChooseOpenFile(QWidget*, const QString& dir, const QStringList& f) override {
+        return ChooseSaveFile(nullptr, dir, f);
+    }
     std::deque<QString> answers;
     QStringList filters;
+    QString folder;
 };
 
 class FakeFolders : public FolderOpener {
   public:
-    void OpenFolder(const QString& folder) override { opened << folder; }
+    bool OpenFolder(const QString& folder) override {
+        opened << folder;
+        return opens;
+    }
     QStringList opened;
+    bool opens = true;
 };
 
 class FakePorts : public PortChooser {
