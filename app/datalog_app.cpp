@@ -18,8 +18,9 @@ namespace pelmora {
 
 CdatalogApp::CdatalogApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("pelmora"));
-    setApplicationVersion(QStringLiteral("1.0"));
-    setDesktopFileName(QStringLiteral("pelmora"));
+    setApplicationVersion(QStringLiteral(PELMORA_VERSION));
+    // Wayland finds the window's icon and entry by this name.
+    setDesktopFileName(QStringLiteral(PELMORA_APP_ID));
     setWindowIcon(QIcon(QStringLiteral(":/pelmora/pelmora.png")));
 
     QCommandLineParser parser;

@@ -49,6 +49,14 @@ std::unique_ptr<QMessageBox> MakeOkCancelBox(QWidget* parent, const QString& cap
     return box;
 }
 
+bool QtMessageBoxes::AskYesNoDefaultNo(QWidget* parent, const QString& caption,
+                                       const QString& text) {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 bool QtMessageBoxes::AskOkCancel(QWidget* parent, const QString& caption, const QString& text) {
     return MakeOkCancelBox(parent, caption, text)->exec() == QMessageBox::Ok;
 }

@@ -12,6 +12,7 @@ class QtMessageBoxes : public MessageBoxes {
   public:
     void Show(QWidget* parent, const QString& caption, const QString& text, BoxIcon icon) override;
     bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) override;
+    bool AskYesNoDefaultNo(QWidget* parent, const QString& caption, const QString& text) override;
     bool AskOkCancel(QWidget* parent, const QString& caption, const QString& text) override;
     bool OfferCopy(QWidget* parent, const QString& caption, const QString& text) override;
 };

@@ -21,6 +21,9 @@ class MessageBoxes {
                       BoxIcon icon) = 0;
     // Yes/No question; true for Yes.
     virtual bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // The same for a question whose Yes erases or resets something: No is the default answer.
+    virtual bool AskYesNoDefaultNo(QWidget* parent, const QString& caption,
+                                   const QString& text) = 0;
     // OK/Cancel question with a warning icon and Cancel as the default button; true for OK.
     virtual bool AskOkCancel(QWidget* parent, const QString& caption, const QString& text) = 0;
     // An information box with a "Copy Path" button beside OK; true when it was pressed.

@@ -4,11 +4,13 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-charts-dev libqt6opengl6-dev
   libudev-dev
   libgtest-dev googletest libgmock-dev
   libbenchmark-dev
   clang libclang-rt-14-dev
   gpsbabel
+  help2man desktop-file-utils appstream dpkg-dev file
   xvfb xauth xdotool imagemagick
 )
 missing=()

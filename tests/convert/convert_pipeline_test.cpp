@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <new>
 
 #include "convert_test_util.h"
 
@@ -210,6 +211,18 @@ TEST_F(ConvertPipeline, NothingToWriteOrAForgingIdIsRefusedBeforeReading) {
         EXPECT_TRUE(observer.status.empty());  // never "Coverting done"
         EXPECT_TRUE(Files(out_.path()).empty());
     }
+}
+
+TEST_F(ConvertPipeline, OutOfMemorySaysHowLargeTheTraceIs) {
+    WriteDrive();
+    struct Starved : test::RecordingObserver {
+        void OnProgress(int) override { throw std::bad_alloc(); }
+    } starved;
+    EXPECT_EQ(ConvertTraceLog(Request(kAll), starved).status, ConvertStatus::OutOfMemory);
+    EXPECT_EQ(starved.messages,
+              std::vector<std::string>{
+                  "Not enough memory to convert the trace of 10 fixes (0.0 MB)."});
+    EXPECT_TRUE(Files(out_.path()).empty());
 }
 
 TEST_F(ConvertPipeline, StopFlagEndsTheRunWithoutOutput) {

@@ -130,6 +130,7 @@ TEST_F(CliDevice, CommandsPrintTheSystemsTexts) {
         {"configure --time 70000 --distance 0 --speed 0 --simulate", 2, ""},
         {"configure --time 5 --simulate", 2, ""},
         {"set-id 123456789012345678901234567890123 --simulate", 2, ""},
+        {"set-id \"$(printf 'clear\\033[2J')\" --simulate", 2, ""},  // no terminal escapes
         {"status", 2, ""},
         {"status --simulate --port /dev/null", 2, ""},
         {"status --port /nonexistent/tty", 1, "pelmora-cli: Incorrect port !"},

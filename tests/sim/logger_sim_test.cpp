@@ -64,7 +64,7 @@ std::vector<std::string> CompleteLines(const Bytes& bytes) {
     for (const auto b : bytes) {
         if (b == '$') {
             started = true;
-            current = "$";
+            current.assign(1, '$');
         } else if (started) {
             current.push_back(static_cast<char>(b));
             if (current.size() >= 2 && current.ends_with("\r\n")) {

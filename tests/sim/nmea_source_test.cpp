@@ -57,16 +57,8 @@ TEST(NmeaSource, FixTimeIsTheBurstsUtcTime) {
 }
 
 TEST(NmeaSource, ChecksumDigitsAreUpperCase) {
-    EXPECT_EQ(
-        NmeaChecksum("GPGSA,A,3"), "*" + [] {
-            unsigned x = 0;
-            for (const char c : std::string("GPGSA,A,3")) {
-                x ^= static_cast<unsigned char>(c);
-            }
-            char b[3];
-            std::snprintf(b, sizeof b, "%02X", x);
-            return std::string(b);
-        }());
+    EXPECT_EQ(NmeaChecksum("GPGSA,M,3"), "*3C");
+    EXPECT_EQ(NmeaChecksum("GPRMC"), "*4B");
     EXPECT_EQ(NmeaSentence("AB"), "$AB*03\r\n");
 }
 

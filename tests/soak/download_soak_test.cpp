@@ -170,8 +170,8 @@ TEST(DownloadSoak, HundredDownloadsUnderFaults) {
             }
             std::string frames;
             for (const auto& f : logger.Frames()) {
-                frames +=
-                    " " + std::to_string(f.Id()) + ":" + std::to_string(static_cast<int>(f.answer));
+                frames.append(" ").append(std::to_string(f.Id())).append(":");
+                frames.append(std::to_string(static_cast<int>(f.answer)));
             }
             EXPECT_TRUE(disconnect) << "download failed with code " << result.code << " (status "
                                     << result.statusCode << "); frames (id:answer)" << frames;

@@ -37,6 +37,9 @@ class FakeBoxes : public MessageBoxes {
         shown.push_back({caption, text, BoxIcon::None, QStringLiteral("yesno")});
         return yes;
     }
+    bool AskYesNoDefaultNo(QWidget* parent, const QString& caption, const QString& text) override {
+        return AskYesNo(parent, caption, text);
+    }
     bool AskOkCancel(QWidget*, const QString& caption, const QString& text) override {
         shown.push_back({caption, text, BoxIcon::None, QStringLiteral("okcancel")});
         return ok;
