@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 #include <fstream>
 
 #include "mainwindow/datalog_dlg.h"
@@ -61,7 +62,10 @@ class ScriptedTrace : public TraceServices {
 class NoDevice : public DeviceSession {
   public:
     void BindHandlers(DeviceEventSink&) override {}
-    bool Open(const std::string&, int) override { return open = opens; }
+    LinkError Open(const std::string& path, int) override {
+        open = opens;
+        return open ? LinkError{} : OpenError(path, ENOENT);
+    }
     void Close() override { open = false; }
     bool IsOpen() const override { return open; }
     void ResetBuffers() override {}
@@ -69,8 +73,9 @@ class NoDevice : public DeviceSession {
     bool StopReader() override { return true; }
     bool LinkAlive() const override { return open; }
     int LineKind() const override { return nmea ? 1 : 0; }
+    RateSearchResult FindLoggerRate(int, bool) override { return {}; }
     void RecordLink(const std::string&, int) override {}
-    int QueryDeviceId(std::string&) override { return 0; }
+    int QueryDeviceId(std::string&) override { return open ? 1 : 0; }
     int QueryLogStatus() override { return 0; }
     int ClearLog() override { return 0; }
     int ConfigureLog(const RecordOptionsCommand&) override { return 0; }
@@ -174,9 +179,20 @@ class OfflineTest : public QObject {
             {true, QStringLiteral("/dev/pelmora-missing"), QStringLiteral("4800")});
         QVERIFY(r.Start());
         QCOMPARE(r.services.ports.asked, 2);
-        QVERIFY(r.services.boxes.Has(QStringLiteral("Incorrect port !")));
-        QCOMPARE(r.services.boxes.Find(QStringLiteral("Incorrect port !"))->icon, BoxIcon::Error);
+        // The cause under the headline.
+        const QString text = QStringLiteral(
+            "Incorrect port !\n/dev/pelmora-missing: no such device (is the logger plugged in "
+            "and switched on?)");
+        QVERIFY2(r.services.boxes.Has(text), qPrintable(r.services.boxes.Texts().join('|')));
+        QCOMPARE(r.services.boxes.Find(text)->icon, BoxIcon::Error);
         QVERIFY(!r.dlg->deviceMode());
+    }
+
+    void escapeLeavesTheWindowOpen() {
+        Run r;
+        QVERIFY(r.Start());
+        QTest::keyClick(r.dlg.get(), Qt::Key_Escape);
+        QVERIFY(r.dlg->isVisible());
     }
 
     void oldTraceQuestionLoadsTheTrace() {
