@@ -67,6 +67,7 @@ int main(int argc, char** argv) {
     pelmora::TrackViewOptions options;
     options.settings.ZoneOffset = 480 * 60;
     options.settings.GmtLabel = pelmora::GmtLabelFor(480);
+    options.settings.Zone = pelmora::ZoneRules::Fixed(480 * 60);
     options.settings.SpeedUnitLabel = pelmora::SpeedUnitText(pelmora::UnitKmh);
     options.settings.StopPeriod = 10;
     options.settings.OverSpeed = 100;

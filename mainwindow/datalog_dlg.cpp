@@ -450,8 +450,8 @@ void CdatalogDlg::TraceQuestion() {
         trace.close();
         if (m_config.services.boxes->AskYesNo(this, QLatin1String(kWindowTitle),
                                               QtText(IDS_OPEN_OLD_LOG))) {
-            ApplyTraceSummary(m_config.trace->Scan(tracePath, m_settings.ZoneOffset,
-                                                   m_settings.GmtLabel, m_settings.SpeedUnit));
+            ApplyTraceSummary(m_config.trace->Scan(tracePath, m_settings.Zone,
+                                                   m_settings.SpeedUnit));
             return;
         }
     }
@@ -479,9 +479,7 @@ void CdatalogDlg::ApplyTraceSummary(const TraceSummary& summary) {
         case TraceSummaryStatus::Ok:
             break;
     }
-    m_beginTime = summary.begin;
-    m_endTime = summary.end;
-    ShowPeriod();
+    SetPeriod(summary.beginUtc, summary.endUtc);
     ShowBox(Q(summary.message), BoxIcon::None);
     m_ui->convertButton->setEnabled(true);
     m_ui->changeSettingButton->setEnabled(true);
@@ -498,16 +496,28 @@ void CdatalogDlg::FillHourLists() {
     }
     if (!m_traceLoaded && m_beginTime == 0 && m_endTime == 0) {
         // Before any trace: today in the chosen zone, rather than 1970.
-        const TimeValue local = m_config.services.clock->Now() + m_settings.ZoneOffset;
+        const TimeValue local = m_settings.Zone.ToLocal(m_config.services.clock->Now());
         m_beginTime = local - local % 86400;
         m_endTime = m_beginTime;
+        m_beginUtc = m_settings.Zone.ToUtc(m_beginTime);
+        m_endUtc = m_beginUtc;
     }
+    ShowPeriod();
+}
+
+void CdatalogDlg::SetPeriod(TimeValue beginUtc, TimeValue endUtc) {
+    m_beginUtc = beginUtc;
+    m_endUtc = endUtc;
+    m_beginTime = m_settings.Zone.ToLocal(beginUtc);
+    m_endTime = m_settings.Zone.ToLocal(endUtc);
     ShowPeriod();
 }
 
 void CdatalogDlg::SetConvertPeriod(TimeValue beginLocal, TimeValue endLocal) {
     m_beginTime = beginLocal - FloorMod(beginLocal, 60);
     m_endTime = endLocal - FloorMod(endLocal, 60) + 59;
+    m_beginUtc = m_settings.Zone.ToUtc(m_beginTime);
+    m_endUtc = m_settings.Zone.ToUtc(m_endTime);
     ShowPeriod();
 }
 
@@ -547,8 +557,7 @@ void CdatalogDlg::ShowPeriod() {
     }
     if (m_trackView != nullptr) {
         // The same instants a conversion would take.
-        m_trackView->SetPeriod(m_beginTime - m_settings.ZoneOffset,
-                               m_endTime - m_settings.ZoneOffset);
+        m_trackView->SetPeriod(m_beginUtc, m_endUtc);
     }
 }
 
@@ -975,7 +984,7 @@ void CdatalogDlg::StartDecompression() {
             return;
         }
         const TraceSummary summary =
-            m_config.trace->Scan(trace, settings.ZoneOffset, settings.GmtLabel, settings.SpeedUnit);
+            m_config.trace->Scan(trace, settings.Zone, settings.SpeedUnit);
         PostToGui([this, summary] {
             SetReadProgress(-1);
             SetStatus(QString::fromLatin1(kStatusReadingDone));
@@ -1035,21 +1044,25 @@ void CdatalogDlg::OnStop() {
 
 void CdatalogDlg::OnBeginDateChanged() {
     m_beginTime = WithDate(m_beginTime, m_ui->beginDate->date());
+    m_beginUtc = m_settings.Zone.ToUtc(m_beginTime);
     ShowPeriod();
 }
 
 void CdatalogDlg::OnEndDateChanged() {
     m_endTime = WithDate(m_endTime, m_ui->endDate->date());
+    m_endUtc = m_settings.Zone.ToUtc(m_endTime);
     ShowPeriod();
 }
 
 void CdatalogDlg::OnBeginHour(int index) {
     m_beginTime = WithHour(m_beginTime, index);
+    m_beginUtc = m_settings.Zone.ToUtc(m_beginTime);
     ShowPeriod();
 }
 
 void CdatalogDlg::OnEndHour(int index) {
     m_endTime = WithHour(m_endTime, index);
+    m_endUtc = m_settings.Zone.ToUtc(m_endTime);
     ShowPeriod();
 }
 
@@ -1057,6 +1070,7 @@ void CdatalogDlg::OnConvert() {
     SetStatus(QString::fromLatin1(kStatusConverting));
     if (m_beginTime > m_endTime) {
         m_endTime = m_beginTime;
+        m_endUtc = m_beginUtc;
         ShowPeriod();
         ShowBox(QtText(IDS_WRONG_CONVERT_TIME), BoxIcon::Error);
         return;
@@ -1099,8 +1113,8 @@ void CdatalogDlg::OnConvertTimer() {
     ConvertRequest request;
     request.traceFolder = m_traceFolder;
     request.outputPath = m_outputPath.toStdString();
-    request.begin = m_beginTime - m_settings.ZoneOffset;
-    request.end = m_endTime - m_settings.ZoneOffset;
+    request.begin = m_beginUtc;
+    request.end = m_endUtc;
     request.settings = m_settings;
     request.recordDistance = m_minDistance;
     request.recordTimePeriod = m_minTime;
@@ -1146,6 +1160,8 @@ void CdatalogDlg::OnReport() {
 void CdatalogDlg::OnChangeSetting() {
     if (m_config.services.settings->EditSettings(this)) {
         SettingsSummary();
+        // The period keeps its instants, so "the whole trace" stays whole in the new zone.
+        SetPeriod(m_beginUtc, m_endUtc);
         ReloadTrackView();  // zone, unit and stop settings change what it shows
     }
 }

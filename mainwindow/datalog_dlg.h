@@ -94,6 +94,8 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     bool traceLoaded() const { return m_traceLoaded; }
     TimeValue beginTime() const { return m_beginTime; }
     TimeValue endTime() const { return m_endTime; }
+    TimeValue beginUtc() const { return m_beginUtc; }
+    TimeValue endUtc() const { return m_endUtc; }
     const ConversionSettings& conversionSettings() const { return m_settings; }
     QString lastOutputFolder() const { return m_lastOutputDir; }
     QString statusText() const;
@@ -144,6 +146,7 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     void SettingsSummary();
     void TraceQuestion();
     void FillHourLists();
+    void SetPeriod(TimeValue beginUtc, TimeValue endUtc);
     void ApplyTraceSummary(const TraceSummary& summary);
     void OnDetectTimer();
     void ShutdownDevice();
@@ -224,8 +227,12 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     int m_baudRate = 0;
     bool m_deviceMode = true;
     bool m_traceLoaded = false;
+    // The Convert Time Period: local times in the zone as the pickers show them, and the instants
+    // they stand for. The instants are the truth: a zone change moves only the clock values.
     TimeValue m_beginTime = 0;
     TimeValue m_endTime = 0;
+    TimeValue m_beginUtc = 0;
+    TimeValue m_endUtc = 0;
     ConversionSettings m_settings;
     QStringList m_received;
     bool m_endRequested = false;

@@ -124,8 +124,8 @@ void CdatalogDlg::OnOpenTrace() {
         return;
     }
     m_traceFolder = QFileInfo(path).absolutePath().toStdString();
-    ApplyTraceSummary(m_config.trace->Scan(path.toStdString(), m_settings.ZoneOffset,
-                                           m_settings.GmtLabel, m_settings.SpeedUnit));
+    ApplyTraceSummary(
+        m_config.trace->Scan(path.toStdString(), m_settings.Zone, m_settings.SpeedUnit));
 }
 
 void CdatalogDlg::OnChangePort() {

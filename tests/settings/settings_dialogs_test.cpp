@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -79,6 +80,7 @@ class SettingsDialogsTest : public QObject {
     void timeDlgCancelWritesNothing();
     void timeDlgUtcAndComputerChoices();
     void timeDlgCountryChoice();
+    void timeDlgZoneFilterStoresTheZoneId();
     void timeDlgStaleCountryIndex();
     void timeDlgOutOfRangeTypeStoresMinusOne();
     void timeDlgUnknownSpeedUnitIsKept();
@@ -323,10 +325,16 @@ void SettingsDialogsTest::timeDlgNonIntegerStaysOpen() {
             QCOMPARE(dlg.focusWidget(), edit);
             QVERIFY(!profile.Contains(kSectionSetting, "TimeZoneType"));
             QVERIFY(!profile.Contains(kSectionSetting, "Conversion"));
-            // Mended text goes through, and negatives are stored as typed.
+            // A number outside the range the profile accepts is refused too.
             edit->setText(QStringLiteral(" -7 "));
             Child<QPushButton>(dlg, "okButton")->click();
-            QCOMPARE(prompter.texts.size(), 1);
+            QCOMPARE(prompter.texts.size(), 2);
+            QVERIFY(prompter.texts.at(1).startsWith(QStringLiteral("Enter an integer between 0 and ")));
+            QVERIFY(dlg.isVisible());
+            // Mended text goes through.
+            edit->setText(QStringLiteral(" 7 "));
+            Child<QPushButton>(dlg, "okButton")->click();
+            QCOMPARE(prompter.texts.size(), 2);
             QCOMPARE(dlg.result(), int(QDialog::Accepted));
             QCOMPARE(profile.ProfileReadInt(kSectionSetting,
                                             editName == std::string("stopPeriodEdit") ? "StopPeriod"
@@ -334,7 +342,7 @@ void SettingsDialogsTest::timeDlgNonIntegerStaysOpen() {
                                                 ? "StopDistance"
                                                 : "OverSpeed",
                                             0),
-                     -7);
+                     7);
         }
     }
 }
@@ -395,6 +403,32 @@ void SettingsDialogsTest::timeDlgCountryChoice() {
     CTimeDlg again(profile, zones);
     QVERIFY(Child<QRadioButton>(again, "zoneCountry")->isChecked());
     QCOMPARE(Child<QComboBox>(again, "zoneList")->currentIndex(), 1);
+}
+
+// Typing part of a name keeps the matching zones; the zone's IANA name is stored with it.
+void SettingsDialogsTest::timeDlgZoneFilterStoresTheZoneId() {
+    MemoryProfileStore profile;
+    const FakeTimeZoneSource zones = ThreeZones();
+    {
+        CTimeDlg dlg(profile, zones);
+        auto* list = Child<QComboBox>(dlg, "zoneList");
+        auto* view = qobject_cast<QListView*>(list->view());
+        Child<QRadioButton>(dlg, "zoneCountry")->click();
+        Child<QLineEdit>(dlg, "zoneFilter")->setText(QStringLiteral("york"));
+        QCOMPARE(list->currentIndex(), 0);  // New York, the only match
+        QVERIFY(view->isRowHidden(1) && view->isRowHidden(2));
+        Child<QLineEdit>(dlg, "zoneFilter")->setText(QStringLiteral("ASIA/"));
+        QCOMPARE(list->currentIndex(), 1);
+        QVERIFY(view->isRowHidden(0) && !view->isRowHidden(2));
+        dlg.accept();
+    }
+    QCOMPARE(profile.ProfileReadText(kSectionSetting, "TimeZoneId", ""), std::string("Asia/Kolkata"));
+    {
+        CTimeDlg dlg(profile, zones);
+        Child<QRadioButton>(dlg, "zoneComputer")->click();
+        dlg.accept();
+    }
+    QCOMPARE(profile.ProfileReadText(kSectionSetting, "TimeZoneId", ""), std::string("local"));
 }
 
 void SettingsDialogsTest::timeDlgStaleCountryIndex() {

@@ -35,9 +35,13 @@ class ScriptedTrace : public TraceServices {
         r.status = DecompressStatus::OpenRawFailed;
         return r;
     }
-    TraceSummary Scan(const std::string&, std::int64_t, const std::string&, int) override {
+    // summary holds local times; the instants follow from the zone asked for.
+    TraceSummary Scan(const std::string&, const ZoneRules& zone, int) override {
         ++scans;
-        return summary;
+        TraceSummary s = summary;
+        s.beginUtc = zone.ToUtc(s.begin);
+        s.endUtc = zone.ToUtc(s.end);
+        return s;
     }
     ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) override {
         from = request.begin;
@@ -134,6 +138,9 @@ class OfflineTest : public QObject {
     };
 
   private slots:
+    // The computer's zone, as computerOffsetMinutes says: +8:00 all year.
+    void initTestCase() { qputenv("TZ", "Asia/Taipei"); }
+
     void noneStartsOfflineWithEverythingDisabled() {
         Run r;
         QVERIFY(r.Start());
@@ -263,6 +270,32 @@ class OfflineTest : public QObject {
         QTest::mouseClick(Child<QPushButton>(*r.dlg, "changeSettingButton"), Qt::LeftButton);
         QCOMPARE(r.services.settings.shown, 1);
         QCOMPARE(Child<QLabel>(*r.dlg, "speedLabel")->text(), QStringLiteral("Speed (m/s):"));
+    }
+
+    // The whole trace stays whole: its instants are kept, its clock values follow the zone.
+    void periodFollowsAZoneChange() {
+        Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
+        r.WriteTrace();
+        const TimeValue begin = MakeTimeValue(2026, 7, 4, 7, 10, 0);  // +8:00
+        const TimeValue end = MakeTimeValue(2026, 7, 4, 9, 0, 0);
+        r.LoadedSummary(begin, end);
+        QVERIFY(r.Start());
+        r.services.settings.onOk = [&r] {
+            r.profile.ProfileWriteText("Setting", "TimeZoneDisplay", "(UTC+01:00) Europe/Berlin");
+            r.profile.ProfileWriteInt("Setting", "TimeZoneBias", 60);
+            r.profile.ProfileWriteText("Setting", "TimeZoneId", "Europe/Berlin");
+        };
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "changeSettingButton"), Qt::LeftButton);
+        QCOMPARE(r.dlg->beginTime(), begin - 6 * 3600);  // Berlin summer time, +2:00
+        QCOMPARE(r.dlg->endTime(), end - 6 * 3600);
+        QCOMPARE(Child<QComboBox>(*r.dlg, "beginHour")->currentIndex(), 1);
+        r.services.saveFile.answers.push_back(r.dir.filePath("moved.kml"));
+        QSignalSpy finished(r.dlg.get(), &CdatalogDlg::conversionFinished);
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(r.trace.from, begin - 8 * 3600);
+        QCOMPARE(r.trace.to, end - 8 * 3600);
     }
 
     void beginAfterEndIsRefused() {
