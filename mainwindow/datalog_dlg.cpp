@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -25,6 +26,7 @@
 #include "mainwindow/settings_summary.h"
 #include "mainwindow/status_log.h"
 #include "mainwindow/window_texts.h"
+#include "trackview/track_view_dlg.h"
 #include "receiver/log_status.h"
 #include "settings/app_paths.h"
 #include "settings/int_text.h"
@@ -175,6 +177,10 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     connect(m_menu.port, &QAction::triggered, this, &CdatalogDlg::OnChangePort);
     connect(m_menu.openTrace, &QAction::triggered, this, &CdatalogDlg::OnOpenTrace);
     layout()->setMenuBar(m_menu.bar);
+    QMenu* view = new QMenu(QStringLiteral("&View"), m_menu.bar);
+    m_menu.bar->insertMenu(m_menu.help->menuAction(), view);
+    connect(view->addAction(QStringLiteral("&Track...")), &QAction::triggered, this,
+            &CdatalogDlg::OpenTrackView);
     // A dialog's default button would turn Enter in an edit into a command.
     for (QPushButton* b : findChildren<QPushButton*>()) {
         b->setAutoDefault(false);
@@ -377,6 +383,7 @@ void CdatalogDlg::ApplyTraceSummary(const TraceSummary& summary) {
     m_ui->convertButton->setEnabled(true);
     m_ui->changeSettingButton->setEnabled(true);
     m_traceLoaded = true;
+    ReloadTrackView();
 }
 
 void CdatalogDlg::FillHourLists() {
@@ -401,6 +408,28 @@ void CdatalogDlg::SetConvertPeriod(TimeValue beginLocal, TimeValue endLocal) {
     ShowPeriod();
 }
 
+void CdatalogDlg::OpenTrackView() {
+    if (m_trackView == nullptr) {
+        CTrackViewDlg::Config config;
+        config.dataFolder = m_config.dataFolder;
+        config.options = {m_settings, m_minTime, m_minDistance};
+        config.tiles = LoadTileSettings(*m_config.profile);
+        m_trackView = new CTrackViewDlg(std::move(config), this);
+        connect(m_trackView, &CTrackViewDlg::periodChosen, this, &CdatalogDlg::SetConvertPeriod);
+        ShowPeriod();
+    }
+    m_trackView->show();
+    m_trackView->raise();
+    m_trackView->activateWindow();
+}
+
+void CdatalogDlg::ReloadTrackView() {
+    if (m_trackView != nullptr) {
+        m_trackView->Reload({m_settings, m_minTime, m_minDistance});
+        ShowPeriod();
+    }
+}
+
 void CdatalogDlg::ShowPeriod() {
     const QSignalBlocker b1(m_ui->beginDate);
     const QSignalBlocker b2(m_ui->endDate);
@@ -412,6 +441,11 @@ void CdatalogDlg::ShowPeriod() {
     if (m_ui->beginHour->count() == 24) {
         m_ui->beginHour->setCurrentIndex(BreakTimeValue(m_beginTime).hour);
         m_ui->endHour->setCurrentIndex(BreakTimeValue(m_endTime).hour);
+    }
+    if (m_trackView != nullptr) {
+        // The same instants a conversion would take.
+        m_trackView->SetPeriod(m_beginTime - m_settings.ZoneOffset,
+                               m_endTime - m_settings.ZoneOffset);
     }
 }
 
@@ -971,6 +1005,7 @@ void CdatalogDlg::OnReport() {
 void CdatalogDlg::OnChangeSetting() {
     if (m_config.services.settings->EditSettings(this)) {
         SettingsSummary();
+        ReloadTrackView();  // zone, unit and stop settings change what it shows
     }
 }
 

@@ -34,6 +34,7 @@ class CdatalogDlg;
 
 namespace pelmora {
 
+class CTrackViewDlg;
 class GuiCallQueue;
 class StatusLog;
 class JobThread;
@@ -78,6 +79,9 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     void SetConvertPeriod(TimeValue beginLocal, TimeValue endLocal);
     // The menu bar; other windows' menus are inserted before its Help menu.
     const MainMenu& menu() const { return m_menu; }
+    // Opens (or raises) the track view window; it follows the period, the settings and the trace.
+    void OpenTrackView();
+    CTrackViewDlg* trackView() const { return m_trackView; }
     // Callable from any thread.
     void AddStatusLine(const QString& line);
 
@@ -161,6 +165,7 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     void OnBeginHour(int index);
     void OnEndHour(int index);
     void ShowPeriod();
+    void ReloadTrackView();
 
     // The frame around the form (window_frame.cpp).
     void SetupFrame();
@@ -184,6 +189,7 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     std::unique_ptr<Ui::CdatalogDlg> m_ui;
     Config m_config;
     MainMenu m_menu;
+    CTrackViewDlg* m_trackView = nullptr;  // a child: goes with the window
     StatusLog* m_log = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_pane0 = nullptr;

@@ -23,15 +23,11 @@ class DeviceEventSink {
     virtual void OnProgress(int percent) = 0;
 };
 
+// The minima the user sets; the maxima and the log mode are fixed by the command itself.
 struct RecordOptionsCommand {
-    int maxTime = 65535;
     int minTime = 0;
-    int maxDistance = 20000;
     int minDistance = 0;
-    int maxSpeed = 4000;
     int minSpeed = 0;
-    bool datalogEnabled = true;
-    bool fifoCircular = false;
 };
 
 // How the download reports while it runs (on the device thread).

@@ -13,8 +13,6 @@ inline constexpr const char* kStatusReadingDone = "Reading done";
 inline constexpr const char* kStatusConverting = "Coverting......";
 inline constexpr const char* kStatusConvertingDone = "Coverting done";
 
-inline constexpr const char* kLineReadSuccessful = "read successful...";
-inline constexpr const char* kLineReadFail = "read fail...";
 inline constexpr const char* kLineDecompressDone = "Decompress is completed...";
 
 inline constexpr const char* kAskConnect = "Please connect to Vantrel GPS";

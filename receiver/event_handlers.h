@@ -40,7 +40,6 @@ class AbstractEventHandler : public AbstractEventHandlerBase {
     using Signature = void(Args...);
     using AbstractEventHandlerBase::AbstractEventHandlerBase;
     virtual void Invoke(Args... args) = 0;
-    void operator()(Args... args) { Invoke(args...); }
 };
 
 template <class Target, class Member, class Interface,
@@ -59,8 +58,6 @@ class EventHandler<Target, Member, Interface, void(Args...)> : public Interface 
             std::invoke(member_, target_, args...);
         }
     }
-    Target* GetTarget() const { return target_; }
-    Member GetMember() const { return member_; }
 
   private:
     Target* target_;
@@ -159,7 +156,6 @@ class EventList {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         return handlers_.size();
     }
-    bool Empty() const { return Size() == 0; }
 
   private:
     static void Release(Interface* h) {

@@ -156,7 +156,6 @@ void ReceiverProtocol::ReaderLoop() {
     if (port_ != nullptr) {
         port_->FlushInput();
     }
-    std::memset(nmeaWork_, 0, sizeof nmeaWork_);
     link.ResetProbeCount();
     for (;;) {
         std::memset(line_, 0, sizeof line_);

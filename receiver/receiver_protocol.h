@@ -84,7 +84,6 @@ class ReceiverProtocol {
     std::condition_variable finishCv_;
     bool readerFinished_ = true;  // guarded by finishMutex_
     unsigned char line_[kLineBufferSize] = {};
-    unsigned char nmeaWork_[80] = {};
     SerialPort* port_ = nullptr;
 };
 

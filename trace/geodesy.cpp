@@ -74,21 +74,20 @@ double GreatCircleDistance(double lat1, double lon1, double lat2, double lon2) {
     return Arc(std::sin(phi1), std::cos(phi1), std::sin(phi2), std::cos(phi2), lon1, lon2);
 }
 
-void GreatCirclePath::Add(double latDeg, double lonDeg) {
+double GreatCirclePath::Add(double latDeg, double lonDeg) {
     if (started_ && latDeg == lat_ && lonDeg == lon_) {
-        return;  // adds 0, as GreatCircleDistance does
+        return 0.0;  // as GreatCircleDistance
     }
     const double phi = Phi(latDeg);
     const double sinPhi = std::sin(phi);
     const double cosPhi = std::cos(phi);
-    if (started_) {
-        metres_ += Arc(sinPhi_, cosPhi_, sinPhi, cosPhi, lon_, lonDeg);
-    }
+    const double metres = started_ ? Arc(sinPhi_, cosPhi_, sinPhi, cosPhi, lon_, lonDeg) : 0.0;
     started_ = true;
     lat_ = latDeg;
     lon_ = lonDeg;
     sinPhi_ = sinPhi;
     cosPhi_ = cosPhi;
+    return metres;
 }
 
 }  // namespace pelmora

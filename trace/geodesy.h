@@ -19,17 +19,16 @@ Geodetic EcefToLatLon(double x, double y, double z);
 // Metres on a sphere whose half meridian is 20001.6 km; arguments in degrees.
 double GreatCircleDistance(double lat1, double lon1, double lat2, double lon2);
 
-// The sum of GreatCircleDistance between consecutive points, bit for bit, with each point's
+// GreatCircleDistance from the previous point to each next one, bit for bit, with each point's
 // sine and cosine worked out once instead of twice.
 class GreatCirclePath {
   public:
-    void Add(double latDeg, double lonDeg);
-    double Metres() const { return metres_; }
+    // The distance from the previous point (0 for the first).
+    double Add(double latDeg, double lonDeg);
 
   private:
     bool started_ = false;
     double lat_ = 0, lon_ = 0, sinPhi_ = 0, cosPhi_ = 0;
-    double metres_ = 0;
 };
 
 inline constexpr double kDegreesPerRadian = 57.2957795131;

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "settings/conversion_settings.h"
+#include "trace/convert_texts.h"
 #include "trace/geodesy.h"
 #include "trace/trace_fix.h"
 
@@ -17,6 +20,13 @@ struct FileCloser {
 };
 
 constexpr std::size_t kRecordsPerRead = 4096;
+// Positions per block of the mileage: large enough that a thread per block costs nothing.
+constexpr std::size_t kBlockPositions = 32768;
+
+std::size_t MaxBlocksInFlight() {
+    static const std::size_t n = std::max(1u, std::thread::hardware_concurrency());
+    return n;
+}
 
 TraceSummary WithStatus(TraceSummaryStatus status, const char* message) {
     TraceSummary s;
@@ -28,14 +38,30 @@ TraceSummary WithStatus(TraceSummaryStatus status, const char* message) {
 std::string MileageText(double metres, int speedUnit) {
     char buf[64];
     if (speedUnit == UnitMph) {
-        std::snprintf(buf, sizeof buf, "Total mileage: %.3f Mile", metres / 1609);
+        std::snprintf(buf, sizeof buf, convert_text::kTotalMileageMile, metres / 1609);
     } else {
-        std::snprintf(buf, sizeof buf, "Total mileage: %.3f KM", metres / 1000);
+        std::snprintf(buf, sizeof buf, convert_text::kTotalMileageKm, metres / 1000);
     }
     return buf;
 }
 
 }  // namespace
+
+// The distance of each step of the block, from its first position to its last.
+std::vector<double> TraceSummaryBuilder::Steps(const std::vector<Position>& block) {
+    std::vector<double> steps;
+    steps.reserve(block.size());
+    GreatCirclePath path;
+    for (const auto& p : block) {
+        const Geodetic g = EcefToLatLon(p.x, p.y, p.z);
+        steps.push_back(
+            path.Add(g.latitudeRad * kDegreesPerRadian, g.longitudeRad * kDegreesPerRadian));
+    }
+    if (!steps.empty()) {
+        steps.erase(steps.begin());  // the first position only starts the block
+    }
+    return steps;
+}
 
 void TraceSummaryBuilder::Add(const std::uint8_t* fix) {
     // The time words hold half seconds of the day; only the second of the minute is needed per
@@ -48,13 +74,57 @@ void TraceSummaryBuilder::Add(const std::uint8_t* fix) {
     }
     previousSecond_ = second;
     std::copy(fix, fix + 4, records_ == 0 ? first_ : last_);
-    const Geodetic g = EcefToLatLon(ReadLe32(fix + 4), ReadLe32(fix + 8), ReadLe32(fix + 12));
-    path_.Add(g.latitudeRad * kDegreesPerRadian, g.longitudeRad * kDegreesPerRadian);
     ++records_;
+    if (block_.capacity() == 0) {
+        block_.reserve(kBlockPositions + 1);
+    }
+    block_.push_back({ReadLe32(fix + 4), ReadLe32(fix + 8), ReadLe32(fix + 12)});
+    if (block_.size() > kBlockPositions) {
+        Dispatch();
+    }
+}
+
+void TraceSummaryBuilder::Dispatch() {
+    if (block_.size() < 2) {
+        return;
+    }
+    const Position carry = block_.back();
+    Drain(MaxBlocksInFlight() - 1);
+    auto work = std::make_shared<const std::vector<Position>>(std::move(block_));
+    if (MaxBlocksInFlight() == 1) {
+        Collect(Steps(*work));
+    } else {
+        try {
+            inFlight_.push_back(std::async(std::launch::async, [work] { return Steps(*work); }));
+        } catch (const std::system_error&) {
+            // No thread to be had: work it out here, after the blocks before it.
+            Drain(0);
+            Collect(Steps(*work));
+        }
+    }
+    block_.clear();
+    block_.reserve(kBlockPositions + 1);
+    block_.push_back(carry);
+}
+
+void TraceSummaryBuilder::Drain(std::size_t keep) {
+    while (inFlight_.size() > keep) {
+        Collect(inFlight_.front().get());
+        inFlight_.pop_front();
+    }
+}
+
+void TraceSummaryBuilder::Collect(const std::vector<double>& steps) {
+    // In order, one step at a time: the sum the sequential walk gives.
+    for (const double d : steps) {
+        metres_ += d;
+    }
 }
 
 TraceSummary TraceSummaryBuilder::Finish(std::uint64_t traceBytes, std::int64_t zoneOffset,
-                                         const std::string& gmtLabel, int speedUnit) const {
+                                         const std::string& gmtLabel, int speedUnit) {
+    Dispatch();
+    Drain(0);
     if (traceBytes == 0) {
         return WithStatus(TraceSummaryStatus::NoData, kNoLogData);
     }
@@ -74,12 +144,12 @@ TraceSummary TraceSummaryBuilder::Finish(std::uint64_t traceBytes, std::int64_t 
     s.begin = time(first_, DecodeTraceFixDateTime(first_).second) + zoneOffset;
     s.end = time(last_, previousSecond_) + zoneOffset;
     s.span = s.end - s.begin;
-    s.mileage = path_.Metres();
+    s.mileage = metres_;
     s.beginLabel = FormatTime(s.begin, "%Y/%m/%d %H");
     s.endLabel = FormatTime(s.end, "%Y/%m/%d %H");
     s.message = "Begin" + FormatTime(s.begin, ": %Y-%m-%d %H:%M:%S") + " " + gmtLabel + "\n" +
                 "End" + FormatTime(s.end, ": %Y-%m-%d %H:%M:%S") + " " + gmtLabel + "\n" +
-                FormatSpan(s.span, "Total time: %D day %H hour %M min %S sec") + "\n" +
+                FormatSpan(s.span, convert_text::kTotalTime) + "\n" +
                 MileageText(s.mileage, speedUnit);
     return s;
 }

@@ -145,6 +145,22 @@ TEST(TraceSummary, DamagedRecordsNeverStopIt) {
     EXPECT_EQ(s.end, MakeTimeValue(2024, 1, 2, 10, 0, 0));
 }
 
+// The mileage as the full conversion of every fix gives it, one step after another.
+double MileageFixByFix(const std::string& trace) {
+    std::ifstream fixes(trace, std::ios::binary);
+    TraceFixBytes f;
+    double metres = 0, lat = 0, lon = 0;
+    for (int i = 0; fixes.read(reinterpret_cast<char*>(f.data()), kTraceFixSize); ++i) {
+        const Geodetic g = EcefToGeodetic(ReadLe32(&f[4]), ReadLe32(&f[8]), ReadLe32(&f[12]));
+        const double la = g.latitudeRad * kDegreesPerRadian;
+        const double lo = g.longitudeRad * kDegreesPerRadian;
+        metres += i == 0 ? 0 : GreatCircleDistance(lat, lon, la, lo);
+        lat = la;
+        lon = lo;
+    }
+    return metres;
+}
+
 // The sample raw log in data/ decoded from end to end.
 TEST(SampleLog, DecodesToTheRecordedDrive) {
     char name[] = "/tmp/pelmora-sample-XXXXXX";
@@ -172,16 +188,7 @@ TEST(SampleLog, DecodesToTheRecordedDrive) {
     const TraceSummary fromPass = inPass.Finish(r.fixes * kTraceFixSize, 2 * 3600, "(GMT+2:00)", 1);
     EXPECT_EQ(fromPass.message, s.message);
     EXPECT_EQ(fromPass.beginLabel + fromPass.endLabel, s.beginLabel + s.endLabel);
-    std::ifstream fixes(trace, std::ios::binary);
-    TraceFixBytes f;
-    double metres = 0, lat = 0, lon = 0;
-    for (int i = 0; fixes.read(reinterpret_cast<char*>(f.data()), kTraceFixSize); ++i) {
-        const Geodetic g = EcefToGeodetic(ReadLe32(&f[4]), ReadLe32(&f[8]), ReadLe32(&f[12]));
-        const double la = g.latitudeRad * kDegreesPerRadian, lo = g.longitudeRad * kDegreesPerRadian;
-        metres += i == 0 ? 0 : GreatCircleDistance(lat, lon, la, lo);
-        lat = la;
-        lon = lo;
-    }
+    const double metres = MileageFixByFix(trace);
     EXPECT_EQ(fromPass.mileage, metres);
     EXPECT_EQ(s.mileage, metres);
     // The file in data/ is exactly what the built-in drive encodes to.
@@ -191,6 +198,27 @@ TEST(SampleLog, DecodesToTheRecordedDrive) {
     EXPECT_EQ(bytes, BuiltinTrackLog());
     unlink(trace.c_str());
     rmdir(dir.c_str());
+}
+
+// Long enough for the mileage to be worked out in blocks on other threads: still the sum of the
+// steps in their order, to the last bit.
+TEST(SampleLog, MileageInBlocksIsTheSequentialSum) {
+    TraceFile raw, trace;
+    std::vector<std::uint8_t> log;
+    for (int i = 0; i < 60; ++i) {
+        const std::vector<std::uint8_t> drive = BuiltinTrackLog();
+        log.insert(log.end(), drive.begin(), drive.end());
+    }
+    std::ofstream(raw.path(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(log.data()), static_cast<std::streamsize>(log.size()));
+    TraceSummaryBuilder inPass;
+    DecompressOptions options;
+    options.summary = &inPass;
+    const DecompressResult r = DecompressLog(raw.path(), trace.path(), options, nullptr);
+    ASSERT_TRUE(r.ok()) << r.message;
+    ASSERT_GT(r.fixes, 100000u);
+    EXPECT_EQ(inPass.Finish(r.fixes * kTraceFixSize, 0, "(UTC)", 1).mileage,
+              MileageFixByFix(trace.path()));
 }
 
 }  // namespace

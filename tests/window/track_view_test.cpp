@@ -1,0 +1,224 @@
+// The track view window: the trace drawn, a chart selection that sets the main window's period
+// and shows on the map, tiles from a server on 127.0.0.1 and then from the cache.
+#include <QAction>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "mainwindow/datalog_dlg.h"
+#include "settings/profile_store.h"
+#include "tests/window/window_fakes.h"
+#include "trackview/track_chart.h"
+#include "trackview/track_map_widget.h"
+#include "trackview/track_view_dlg.h"
+
+namespace pelmora::test {
+namespace {
+
+class NoDevice : public DeviceSession {
+  public:
+    void BindHandlers(DeviceEventSink&) override {}
+    bool Open(const std::string&, int) override { return false; }
+    void Close() override {}
+    bool IsOpen() const override { return false; }
+    void ResetBuffers() override {}
+    bool StartReader() override { return false; }
+    bool StopReader() override { return true; }
+    bool LinkAlive() const override { return false; }
+    int LineKind() const override { return 0; }
+    void RecordLink(const std::string&, int) override {}
+    int QueryDeviceId(std::string&) override { return 0; }
+    int QueryLogStatus() override { return 0; }
+    int ClearLog() override { return 0; }
+    int ConfigureLog(const RecordOptionsCommand&) override { return 0; }
+    int WriteDeviceId(const std::string&) override { return 0; }
+    ReadOutcome ReadLog(const std::string&, ReadObserver&, const std::atomic<bool>&) override {
+        return ReadOutcome::Failed;
+    }
+};
+
+// Pixels of the colour map_painter draws the period in (its antialiased core).
+int PeriodPixels(const QImage& image) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            n += c.blue() > 170 && c.red() < 60 && c.green() < 110;
+        }
+    }
+    return n;
+}
+
+bool HasColour(const QImage& image, QColor colour) {
+    for (int y = 0; y < image.height(); y += 4) {
+        for (int x = 0; x < image.width(); x += 4) {
+            if (image.pixelColor(x, y) == colour)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Answers every GET with one solid tile and closes; remembers the requests.
+class TileServer : public QTcpServer {
+  public:
+    TileServer() {
+        QImage tile(256, 256, QImage::Format_RGB32);
+        tile.fill(QColor(Qt::magenta));
+        QBuffer buffer(&m_png);
+        buffer.open(QIODevice::WriteOnly);
+        tile.save(&buffer, "PNG");
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = nextPendingConnection()) {
+                connect(s, &QTcpSocket::readyRead, s, [this, s] {
+                    m_pending[s] += s->readAll();
+                    if (!m_pending[s].contains("\r\n\r\n"))
+                        return;
+                    // One request a connection: a client that sent more asks again elsewhere.
+                    disconnect(s, &QTcpSocket::readyRead, nullptr, nullptr);
+                    requests << QString::fromLatin1(m_pending.take(s));
+                    s->write(
+                        "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\n"
+                        "Content-Length: " +
+                        QByteArray::number(m_png.size()) + "\r\n\r\n");
+                    s->write(m_png);
+                    s->disconnectFromHost();
+                });
+                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            }
+        });
+    }
+    QStringList requests;
+
+  private:
+    QByteArray m_png;
+    QHash<QTcpSocket*, QByteArray> m_pending;
+};
+
+}  // namespace
+
+class TrackViewTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    static bool WaitLoaded(CTrackViewDlg& v) {
+        QSignalSpy loaded(&v, &CTrackViewDlg::modelLoaded);
+        return (v.loaded() || loaded.wait(20000)) && v.loaded();
+    }
+
+  private slots:
+    void initTestCase() {
+        DecompressOptions o;
+        o.nowUtc = MakeTimeValue(2026, 12, 1, 0, 0, 0);
+        const DecompressResult r =
+            DecompressLog(PELMORA_SOURCE_DIR "/data/sample-data.log",
+                          m_dir.filePath("TraceLog.ltp").toStdString(), o, nullptr);
+        QVERIFY(r.fixes > 100);
+    }
+
+    void chartSelectionSetsThePeriodAndTheMapHighlightsIt() {
+        MemoryProfileStore profile;
+        profile.ProfileWriteInt("Setting", "MapTiles", 0);  // no network in tests
+        FakeServices services;
+        services.ports.answers.push_back({true, QStringLiteral("None"), QStringLiteral("4800")});
+        CoreTraceServices trace;
+        NoDevice device;
+        CdatalogDlg::Config c{&profile, &device, &trace, services.Get(), m_dir.path().toStdString(),
+                              480};
+        CdatalogDlg dlg(std::move(c));
+        QVERIFY(dlg.OnInitDialog());
+        QVERIFY(dlg.traceLoaded());
+        dlg.show();
+
+        QAction* entry = nullptr;
+        for (QAction* a : dlg.menu().bar->findChildren<QAction*>()) {
+            if (a->text() == QStringLiteral("&Track..."))
+                entry = a;
+        }
+        QVERIFY(entry != nullptr);
+        entry->trigger();
+        CTrackViewDlg* view = dlg.trackView();
+        QVERIFY(view != nullptr);
+        QVERIFY(WaitLoaded(*view));
+        view->resize(800, 600);
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        const int whole = PeriodPixels(view->mapWidget()->grab().toImage());
+        QVERIFY2(whole > 300, qPrintable(QString::number(whole)));
+
+        // Drag across the middle fifth of the plot.
+        TrackChartView* chart = view->chartView();
+        const QRectF plot = chart->chart()->plotArea();
+        const QPoint from(int(plot.left() + plot.width() * 0.4), int(plot.center().y()));
+        const QPoint to(int(plot.left() + plot.width() * 0.6), from.y());
+        QTest::mousePress(chart->viewport(), Qt::LeftButton, {}, from);
+        QTest::mouseRelease(chart->viewport(), Qt::LeftButton, {}, to);
+        const TimeValue at = chart->LocalTimeAt(from);
+        QCOMPARE(dlg.beginTime(), at - at % 60);
+        QCOMPARE(dlg.endTime() % 60, 59);
+        QVERIFY(dlg.endTime() - dlg.beginTime() > 600);
+
+        const TrackModel& model = *view->model();
+        const IndexRange period = view->mapWidget()->period();
+        const std::int64_t offset = dlg.conversionSettings().ZoneOffset;
+        const IndexRange want = model.PeriodRange(dlg.beginTime() - offset, dlg.endTime() - offset);
+        QCOMPARE(period.first, want.first);
+        QCOMPARE(period.last, want.last);
+        QVERIFY(period.first > 0 && period.last < model.points().size());
+        QVERIFY(PeriodPixels(view->mapWidget()->grab().toImage()) < whole * 3 / 4);
+
+        // Hovering names the fix under the pointer.
+        QMouseEvent move(QEvent::MouseMove, QPointF(from),
+                         chart->viewport()->mapToGlobal(QPointF(from)), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(chart->viewport(), &move);
+        QVERIFY(chart->hoverText().contains(QStringLiteral("KM/h")));
+    }
+
+    void tilesComeFromTheServerThenFromTheCache() {
+        TileServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QTemporaryDir cache;
+        CTrackViewDlg::Config config;
+        config.dataFolder = m_dir.path().toStdString();
+        config.options.settings.SpeedUnitLabel = "KM/h";
+        config.tiles.urlTemplate =
+            QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(server.serverPort());
+        config.tiles.cacheDir = cache.path();
+        config.tiles.userAgent = TileUserAgent();
+
+        const QColor magenta(Qt::magenta);
+        int asked = 0;
+        {
+            CTrackViewDlg view(config);
+            view.resize(800, 600);
+            view.show();
+            QVERIFY(WaitLoaded(view));
+            QTRY_VERIFY_WITH_TIMEOUT(!server.requests.isEmpty(), 10000);
+            // Every visible tile arrives; then nothing more is asked.
+            QTRY_VERIFY_WITH_TIMEOUT(HasColour(view.mapWidget()->grab().toImage(), magenta), 10000);
+            QTest::qWait(500);
+            asked = int(server.requests.size());
+            QTRY_COMPARE_WITH_TIMEOUT(view.tiles()->fetchedFromNetwork(), asked, 10000);
+            QVERIFY2(asked <= 20, "only the visible tiles");
+            QVERIFY(server.requests.front().contains(QStringLiteral("User-Agent: Pelmora/")));
+            const QString path = server.requests.front().section(QLatin1Char(' '), 1, 1);
+            QVERIFY(QFile::exists(cache.path() + path));
+        }
+        CTrackViewDlg again(config);
+        again.resize(800, 600);
+        again.show();
+        QVERIFY(WaitLoaded(again));
+        QVERIFY(HasColour(again.mapWidget()->grab().toImage(), magenta));
+        QTest::qWait(300);
+        QCOMPARE(int(server.requests.size()), asked);
+    }
+};
+
+}  // namespace pelmora::test
+
+QTEST_MAIN(pelmora::test::TrackViewTest)
+#include "track_view_test.moc"

@@ -1,0 +1,109 @@
+// pelmora-cli preview: the track view's map and chart for a period, drawn offscreen into a PNG.
+// The only command that needs Qt's painting, so it lives beside the view and not in cli/.
+#include <QApplication>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/cli_common.h"
+#include "cli/command_registry.h"
+#include "settings/app_paths.h"
+#include "trace/track_view.h"
+#include "trackview/preview.h"
+#include "trackview/tile_source.h"
+
+namespace pelmora::cli {
+namespace {
+
+TimeValue LocalTimeOption(const ArgParser& parser, const std::string& option) {
+    TimeValue t = 0;
+    if (!ParseTimeValue(*parser.Get(option), t)) {
+        throw UsageError(option + " takes a local time 'YYYY-MM-DD HH:MM:SS'");
+    }
+    return t;
+}
+
+int RunPreview(const std::vector<std::string>& args) {
+    ArgParser parser(args);
+    AddDataDirOption(parser);
+    for (const char* option :
+         {"--output", "--width", "--height", "--begin", "--end", "--tz-bias"}) {
+        parser.Value(option);
+    }
+    parser.Parse();
+    if (!parser.Has("--output")) {
+        throw UsageError("--output PNG is required");
+    }
+    const int width = static_cast<int>(parser.GetIntOr("--width", 1024, 64, 8192));
+    const int height = static_cast<int>(parser.GetIntOr("--height", 768, 64, 8192));
+
+    TrackViewOptions options;
+    ConversionSettings& s = options.settings;
+    s = LoadProfileSettings();
+    if (parser.Has("--tz-bias")) {
+        s.TimeZoneBias = static_cast<std::int32_t>(*parser.GetInt("--tz-bias", -1440, 1440));
+        s.ZoneOffset = static_cast<std::int64_t>(s.TimeZoneBias) * 60;
+        s.GmtLabel = GmtLabelFor(s.TimeZoneBias);
+    }
+    TimeValue begin = INT64_MIN;
+    TimeValue end = INT64_MAX;
+    if (parser.Has("--begin")) {
+        begin = LocalTimeOption(parser, "--begin") - s.ZoneOffset;
+    }
+    if (parser.Has("--end")) {
+        end = LocalTimeOption(parser, "--end") - s.ZoneOffset;
+    }
+    if (begin > end) {
+        return Fail("Wrong Convert Time");
+    }
+    const std::string folder = DataDir(parser);
+
+    TrackModel model;
+    switch (LoadTrackModel(folder, options, model)) {
+        case TraceReadStatus::Ok:
+            break;
+        case TraceReadStatus::OpenFailed:
+            return Fail("Open trace log file failed! (no " + JoinPath(folder, kTraceLogName) +
+                        ": run pelmora-cli decode first)");
+        case TraceReadStatus::Invalid:
+            return Fail("Trace log file is invalid!");
+        default:
+            return Fail("No log data!");
+    }
+    const IndexRange period = model.PeriodRange(begin, end);
+    if (period.empty()) {
+        return Fail("No log data!");
+    }
+
+    // Scripts run this without a display.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static int argc = 1;
+    static char name[] = "pelmora-cli";
+    static char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    // Tiles already in the cache show; a script never waits on the network.
+    TileSettings tiles = LoadTileSettings(Profile());
+    tiles.fetch = false;
+    TileSource source(tiles);
+    const QImage image = RenderPreview(model, period, QSize(width, height), &source);
+    // Written beside the target and renamed into place: no half-written picture is left.
+    QSaveFile file(QString::fromStdString(*parser.Get("--output")));
+    QImageWriter writer(&file, "png");
+    if (!file.open(QIODevice::WriteOnly) || !writer.write(image) || !file.commit()) {
+        const QString why =
+            file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+        return Fail(*parser.Get("--output") + ": " + why.toStdString());
+    }
+    return kExitSuccess;
+}
+
+const CommandRegistrar kPreview{
+    "preview",
+    "preview --output PNG [--data-dir DIR] [--width W] [--height H] [--begin 'YYYY-MM-DD "
+    "HH:MM:SS'] [--end '...'] [--tz-bias MINUTES]",
+    "draw the track view's map and speed chart of the period into a PNG, offscreen", RunPreview};
+
+}  // namespace
+}  // namespace pelmora::cli

@@ -1,0 +1,208 @@
+#include "trackview/track_chart.h"
+
+#include <QAreaSeries>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QToolTip>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+namespace pelmora {
+namespace {
+
+constexpr std::size_t kChartBuckets = 1200;
+
+// Time values are calendar fields of the chosen zone: the axis shows them as UTC, unshifted.
+qreal AxisX(TimeValue t) {
+    return static_cast<qreal>(t) * 1000.0;
+}
+
+QDateTime AxisTime(TimeValue t) {
+    return QDateTime::fromSecsSinceEpoch(t, Qt::UTC);
+}
+
+}  // namespace
+
+TrackChartView::TrackChartView(QWidget* parent) : QChartView(new QChart, parent) {
+    setRenderHint(QPainter::Antialiasing, true);
+    // Moves without a button reach the view only when its viewport tracks them.
+    viewport()->setMouseTracking(true);
+    chart()->legend()->setAlignment(Qt::AlignTop);
+    chart()->setMargins(QMargins(4, 4, 4, 4));
+    m_band = new QRubberBand(QRubberBand::Rectangle, this);
+}
+
+void TrackChartView::SetModel(const TrackModel* model) {
+    m_model = model;
+    QChart* c = chart();
+    c->removeAllSeries();
+    for (QAbstractAxis* axis : c->axes()) {
+        c->removeAxis(axis);
+        delete axis;
+    }
+    m_speed = nullptr;
+    if (model == nullptr || model->empty()) {
+        return;
+    }
+    const ConversionSettings& s = model->options().settings;
+    const IndexRange all{0, model->points().size()};
+    const std::vector<ChartSample> samples = model->ChartSeries(all, kChartBuckets);
+    const TimeValue t0 = samples.front().localTime;
+    const TimeValue t1 = std::max(samples.back().localTime, t0 + 60);
+
+    m_speed = new QLineSeries;
+    m_speed->setName(QStringLiteral("Speed (%1)").arg(QString::fromStdString(s.SpeedUnitLabel)));
+    auto* height = new QLineSeries;
+    height->setName(QStringLiteral("Altitude (m)"));
+    double low = 0, high = 1;
+    QList<QPointF> speedPoints, heightPoints;
+    for (const ChartSample& p : samples) {
+        speedPoints.append({AxisX(p.localTime), p.speed});
+        heightPoints.append({AxisX(p.localTime), p.height});
+        low = std::min(low, p.height);
+        high = std::max(high, p.height);
+    }
+    m_speed->replace(speedPoints);
+    height->replace(heightPoints);
+    const double top =
+        std::max({model->highestSpeed(), static_cast<double>(s.OverSpeed), 1.0}) * 1.1;
+
+    auto* stops = new QLineSeries;
+    if (!model->stops().empty()) {
+        // One comb-shaped area for all stops keeps the chart fast with hundreds of them.
+        stops->append(AxisX(t0), 0);
+        for (const TrackStop& stop : model->stops()) {
+            stops->append(AxisX(stop.begin), 0);
+            stops->append(AxisX(stop.begin), top);
+            stops->append(AxisX(stop.end), top);
+            stops->append(AxisX(stop.end), 0);
+        }
+        stops->append(AxisX(t1), 0);
+    }
+    auto* stopArea = new QAreaSeries(stops);
+    stopArea->setName(QStringLiteral("Stops"));
+    stopArea->setColor(QColor(0xe0, 0x20, 0x20, 40));
+    stopArea->setBorderColor(Qt::transparent);
+
+    auto* xAxis = new QDateTimeAxis;
+    xAxis->setFormat(t1 - t0 > 86400 ? QStringLiteral("MM-dd HH:mm") : QStringLiteral("HH:mm"));
+    xAxis->setRange(AxisTime(t0), AxisTime(t1));
+    xAxis->setTitleText(QString::fromStdString(s.GmtLabel));
+    auto* speedAxis = new QValueAxis;
+    speedAxis->setRange(0, top);
+    speedAxis->setLabelFormat(QStringLiteral("%d"));
+    auto* heightAxis = new QValueAxis;
+    heightAxis->setRange(low, high + (high - low) * 0.1);
+    heightAxis->setLabelFormat(QStringLiteral("%d"));
+    c->addAxis(xAxis, Qt::AlignBottom);
+    c->addAxis(speedAxis, Qt::AlignLeft);
+    c->addAxis(heightAxis, Qt::AlignRight);
+
+    c->addSeries(stopArea);
+    c->addSeries(height);
+    c->addSeries(m_speed);
+    height->setColor(QColor(0x40, 0xa0, 0x40));
+    m_speed->setColor(QColor(0x17, 0x50, 0xc8));
+    for (QAbstractSeries* series :
+         {static_cast<QAbstractSeries*>(stopArea), static_cast<QAbstractSeries*>(m_speed)}) {
+        series->attachAxis(xAxis);
+        series->attachAxis(speedAxis);
+    }
+    height->attachAxis(xAxis);
+    height->attachAxis(heightAxis);
+    if (s.OverSpeed != 0) {
+        auto* limit = new QLineSeries;
+        limit->setName(QStringLiteral("Over speed"));
+        limit->append(AxisX(t0), s.OverSpeed);
+        limit->append(AxisX(t1), s.OverSpeed);
+        limit->setPen(QPen(QColor(0xe0, 0x20, 0x20), 1.5, Qt::DashLine));
+        c->addSeries(limit);
+        limit->attachAxis(xAxis);
+        limit->attachAxis(speedAxis);
+    }
+    if (model->stops().empty()) {
+        c->legend()->markers(stopArea).front()->setVisible(false);
+    }
+}
+
+void TrackChartView::ShowTimeRange(TimeValue begin, TimeValue end) {
+    const QList<QAbstractAxis*> axes = chart()->axes(Qt::Horizontal);
+    if (!axes.isEmpty()) {
+        axes.front()->setRange(AxisTime(begin), AxisTime(std::max(end, begin + 60)));
+    }
+}
+
+TimeValue TrackChartView::LocalTimeAt(QPointF viewPoint) const {
+    if (m_speed == nullptr) {
+        return 0;
+    }
+    const QPointF value =
+        chart()->mapToValue(chart()->mapFromScene(mapToScene(viewPoint.toPoint())), m_speed);
+    return static_cast<TimeValue>(std::floor(value.x() / 1000.0));
+}
+
+QString TrackChartView::DescribeFix(std::size_t index) const {
+    const TrackPoint& p = m_model->points()[index];
+    return QStringLiteral("%1  %2 %3  %4, %5  %6 m")
+        .arg(QString::fromStdString(FormatTime(p.localTime, "%Y-%m-%d %H:%M:%S")))
+        .arg(p.speedInUnit)
+        .arg(QString::fromStdString(m_model->options().settings.SpeedUnitLabel))
+        .arg(p.latitude, 0, 'f', 6)
+        .arg(p.longitude, 0, 'f', 6)
+        .arg(static_cast<int>(p.height));
+}
+
+void TrackChartView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_speed != nullptr) {
+        m_pressX = static_cast<int>(event->position().x());
+        m_band->setGeometry(QRect(m_pressX, 0, 1, height()));
+        m_band->show();
+    }
+    event->accept();
+}
+
+void TrackChartView::mouseMoveEvent(QMouseEvent* event) {
+    const int x = static_cast<int>(event->position().x());
+    if (m_pressX >= 0) {
+        m_band->setGeometry(QRect(std::min(x, m_pressX), 0, std::abs(x - m_pressX) + 1, height()));
+    }
+    if (m_model != nullptr && !m_model->empty()) {
+        const std::size_t index = m_model->NearestByLocalTime(LocalTimeAt(event->position()));
+        m_hoverText = DescribeFix(index);
+        QToolTip::showText(event->globalPosition().toPoint(), m_hoverText, this);
+        emit hovered(static_cast<qint64>(index));
+    }
+    event->accept();
+}
+
+void TrackChartView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || m_pressX < 0) {
+        return;
+    }
+    m_band->hide();
+    const int x = static_cast<int>(event->position().x());
+    const int from = std::min(x, m_pressX);
+    const int to = std::max(x, m_pressX);
+    m_pressX = -1;
+    if (to - from < 3) {
+        return;  // a click, not a drag
+    }
+    const TimeValue begin = LocalTimeAt(QPointF(from, event->position().y()));
+    const TimeValue end = LocalTimeAt(QPointF(to, event->position().y()));
+    // The period is chosen to the minute: from the start of the first to the end of the last.
+    const auto floorMinute = [](TimeValue t) { return t - (((t % 60) + 60) % 60); };
+    emit periodSelected(floorMinute(begin), floorMinute(end) + 59);
+    event->accept();
+}
+
+void TrackChartView::leaveEvent(QEvent* event) {
+    m_hoverText.clear();
+    emit hovered(-1);
+    QChartView::leaveEvent(event);
+}
+
+}  // namespace pelmora

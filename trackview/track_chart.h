@@ -1,0 +1,51 @@
+#pragma once
+// Speed (in the chosen unit) and altitude over local clock time, the over-speed threshold as a
+// line and the stops shaded. Dragging across it chooses a period to the minute; hovering names
+// the fix under the pointer.
+#include <QChartView>
+#include <QRubberBand>
+#include <QString>
+
+#include "trace/track_view.h"
+
+class QLineSeries;
+
+namespace pelmora {
+
+class TrackChartView : public QChartView {
+    Q_OBJECT
+
+  public:
+    explicit TrackChartView(QWidget* parent = nullptr);
+
+    // model must outlive the view or be replaced before it goes; nullptr empties the chart.
+    void SetModel(const TrackModel* model);
+    // Narrows the time axis to [begin, end] (local times).
+    void ShowTimeRange(TimeValue begin, TimeValue end);
+    // The local time under a point of the view, from the chart's time axis.
+    TimeValue LocalTimeAt(QPointF viewPoint) const;
+    // "2011-03-09 08:12:40  62 KM/h  24.951234, 121.453210  41 m" for a fix of the model.
+    QString DescribeFix(std::size_t index) const;
+    QString hoverText() const { return m_hoverText; }
+
+  signals:
+    // Local times of the chosen zone: begin on its minute, end on the last second of its minute.
+    void periodSelected(TimeValue beginLocal, TimeValue endLocal);
+    // A fix index, or -1 when the pointer left the chart.
+    void hovered(qint64 index);
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+  private:
+    const TrackModel* m_model = nullptr;
+    QLineSeries* m_speed = nullptr;
+    QRubberBand* m_band = nullptr;
+    int m_pressX = -1;
+    QString m_hoverText;
+};
+
+}  // namespace pelmora

@@ -1,0 +1,69 @@
+#pragma once
+// The track view window: the map of the trace over its speed and altitude chart. It reads the
+// trace on a thread of its own, so a long trace never blocks the main window.
+//
+// Thread contract: the window and its widgets belong to the GUI thread; the loading thread
+// only fills a model it alone holds and hands it over by a queued call.
+#include <QDialog>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "trace/track_view.h"
+#include "trackview/tile_source.h"
+
+class QLabel;
+
+namespace pelmora {
+
+class TrackChartView;
+class TrackMapWidget;
+
+class CTrackViewDlg : public QDialog {
+    Q_OBJECT
+
+  public:
+    struct Config {
+        std::string dataFolder;  // holds TraceLog.ltp
+        TrackViewOptions options;
+        TileSettings tiles;
+    };
+
+    explicit CTrackViewDlg(Config config, QWidget* parent = nullptr);
+    ~CTrackViewDlg() override;
+
+    // Reads the trace again (after a download, or with other settings).
+    void Reload(const TrackViewOptions& options);
+    // Highlights the fixes of [beginUtc, endUtc] on the map.
+    void SetPeriod(TimeValue beginUtc, TimeValue endUtc);
+
+    bool loaded() const { return m_model != nullptr; }
+    const TrackModel* model() const { return m_model.get(); }
+    TrackMapWidget* mapWidget() const { return m_map; }
+    TrackChartView* chartView() const { return m_chart; }
+    TileSource* tiles() const { return m_tiles; }
+
+  signals:
+    // A period chosen on the chart, in local times of the chosen zone.
+    void periodChosen(TimeValue beginLocal, TimeValue endLocal);
+    // The trace was read (true) or could not be (false, the reason shown in the window).
+    void modelLoaded(bool ok);
+
+  private:
+    void StopLoading();
+    void OnLoaded(std::shared_ptr<TrackModel> model, TraceReadStatus status);
+
+    Config m_config;
+    TileSource* m_tiles = nullptr;
+    TrackMapWidget* m_map = nullptr;
+    TrackChartView* m_chart = nullptr;
+    QLabel* m_info = nullptr;
+    std::shared_ptr<TrackModel> m_model;
+    TimeValue m_beginUtc = INT64_MIN;
+    TimeValue m_endUtc = INT64_MAX;
+    std::atomic<bool> m_stopLoad{false};
+    std::thread m_loader;  // joined before the window goes
+};
+
+}  // namespace pelmora
