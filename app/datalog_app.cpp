@@ -2,17 +2,19 @@
 
 #include <QCommandLineParser>
 #include <QIcon>
+#include <cstdio>
 #include <memory>
 
 #include "app/about_dlg.h"
-#include "app/device_backend.h"
 #include "app/dialog_services.h"
 #include "mainwindow/datalog_dlg.h"
+#include "mainwindow/link_session.h"
 #include "mainwindow/qt_window_services.h"
 #include "settings/app_paths.h"
 #include "settings/qt_profile_store.h"
 #include "settings/qt_time_zone_source.h"
 #include "settings/udev_port_enumerator.h"
+#include "sim/logger_sim.h"
 
 namespace pelmora {
 
@@ -40,12 +42,23 @@ int CdatalogApp::InitInstance() {
     const std::string dataFolder = DefaultDataFolder();
     EnsureFolder(dataFolder);
 
-    std::unique_ptr<DeviceBackend> backend = MakeDeviceBackend(m_simulate);
-    if (!backend) {
-        return 1;
+    // Declared before the link: the link closes its port before the simulator goes away.
+    std::unique_ptr<sim::LoggerSim> simulator;
+    std::vector<std::string> extraPorts;
+    if (m_simulate) {
+        simulator = std::make_unique<sim::LoggerSim>();
+        std::string error;
+        if (!simulator->Start(&error)) {
+            std::fprintf(stderr, "pelmora: the simulated logger did not start: %s\n",
+                         error.c_str());
+            return 1;
+        }
+        extraPorts.push_back(simulator->SlavePath());
     }
+    LinkSession link(ConfigFolder());
+    CoreTraceServices trace;
     UdevPortEnumerator systemPorts;
-    ExtendedPortEnumerator ports(systemPorts, backend->ExtraPorts());
+    ExtendedPortEnumerator ports(systemPorts, extraPorts);
     QtTimeZoneSource zones;
 
     QtMessageBoxes boxes;
@@ -57,8 +70,8 @@ int CdatalogApp::InitInstance() {
 
     CdatalogDlg::Config config;
     config.profile = &profile;
-    config.device = &backend->Session();
-    config.trace = &backend->Trace();
+    config.device = &link;
+    config.trace = &trace;
     config.services = {&boxes, &saveFile, &folders, &portChooser, &settingsEditor, &clock};
     config.dataFolder = dataFolder;
     config.computerOffsetMinutes = ComputerStandardOffsetMinutes();
@@ -72,7 +85,7 @@ int CdatalogApp::InitInstance() {
         return 0;
     }
     dlg.exec();
-    return dlg.exitCode();
+    return 0;
 }
 
 }  // namespace pelmora

@@ -63,7 +63,7 @@ void BM_ScanTraceLog(benchmark::State& state) {
         .write(reinterpret_cast<const char*>(log.data()), static_cast<std::streamsize>(log.size()));
     DecompressLog(raw, trace, {}, nullptr);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(ScanTraceLog(trace, 0, "(UTC)", 1));
+        benchmark::DoNotOptimize(ScanTraceLog(trace, pelmora::ZoneRules::Fixed(0), 1));
     }
     unlink(raw.c_str());
     unlink(trace.c_str());

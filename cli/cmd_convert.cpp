@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "cli/zone_options.h"
 #include "settings/app_paths.h"
 #include "settings/conversion_settings.h"
 #include "trace/clean_text.h"
@@ -90,10 +92,11 @@ int RunConvert(const std::vector<std::string>& args) {
     ArgParser parser(args);
     AddDataDirOption(parser);
     for (const char* option :
-         {"--output", "--begin", "--end", "--formats", "--speed-unit", "--tz-bias", "--stop-period",
+         {"--output", "--begin", "--end", "--formats", "--speed-unit", "--stop-period",
           "--stop-distance", "--over-speed", "--record-time", "--record-distance", "--id"}) {
         parser.Value(option);
     }
+    AddZoneOptions(parser);
     parser.Parse();
     if (!parser.Has("--output")) {
         throw UsageError("--output PATH is required");
@@ -108,11 +111,7 @@ int RunConvert(const std::vector<std::string>& args) {
     ConvertRequest request;
     ConversionSettings& s = request.settings;
     s = LoadProfileSettings();
-    if (parser.Has("--tz-bias")) {
-        s.TimeZoneBias = static_cast<std::int32_t>(*parser.GetInt("--tz-bias", -1440, 1440));
-        s.ZoneOffset = static_cast<std::int64_t>(s.TimeZoneBias) * 60;
-        s.GmtLabel = GmtLabelFor(s.TimeZoneBias);
-    }
+    ApplyZoneOptions(parser, s);
     if (parser.Has("--speed-unit")) {
         s.SpeedUnit = ParseSpeedUnit(*parser.Get("--speed-unit"));
         s.SpeedUnitLabel = SpeedUnitText(s.SpeedUnit);
@@ -124,12 +123,13 @@ int RunConvert(const std::vector<std::string>& args) {
     if (s.Conversion == 0) {
         throw UsageError(std::string(convert_text::kNoOutputChosen) + " Or give --formats.");
     }
-    s.StopPeriod =
-        static_cast<std::int32_t>(parser.GetIntOr("--stop-period", s.StopPeriod, 0, 1000000));
-    s.StopDistance =
-        static_cast<std::int32_t>(parser.GetIntOr("--stop-distance", s.StopDistance, 0, 100000000));
-    s.OverSpeed =
-        static_cast<std::int32_t>(parser.GetIntOr("--over-speed", s.OverSpeed, 0, 1000000));
+    // The same ranges as the dialog and the profile.
+    for (const auto& [option, range, field] :
+         {std::tuple{"--stop-period", kStopPeriodRange, &s.StopPeriod},
+          std::tuple{"--stop-distance", kStopDistanceRange, &s.StopDistance},
+          std::tuple{"--over-speed", kOverSpeedRange, &s.OverSpeed}}) {
+        *field = static_cast<std::int32_t>(parser.GetIntOr(option, *field, range.min, range.max));
+    }
     request.recordTimePeriod = static_cast<int>(parser.GetIntOr("--record-time", 0, 0, 65535));
     request.recordDistance = static_cast<int>(parser.GetIntOr("--record-distance", 0, 0, 20000));
     request.idText = parser.GetOr("--id", "");
@@ -137,14 +137,15 @@ int RunConvert(const std::vector<std::string>& args) {
         throw UsageError("--id: " + problem);
     }
 
-    // The period is given in local time of the chosen zone, as the window shows it.
+    // The period is given in local time of the chosen zone, as the window shows it, and maps to
+    // UTC by the zone's rules.
     request.begin = INT64_MIN;
     request.end = INT64_MAX;
     if (parser.Has("--begin")) {
-        request.begin = ParseLocalTime(parser, "--begin") - s.ZoneOffset;
+        request.begin = s.Zone.ToUtc(ParseLocalTime(parser, "--begin"));
     }
     if (parser.Has("--end")) {
-        request.end = ParseLocalTime(parser, "--end") - s.ZoneOffset;
+        request.end = s.Zone.ToUtc(ParseLocalTime(parser, "--end"));
     }
     if (request.begin > request.end) {
         return Fail("Wrong Convert Time");
@@ -176,7 +177,7 @@ const CommandRegistrar kConvert{
     "convert",
     "convert --output PATH [--data-dir DIR] [--begin 'YYYY-MM-DD HH:MM:SS'] [--end '...'] "
     "[--formats kml-path,kml-point,nmea,nmea-id,csv,gpx] [--speed-unit mps|kmh|mph] "
-    "[--tz-bias MINUTES] [--stop-period MIN] [--stop-distance N] [--over-speed N] "
+    "[--tz-bias MINUTES | --time-zone NAME|local] [--stop-period MIN] [--stop-distance N] [--over-speed N] "
     "[--record-time S] [--record-distance M] [--id TEXT]",
     "convert DIR/TraceLog.ltp into the chosen outputs named after PATH; begin and end are local "
     "times in the chosen zone (default: the whole trace)",

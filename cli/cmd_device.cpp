@@ -18,6 +18,7 @@
 #include "receiver/datalog_device.h"
 #include "receiver/link_record.h"
 #include "receiver/log_download.h"
+#include "receiver/rate_search.h"
 #include "receiver/serial_port.h"
 #include "settings/app_paths.h"
 #include "settings/string_table.h"
@@ -47,7 +48,15 @@ std::string CodeText(int code) {
     }
 }
 
-// The port, the device object on it and, for --simulate, the simulated logger behind it.
+// The window's headline for a link that cannot be used, then its cause.
+std::string FailureText(const LinkError& error) {
+    const bool rate = error.fault == LinkFault::WrongRate || error.fault == LinkFault::NotSwitched;
+    return std::string(LoadString(rate ? IDS_INCORRECT_BAUDRATE : IDS_INCORRECT_PORT)) + " (" +
+           error.message + ")";
+}
+
+// The port, the device object on it and, for --simulate, the simulated logger behind it. The
+// logger must answer (at the configured rate, or found at another and switched back).
 class DeviceSession {
   public:
     explicit DeviceSession(const DeviceChoice& choice) {
@@ -63,11 +72,17 @@ class DeviceSession {
             path = sim_->SlavePath();
         }
         if (!port_.Open(path, choice.baud)) {
-            throw CommandFailure(std::string(LoadString(IDS_INCORRECT_PORT)) + " (" + path + ": " +
-                                 port_.LastError() + ")");
+            throw CommandFailure(FailureText(port_.LastLinkError()));
         }
         port_.FlushInput();
         device_.SetPort(&port_);
+        const RateSearchResult found = FindLogger(device_, choice.baud, true);
+        if (!found.error.ok()) {
+            throw CommandFailure(FailureText(found.error));
+        }
+        if (found.foundRate != 0) {
+            Warn(SwitchedBackText(found.foundRate, choice.baud));
+        }
         // A simulated logger's pseudo-terminal is gone after the run: not worth a record.
         if (!choice.simulate) {
             SaveReceiverSettings({path, choice.baud, ""}, ConfigFolder());

@@ -6,6 +6,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "cli/zone_options.h"
 #include "settings/app_paths.h"
 #include "trace/trace_summary.h"
 
@@ -15,11 +16,13 @@ namespace {
 int RunSummary(const std::vector<std::string>& args) {
     ArgParser parser(args);
     AddDataDirOption(parser);
+    AddZoneOptions(parser);
     parser.Parse();
     const std::string folder = DataDir(parser);
-    const ConversionSettings settings = LoadProfileSettings();
-    const TraceSummary summary = ScanTraceLog(JoinPath(folder, kTraceLogName), settings.ZoneOffset,
-                                              settings.GmtLabel, settings.SpeedUnit);
+    ConversionSettings settings = LoadProfileSettings();
+    ApplyZoneOptions(parser, settings);
+    const TraceSummary summary =
+        ScanTraceLog(JoinPath(folder, kTraceLogName), settings.Zone, settings.SpeedUnit);
     if (!summary.ok()) {
         return Fail(summary.message);
     }
@@ -27,7 +30,9 @@ int RunSummary(const std::vector<std::string>& args) {
     return kExitSuccess;
 }
 
-const CommandRegistrar kSummary{"summary", "summary [--data-dir DIR]",
+const CommandRegistrar kSummary{"summary",
+                                "summary [--data-dir DIR] [--tz-bias MINUTES | --time-zone "
+                                "NAME|local]",
                                 "print the summary of DIR/TraceLog.ltp", RunSummary};
 
 }  // namespace

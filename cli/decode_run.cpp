@@ -48,8 +48,8 @@ int DecodeAndSummarize(const std::string& raw, const std::string& folder, bool a
     if (announceCompletion) {
         std::printf("%s\n", result.message.c_str());
     }
-    const TraceSummary summary = summarizer.Finish(result.fixes * kTraceFixSize, settings.ZoneOffset,
-                                                   settings.GmtLabel, settings.SpeedUnit);
+    const TraceSummary summary = summarizer.Finish(result.fixes * kTraceFixSize, settings.Zone,
+                                                   settings.SpeedUnit);
     if (!summary.ok()) {
         return Fail(summary.message);
     }

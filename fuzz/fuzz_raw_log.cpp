@@ -57,11 +57,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                size);
     if (r.ok() || r.status == pelmora::DecompressStatus::BadRecord) {
         FUZZ_CHECK(pelmora::fuzz::ReadWholeFile(trace) == fixes);
-        const pelmora::TraceSummary s = pelmora::ScanTraceLog(trace, 480 * 60, "(GMT+8:00)", 1);
+        const pelmora::TraceSummary s = pelmora::ScanTraceLog(trace, pelmora::ZoneRules::Fixed(480 * 60), 1);
         FUZZ_CHECK(s.status != pelmora::TraceSummaryStatus::OpenFailed);
-        pelmora::ScanTraceLog(trace, -300 * 60, "(GMT-5:00)", 2);
+        pelmora::ScanTraceLog(trace, pelmora::ZoneRules::Fixed(-300 * 60), 2);
     }
     // The same bytes taken for a trace file.
-    pelmora::ScanTraceLog(raw, -43200, "(GMT-12:00)", 2);
+    pelmora::ScanTraceLog(raw, pelmora::ZoneRules::Fixed(-43200), 2);
     return 0;
 }

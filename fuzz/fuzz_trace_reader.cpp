@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pelmora::TraceReadOptions options;
     options.begin = 0;
     options.end = static_cast<pelmora::TimeValue>(1) << 40;
-    options.zoneOffset = 8 * 3600;
+    options.zone = pelmora::ZoneRules::Fixed(8 * 3600);
     options.speedUnit = speedUnit;
 
     // The parser straight on the bytes: whole records only, never a read past them.

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +31,7 @@
 #include "receiver/log_status.h"
 #include "settings/app_paths.h"
 #include "settings/int_text.h"
+#include "settings/port_list.h"
 #include "settings/qt_text.h"
 #include "trace/clean_text.h"
 #include "trace/convert_texts.h"
@@ -196,24 +198,9 @@ CdatalogDlg::~CdatalogDlg() {
 
 bool CdatalogDlg::OnInitDialog() {
     EnableCommands(false);
-    for (;;) {
-        const PortChoice choice = m_config.services.ports->ChoosePort(this);
-        if (!choice.accepted) {
-            return false;
-        }
-        if (choice.port == QLatin1String("None")) {
-            GoOffline();
-            break;
-        }
-        m_portName = choice.port;
-        m_baudRate = choice.baudRate.toInt();
-        if (Connect(m_portName, m_baudRate)) {
-            m_timer6->start();
-            break;
-        }
-        // "Incorrect port !" was shown: the port choice comes again.
+    if (!ChoosePortAndConnect()) {
+        return false;
     }
-    m_config.device->BindHandlers(*this);
     SetDetecting(m_timer6->isActive());
     RestorePlacement();
     return true;
@@ -229,60 +216,148 @@ void CdatalogDlg::GoOffline() {
     FillHourLists();
 }
 
-bool CdatalogDlg::Connect(const QString& port, int baudRate) {
+// The port choice until a port opens or "None" is chosen; false when it was cancelled.
+bool CdatalogDlg::ChoosePortAndConnect() {
+    for (;;) {
+        m_storedBaudRate =
+            m_config.profile->ProfileReadText(kSectionSerial, "BaudRate", kDefaultBaudRate);
+        const PortChoice choice = m_config.services.ports->ChoosePort(this);
+        if (!choice.accepted) {
+            return false;
+        }
+        if (UseChoice(choice)) {
+            return true;
+        }
+    }
+}
+
+// Offline for "None", else opens the port and starts the detection; false after telling the
+// user why the port cannot be used.
+bool CdatalogDlg::UseChoice(const PortChoice& choice) {
+    if (!m_handlersBound) {
+        m_config.device->BindHandlers(*this);
+        m_handlersBound = true;
+    }
+    if (choice.port == QLatin1String(kPortNone)) {
+        GoOffline();
+        return true;
+    }
+    m_deviceMode = true;
+    m_portName = choice.port;
+    m_baudRate = choice.baudRate.toInt();
+    const LinkError error = Connect(m_portName, m_baudRate);
+    if (!error.ok()) {
+        ShowBox(QtText(IDS_INCORRECT_PORT) + QLatin1Char('\n') + Q(error.message), BoxIcon::Error);
+        return false;
+    }
+    m_timer6->start();
+    SetDetecting(true);
+    return true;
+}
+
+LinkError CdatalogDlg::Connect(const QString& port, int baudRate) {
     // The device thread owns the port from the start; it is idle here, so the wait is short.
-    std::promise<bool> opened;
-    std::future<bool> result = opened.get_future();
+    std::promise<LinkError> opened;
+    std::future<LinkError> result = opened.get_future();
     DeviceSession* device = m_config.device;
     const std::string path = port.toStdString();
     m_deviceThread->Post([device, path, baudRate, &opened] {
-        if (!device->Open(path, baudRate)) {
+        LinkError error = device->Open(path, baudRate);
+        if (!error.ok()) {
             device->Close();
-            opened.set_value(false);
+            opened.set_value(std::move(error));
             return;
         }
         device->ResetBuffers();
         device->StartReader();
         device->RecordLink(path, baudRate);
-        opened.set_value(true);
+        opened.set_value({});
     });
-    const bool ok = result.get();
-    if (ok) {
+    LinkError error = result.get();
+    if (error.ok()) {
         m_received.clear();
-        return true;
     }
-    ShowBox(QtText(IDS_INCORRECT_PORT), BoxIcon::Error);
-    return false;
+    return error;
 }
 
 void CdatalogDlg::OnDetectTimer() {
     DeviceSession* device = m_config.device;
     const bool alive = device->LinkAlive();
     const int kind = device->LineKind();
-    if (alive && kind == 2) {
-        EndProcess(QtText(IDS_INCORRECT_BAUDRATE));
-    } else if (!alive) {
-        EndProcess(QtText(IDS_INCORRECT_PORT));
-    } else if (kind == 1) {
+    if (alive && kind == 1) {
         m_timer6->stop();
-        SetDetecting(false);
-        setWindowTitle(QStringLiteral("%1 - %2").arg(QLatin1String(kWindowTitle), m_portName));
-        SettingsSummary();
-        if (!m_traceLoaded) {  // a reconnect (Port...) keeps the trace in hand
-            TraceQuestion();
-        }
-        FillHourLists();
-        StartConnectWorker();
+        OnLoggerFound();
+    } else if (!alive || kind == 2) {
+        // Silent or unreadable at the chosen rate: perhaps a logger left at another one.
+        m_timer6->stop();
+        SearchLoggerRate(alive);
     }
 }
 
-void CdatalogDlg::EndProcess(const QString& text) {
+void CdatalogDlg::SearchLoggerRate(bool heard) {
+    DeviceSession* device = m_config.device;
+    const int configured = m_baudRate;
+    m_deviceThread->Post([this, device, configured, heard] {
+        if (!device->IsOpen() || m_closing.load()) {
+            return;
+        }
+        device->StopReader();
+        const RateSearchResult found = device->FindLoggerRate(configured, heard);
+        if (found.error.ok()) {
+            device->StartReader();
+        } else {
+            device->Close();
+        }
+        PostToGui([this, found] { OnRateSearched(found); });
+    });
+}
+
+void CdatalogDlg::OnRateSearched(const RateSearchResult& found) {
+    if (found.error.ok()) {
+        if (found.foundRate != 0) {
+            AppendLine(Q(SwitchedBackText(found.foundRate, m_baudRate)));
+        }
+        OnLoggerFound();
+        return;
+    }
+    const bool rate =
+        found.error.fault == LinkFault::WrongRate || found.error.fault == LinkFault::NotSwitched;
+    if (rate) {
+        // A rate no logger answers at is not proposed again.
+        m_config.profile->ProfileWriteText(kSectionSerial, "BaudRate", m_storedBaudRate);
+    }
+    PortFailed(QtText(rate ? IDS_INCORRECT_BAUDRATE : IDS_INCORRECT_PORT), found.error);
+}
+
+// The box with the cause, then the port choice again; its Cancel ends the run.
+void CdatalogDlg::PortFailed(const QString& headline, const LinkError& error) {
+    SetDetecting(false);
+    const QString text = headline + QLatin1Char('\n') + Q(error.message);
+    // Outside the call in hand: the box and the dialog run event loops of their own.
+    QTimer::singleShot(0, this, [this, text] {
+        ShowBox(text, BoxIcon::Error);
+        if (!ChoosePortAndConnect()) {
+            EndRun();
+        }
+    });
+}
+
+void CdatalogDlg::OnLoggerFound() {
+    SetDetecting(false);
+    setWindowTitle(QStringLiteral("%1 - %2").arg(QLatin1String(kWindowTitle), m_portName));
+    SettingsSummary();
+    if (!m_traceLoaded) {  // a reconnect (Port...) keeps the trace in hand
+        TraceQuestion();
+    }
+    FillHourLists();
+    StartConnectWorker();
+}
+
+void CdatalogDlg::EndRun() {
     m_timer6->stop();
     ShutdownDevice();
-    ShowBox(text, BoxIcon::Error);
     m_endRequested = true;
-    m_exitCode = 0;
-    emit processEnd(m_exitCode);
+    emit processEnd();
     done(QDialog::Rejected);
 }
 
@@ -319,8 +394,32 @@ void CdatalogDlg::done(int result) {
 }
 
 void CdatalogDlg::closeEvent(QCloseEvent* event) {
+    if (m_readInFlight) {
+        // The logger is at the download rate: the Read ends through its Stop path, which
+        // switches it back, and the window closes when the read worker has ended.
+        event->ignore();
+        if (m_quitAfterRead || !m_config.services.boxes->AskYesNo(
+                                   this, QLatin1String(kWindowTitle),
+                                   QString::fromLatin1(kAskStopReadAndQuit))) {
+            return;
+        }
+        m_quitAfterRead = true;
+        m_activity.store(ActivityStopRequested);
+        m_stopRead.store(true);
+        m_ui->stopButton->setEnabled(false);
+        return;
+    }
     done(QDialog::Rejected);
     event->accept();
+}
+
+void CdatalogDlg::keyPressEvent(QKeyEvent* event) {
+    // A dialog closes on Escape; this one is the whole program, and may be in a Read.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CdatalogDlg::SettingsSummary() {
@@ -347,8 +446,8 @@ void CdatalogDlg::TraceQuestion() {
         trace.close();
         if (m_config.services.boxes->AskYesNo(this, QLatin1String(kWindowTitle),
                                               QtText(IDS_OPEN_OLD_LOG))) {
-            ApplyTraceSummary(m_config.trace->Scan(tracePath, m_settings.ZoneOffset,
-                                                   m_settings.GmtLabel, m_settings.SpeedUnit));
+            ApplyTraceSummary(m_config.trace->Scan(tracePath, m_settings.Zone,
+                                                   m_settings.SpeedUnit));
             return;
         }
     }
@@ -376,9 +475,7 @@ void CdatalogDlg::ApplyTraceSummary(const TraceSummary& summary) {
         case TraceSummaryStatus::Ok:
             break;
     }
-    m_beginTime = summary.begin;
-    m_endTime = summary.end;
-    ShowPeriod();
+    SetPeriod(summary.beginUtc, summary.endUtc);
     ShowBox(Q(summary.message), BoxIcon::None);
     m_ui->convertButton->setEnabled(true);
     m_ui->changeSettingButton->setEnabled(true);
@@ -395,16 +492,28 @@ void CdatalogDlg::FillHourLists() {
     }
     if (!m_traceLoaded && m_beginTime == 0 && m_endTime == 0) {
         // Before any trace: today in the chosen zone, rather than 1970.
-        const TimeValue local = m_config.services.clock->Now() + m_settings.ZoneOffset;
+        const TimeValue local = m_settings.Zone.ToLocal(m_config.services.clock->Now());
         m_beginTime = local - local % 86400;
         m_endTime = m_beginTime;
+        m_beginUtc = m_settings.Zone.ToUtc(m_beginTime);
+        m_endUtc = m_beginUtc;
     }
+    ShowPeriod();
+}
+
+void CdatalogDlg::SetPeriod(TimeValue beginUtc, TimeValue endUtc) {
+    m_beginUtc = beginUtc;
+    m_endUtc = endUtc;
+    m_beginTime = m_settings.Zone.ToLocal(beginUtc);
+    m_endTime = m_settings.Zone.ToLocal(endUtc);
     ShowPeriod();
 }
 
 void CdatalogDlg::SetConvertPeriod(TimeValue beginLocal, TimeValue endLocal) {
     m_beginTime = beginLocal - FloorMod(beginLocal, 60);
     m_endTime = endLocal - FloorMod(endLocal, 60) + 59;
+    m_beginUtc = m_settings.Zone.ToUtc(m_beginTime);
+    m_endUtc = m_settings.Zone.ToUtc(m_endTime);
     ShowPeriod();
 }
 
@@ -444,8 +553,7 @@ void CdatalogDlg::ShowPeriod() {
     }
     if (m_trackView != nullptr) {
         // The same instants a conversion would take.
-        m_trackView->SetPeriod(m_beginTime - m_settings.ZoneOffset,
-                               m_endTime - m_settings.ZoneOffset);
+        m_trackView->SetPeriod(m_beginUtc, m_endUtc);
     }
 }
 
@@ -670,16 +778,33 @@ void CdatalogDlg::StartConnectWorker() {
     DeviceSession* device = m_config.device;
     RunInCommonFrame([device, id, code] { *code = device->QueryDeviceId(*id); },
                      [this, id, code] {
-                         if (*code == 1) {
-                             m_deviceId = Q(*id).left(32);
-                             m_ui->idEdit->setText(m_deviceId);
+                         if (*code != 1) {
+                             NotALogger();
+                             return;
                          }
+                         m_deviceId = Q(*id).left(32);
+                         m_ui->idEdit->setText(m_deviceId);
                          EnableCommands(true);
                          m_activity.store(ActivityIdle);
                          m_timer1->start();
                          m_ui->progressBar->setRange(0, 100);
                          StartStatusWorker();
                      });
+}
+
+// NMEA, but no answer to the device-ID query: a GPS receiver, not a logger. The device
+// commands stay disabled; the trace side works as offline.
+void CdatalogDlg::NotALogger() {
+    const QString text = Q(NotALoggerError(m_portName.toStdString()).message);
+    AppendLine(text);
+    ShowBox(text, BoxIcon::Warning);
+    m_ui->convertButton->setEnabled(m_traceLoaded);
+    m_ui->changeSettingButton->setEnabled(true);
+    DeviceSession* device = m_config.device;
+    m_deviceThread->Post([device] {
+        device->StopReader();
+        device->Close();
+    });
 }
 
 void CdatalogDlg::OnStatusPoll() {
@@ -773,41 +898,42 @@ void CdatalogDlg::OnRead() {
     const std::string logPath = m_logPath.toStdString();
     m_deviceThread->Post([this, device, logPath] {
         if (!device->IsOpen() || m_closing.load()) {
+            PostToGui([this] { OnReadEnded(ReadOutcome::Failed); });
             return;
         }
         device->StopReader();
         ReadReport report(*this);
         const ReadOutcome outcome = device->ReadLog(logPath, report, m_stopRead);
         device->StartReader();
-        PostToGui([this, outcome] {
-            m_readInFlight = false;
-            switch (outcome) {
-                case ReadOutcome::Done:
-                    EnableCommands(true);
-                    m_ui->stopButton->setEnabled(false);
-                    StartDecompression();
-                    break;
-                case ReadOutcome::Stopped:
-                    SetReadProgress(-1);
-                    m_activity.store(ActivityIdle);
-                    m_timer1->start();
-                    break;
-                case ReadOutcome::Failed:
-                    // Nothing arrived to decode: the window returns to idle instead of
-                    // waiting for a Stop.
-                    m_activity.store(ActivityIdle);
-                    EnableCommands(true);
-                    m_ui->stopButton->setEnabled(false);
-                    SetReadProgress(-1);
-                    SetStatus(QString::fromLatin1(kStatusReady));
-                    m_timer1->start();
-                    break;
-                case ReadOutcome::DeviceError:
-                    // The user leaves this read with Stop.
-                    break;
-            }
-        });
+        PostToGui([this, outcome] { OnReadEnded(outcome); });
     });
+}
+
+// Commands come back only here, when the read worker has ended, whatever Stop asked for.
+void CdatalogDlg::OnReadEnded(ReadOutcome outcome) {
+    m_readInFlight = false;
+    const bool stopAsked = m_activity.load() == ActivityStopRequested;
+    if (outcome == ReadOutcome::Done) {
+        m_ui->stopButton->setEnabled(false);
+        if (stopAsked) {
+            // The last range was in flight when Stop came: the log is whole, so it counts.
+            AppendLine(QString::fromLatin1(kLineWholeLogBeforeStop));
+        }
+        StartDecompression();
+        return;
+    }
+    if (outcome == ReadOutcome::DeviceError && !stopAsked && !m_quitAfterRead) {
+        return;  // the user leaves this read with Stop
+    }
+    m_activity.store(ActivityIdle);
+    EnableCommands(true);
+    m_ui->stopButton->setEnabled(false);
+    SetReadProgress(-1);
+    SetStatus(QString::fromLatin1(kStatusReady));
+    m_timer1->start();
+    if (m_quitAfterRead) {
+        close();
+    }
 }
 
 bool CdatalogDlg::AskFactoryReset() {
@@ -840,51 +966,66 @@ void CdatalogDlg::StartDecompression() {
             PostToGui([this, message = Q(result.message)] {
                 // The fixes before a bad record are kept, but the user is told to read again.
                 SetReadProgress(-1);
-                if (!message.isEmpty()) {
+                if (!message.isEmpty() && !m_quitAfterRead) {
                     ShowBox(message, BoxIcon::Warning);
                 }
-                m_activity.store(ActivityIdle);
                 SetStatus(QString::fromLatin1(kStatusReady));
-                m_timer1->start();
+                DecompressionEnded();
             });
             return;
         }
         const TraceSummary summary =
-            m_config.trace->Scan(trace, settings.ZoneOffset, settings.GmtLabel, settings.SpeedUnit);
+            m_config.trace->Scan(trace, settings.Zone, settings.SpeedUnit);
         PostToGui([this, summary] {
             SetReadProgress(-1);
             SetStatus(QString::fromLatin1(kStatusReadingDone));
-            ApplyTraceSummary(summary);
-            ShowPeriod();
-            if (m_activity.load() == ActivityReading) {
-                m_activity.store(ActivityIdle);
+            if (!m_quitAfterRead) {
+                ApplyTraceSummary(summary);
+                ShowPeriod();
             }
-            m_timer1->start();
             AppendLine(QString::fromLatin1(kLineDecompressDone));
+            DecompressionEnded();
         });
     });
 }
 
+void CdatalogDlg::DecompressionEnded() {
+    const int activity = m_activity.load();
+    if (activity == ActivityReading || activity == ActivityStopRequested) {
+        m_activity.store(ActivityIdle);
+    }
+    EnableCommands(true);
+    m_timer1->start();
+    if (m_quitAfterRead) {
+        close();
+    }
+}
+
 void CdatalogDlg::OnStop() {
+    const int activity = m_activity.load();
+    if (activity == ActivityReading && m_readInFlight) {
+        // The download notices the request before its next range; the commands come back
+        // when the read worker has ended (OnReadEnded), not before.
+        m_activity.store(ActivityStopRequested);
+        m_stopRead.store(true);
+        m_ui->stopButton->setEnabled(false);
+        SetReadProgress(-1);
+        LoadExchange();
+        return;
+    }
     SetStatus(QString::fromLatin1(kStatusReady));
     EnableCommands(true);
     m_ui->stopButton->setEnabled(false);
-    const int activity = m_activity.load();
     if (activity == ActivityIdle) {
         m_activity.store(ActivityStoppedIdle);
         if (RequireConnection()) {
             StartConfigureWorker();
         }
     } else if (activity == ActivityReading) {
-        if (m_readInFlight) {
-            m_activity.store(ActivityStopRequested);
-            m_stopRead.store(true);
-        } else {
-            // No download is running (the logger reported no sectors): nothing would notice
-            // the request, so the poll resumes here.
-            m_activity.store(ActivityIdle);
-            m_timer1->start();
-        }
+        // No download is running (the logger reported no sectors): nothing would notice the
+        // request, so the poll resumes here.
+        m_activity.store(ActivityIdle);
+        m_timer1->start();
         SetReadProgress(-1);
         LoadExchange();
     }
@@ -894,21 +1035,25 @@ void CdatalogDlg::OnStop() {
 
 void CdatalogDlg::OnBeginDateChanged() {
     m_beginTime = WithDate(m_beginTime, m_ui->beginDate->date());
+    m_beginUtc = m_settings.Zone.ToUtc(m_beginTime);
     ShowPeriod();
 }
 
 void CdatalogDlg::OnEndDateChanged() {
     m_endTime = WithDate(m_endTime, m_ui->endDate->date());
+    m_endUtc = m_settings.Zone.ToUtc(m_endTime);
     ShowPeriod();
 }
 
 void CdatalogDlg::OnBeginHour(int index) {
     m_beginTime = WithHour(m_beginTime, index);
+    m_beginUtc = m_settings.Zone.ToUtc(m_beginTime);
     ShowPeriod();
 }
 
 void CdatalogDlg::OnEndHour(int index) {
     m_endTime = WithHour(m_endTime, index);
+    m_endUtc = m_settings.Zone.ToUtc(m_endTime);
     ShowPeriod();
 }
 
@@ -916,6 +1061,7 @@ void CdatalogDlg::OnConvert() {
     SetStatus(QString::fromLatin1(kStatusConverting));
     if (m_beginTime > m_endTime) {
         m_endTime = m_beginTime;
+        m_endUtc = m_beginUtc;
         ShowPeriod();
         ShowBox(QtText(IDS_WRONG_CONVERT_TIME), BoxIcon::Error);
         return;
@@ -958,8 +1104,8 @@ void CdatalogDlg::OnConvertTimer() {
     ConvertRequest request;
     request.traceFolder = m_traceFolder;
     request.outputPath = m_outputPath.toStdString();
-    request.begin = m_beginTime - m_settings.ZoneOffset;
-    request.end = m_endTime - m_settings.ZoneOffset;
+    request.begin = m_beginUtc;
+    request.end = m_endUtc;
     request.settings = m_settings;
     request.recordDistance = m_minDistance;
     request.recordTimePeriod = m_minTime;
@@ -1005,6 +1151,8 @@ void CdatalogDlg::OnReport() {
 void CdatalogDlg::OnChangeSetting() {
     if (m_config.services.settings->EditSettings(this)) {
         SettingsSummary();
+        // The period keeps its instants, so "the whole trace" stays whole in the new zone.
+        SetPeriod(m_beginUtc, m_endUtc);
         ReloadTrackView();  // zone, unit and stop settings change what it shows
     }
 }

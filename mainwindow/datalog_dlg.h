@@ -85,9 +85,8 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     // Callable from any thread.
     void AddStatusLine(const QString& line);
 
-    // True once device detection ended the run ("Incorrect port !", "Incorrect baudrate !").
+    // True once the run ended because the port choice was cancelled after a port failed.
     bool processEndRequested() const { return m_endRequested; }
-    int exitCode() const { return m_exitCode; }
     QStringList statusLog() const;
     QStringList receivedMessages() const { return m_received; }
     int activityState() const { return m_activity.load(); }
@@ -95,6 +94,8 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     bool traceLoaded() const { return m_traceLoaded; }
     TimeValue beginTime() const { return m_beginTime; }
     TimeValue endTime() const { return m_endTime; }
+    TimeValue beginUtc() const { return m_beginUtc; }
+    TimeValue endUtc() const { return m_endUtc; }
     const ConversionSettings& conversionSettings() const { return m_settings; }
     QString lastOutputFolder() const { return m_lastOutputDir; }
     QString statusText() const;
@@ -115,7 +116,7 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     void OnProgress(int percent) override;
 
   signals:
-    void processEnd(int exitCode);
+    void processEnd();
     void conversionFinished(bool ok);
     // The window menu's About entry: the application shows its about box.
     void aboutRequested();
@@ -126,17 +127,26 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     // Start-up and detection.
-    bool Connect(const QString& port, int baudRate);
+    bool ChoosePortAndConnect();
+    bool UseChoice(const PortChoice& choice);
+    LinkError Connect(const QString& port, int baudRate);
+    void SearchLoggerRate(bool heard);
+    void OnRateSearched(const RateSearchResult& found);
+    void OnLoggerFound();
+    void NotALogger();
+    void PortFailed(const QString& headline, const LinkError& error);
+    void EndRun();
     void GoOffline();
     void SettingsSummary();
     void TraceQuestion();
     void FillHourLists();
+    void SetPeriod(TimeValue beginUtc, TimeValue endUtc);
     void ApplyTraceSummary(const TraceSummary& summary);
     void OnDetectTimer();
-    void EndProcess(const QString& text);
     void ShutdownDevice();
 
     // Device commands.
@@ -145,6 +155,8 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     void StartStatusWorker();
     void StartConfigureWorker();
     void StartDecompression();
+    void OnReadEnded(ReadOutcome outcome);
+    void DecompressionEnded();
     void RunInCommonFrame(std::function<void()> command, std::function<void()> report);
     void PostToGui(std::function<void()> call);
     bool AskFactoryReset();
@@ -212,14 +224,20 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     int m_baudRate = 0;
     bool m_deviceMode = true;
     bool m_traceLoaded = false;
+    // The Convert Time Period: local times in the zone as the pickers show them, and the instants
+    // they stand for. The instants are the truth: a zone change moves only the clock values.
     TimeValue m_beginTime = 0;
     TimeValue m_endTime = 0;
+    TimeValue m_beginUtc = 0;
+    TimeValue m_endUtc = 0;
     ConversionSettings m_settings;
     QStringList m_received;
     bool m_endRequested = false;
-    int m_exitCode = 0;
     bool m_inExchange = false;
     bool m_readInFlight = false;
+    bool m_quitAfterRead = false;  // the window was closed during a Read
+    bool m_handlersBound = false;
+    std::string m_storedBaudRate;  // the profile's rate before the port choice
 
     std::atomic<int> m_activity{ActivityNotConnected};
     std::atomic<std::uint32_t> m_usedLogBytes{0};

@@ -10,6 +10,9 @@
 #include <cstdint>
 #include <string>
 
+#include "receiver/link_error.h"
+#include "receiver/rate_search.h"
+
 namespace pelmora {
 
 // The events of the device link, bound to the window's handler members.
@@ -55,7 +58,8 @@ class DeviceSession {
     // lists are guarded, so the reader may already run.
     virtual void BindHandlers(DeviceEventSink& sink) = 0;
 
-    virtual bool Open(const std::string& path, int baudRate) = 0;
+    // The cause when the port cannot be used (fault None on success).
+    virtual LinkError Open(const std::string& path, int baudRate) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
     // Drops pending input (after the open).
@@ -64,6 +68,9 @@ class DeviceSession {
     virtual bool StopReader() = 0;
     virtual bool LinkAlive() const = 0;
     virtual int LineKind() const = 0;
+    // With the reader stopped: looks for a logger that is silent or unreadable at the configured
+    // rate at the other rates, and switches it back (FindLogger).
+    virtual RateSearchResult FindLoggerRate(int configured, bool heardBefore) = 0;
     // Writes the link record (port and rate) of the last successful connection.
     virtual void RecordLink(const std::string& path, int baudRate) = 0;
 

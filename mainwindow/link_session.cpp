@@ -1,6 +1,5 @@
 #include "mainwindow/link_session.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "receiver/link_record.h"
@@ -44,14 +43,13 @@ void LinkSession::BindHandlers(DeviceEventSink& sink) {
         new Vantrel_receiver::t_ProgressHandler<Sink>(&sink, &Sink::OnProgress));
 }
 
-bool LinkSession::Open(const std::string& path, int baudRate) {
+LinkError LinkSession::Open(const std::string& path, int baudRate) {
     if (!m_port.Open(path, baudRate)) {
-        std::fprintf(stderr, "pelmora: %s: %s\n", path.c_str(), m_port.LastError().c_str());
-        return false;
+        return m_port.LastLinkError();
     }
     m_device.SetPort(&m_port);
     m_device.link.RestartProbe();
-    return true;
+    return {};
 }
 
 void LinkSession::Close() {

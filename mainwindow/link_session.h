@@ -21,7 +21,7 @@ class LinkSession : public DeviceSession {
     ~LinkSession() override;
 
     void BindHandlers(DeviceEventSink& sink) override;
-    bool Open(const std::string& path, int baudRate) override;
+    LinkError Open(const std::string& path, int baudRate) override;
     void Close() override;
     bool IsOpen() const override { return m_port.IsConnected(); }
     void ResetBuffers() override { m_port.FlushInput(); }
@@ -29,6 +29,9 @@ class LinkSession : public DeviceSession {
     bool StopReader() override;
     bool LinkAlive() const override { return m_device.link.LinkAlive.load(); }
     int LineKind() const override { return m_device.link.LineKind.load(); }
+    RateSearchResult FindLoggerRate(int configured, bool heardBefore) override {
+        return FindLogger(m_device, configured, false, heardBefore, m_rateSearch);
+    }
     void RecordLink(const std::string& path, int baudRate) override;
 
     int QueryDeviceId(std::string& id) override { return m_device.QueryDeviceId(id); }
@@ -42,12 +45,14 @@ class LinkSession : public DeviceSession {
     // For tests and the command line: the waits of the download sequence.
     DownloadRequest& downloadTimings() { return m_downloadTimings; }
     DatalogDevice& device() { return m_device; }
+    RateSearchTimings& rateSearchTimings() { return m_rateSearch; }
 
   private:
     std::string m_configFolder;
     SerialPort m_port;
     DatalogDevice m_device;
     DownloadRequest m_downloadTimings;
+    RateSearchTimings m_rateSearch;
 };
 
 }  // namespace pelmora

@@ -18,8 +18,8 @@ class TraceServices {
     virtual DecompressResult Decompress(const std::string& rawLogPath, const std::string& tracePath,
                                         const DecompressOptions& options,
                                         ProgressSink* progress) = 0;
-    virtual TraceSummary Scan(const std::string& tracePath, std::int64_t zoneOffset,
-                              const std::string& gmtLabel, int speedUnit) = 0;
+    virtual TraceSummary Scan(const std::string& tracePath, const ZoneRules& zone,
+                              int speedUnit) = 0;
     virtual ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) = 0;
 };
 
@@ -30,9 +30,9 @@ class CoreTraceServices : public TraceServices {
                                 const DecompressOptions& options, ProgressSink* progress) override {
         return DecompressLog(rawLogPath, tracePath, options, progress);
     }
-    TraceSummary Scan(const std::string& tracePath, std::int64_t zoneOffset,
-                      const std::string& gmtLabel, int speedUnit) override {
-        return ScanTraceLog(tracePath, zoneOffset, gmtLabel, speedUnit);
+    TraceSummary Scan(const std::string& tracePath, const ZoneRules& zone,
+                      int speedUnit) override {
+        return ScanTraceLog(tracePath, zone, speedUnit);
     }
     ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) override {
         return ConvertTraceLog(request, observer);

@@ -14,6 +14,7 @@
 #include "mainwindow/datalog_dlg.h"
 #include "mainwindow/window_texts.h"
 #include "settings/app_paths.h"
+#include "settings/port_list.h"
 #include "trace/trace_summary.h"
 #include "ui_datalog_dlg.h"
 
@@ -123,11 +124,13 @@ void CdatalogDlg::OnOpenTrace() {
         return;
     }
     m_traceFolder = QFileInfo(path).absolutePath().toStdString();
-    ApplyTraceSummary(m_config.trace->Scan(path.toStdString(), m_settings.ZoneOffset,
-                                           m_settings.GmtLabel, m_settings.SpeedUnit));
+    ApplyTraceSummary(
+        m_config.trace->Scan(path.toStdString(), m_settings.Zone, m_settings.SpeedUnit));
 }
 
 void CdatalogDlg::OnChangePort() {
+    m_storedBaudRate =
+        m_config.profile->ProfileReadText(kSectionSerial, "BaudRate", kDefaultBaudRate);
     const PortChoice choice = m_config.services.ports->ChoosePort(this);
     if (!choice.accepted) {
         return;
@@ -143,17 +146,10 @@ void CdatalogDlg::OnChangePort() {
     m_percentageText.clear();
     m_ui->percentageEdit->clear();
     m_ui->progressBar->setValue(0);
-    if (choice.port != QLatin1String("None")) {
-        m_portName = choice.port;
-        m_baudRate = choice.baudRate.toInt();
-        m_deviceMode = true;
-        if (Connect(m_portName, m_baudRate)) {
-            m_timer6->start();
-            SetDetecting(true);
-            return;
-        }
+    if (choice.port != QLatin1String("None") && UseChoice(choice)) {
+        return;
     }
-    // "None", or a port that did not open: work offline on the trace in hand.
+    // "None", or a port that did not open (its cause shown): work offline on the trace in hand.
     m_deviceMode = false;
     setWindowTitle(QString::fromLatin1(kWindowTitle));
     m_ui->convertButton->setEnabled(m_traceLoaded);

@@ -75,9 +75,8 @@ bool SerialPort::IsSupportedRate(int baudRate) {
     return LookupRate(baudRate, speed);
 }
 
-bool SerialPort::Fail(const std::string& what, int error) {
-    lastErrno_ = error;
-    lastError_ = path_ + ": " + what;
+bool SerialPort::Fail(LinkError error) {
+    error_ = std::move(error);
     ReleaseHandle();
     return false;
 }
@@ -95,54 +94,36 @@ bool SerialPort::Open(const std::string& path, int baudRate) {
     Close();
     path_ = path;
     baud_.store(baudRate);
-    lastError_.clear();
-    lastErrno_ = 0;
+    error_ = {};
     hungUp_.store(false);
 
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
-        const int e = errno;
-        switch (e) {
-            case ENOENT:
-            case ENODEV:
-            case ENXIO:
-                return Fail("no such device (is the logger plugged in and switched on?)", e);
-            case EACCES:
-            case EPERM:
-                return Fail(
-                    "permission denied (the user must be in the dialout group: "
-                    "sudo usermod -aG dialout $USER, then log in again)",
-                    e);
-            case EBUSY:
-                return Fail("busy (another program holds the port)", e);
-            default:
-                return Fail(std::strerror(e), e);
-        }
+        return Fail(OpenError(path, errno));
     }
     opened_ = true;
     // The port is not shared: an advisory lock keeps a second manager (or a second window) off
     // the line, where interleaved frames would confuse both.
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        const int e = errno;
-        if (e == EWOULDBLOCK) {
-            return Fail("busy (another program holds the port)", EBUSY);
-        }
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        return Fail(BusyError(path, true));
     }
     termios tio{};
     if (::tcgetattr(fd_, &tio) != 0) {
         const int e = errno;
-        return Fail(std::string("not a serial device: ") + std::strerror(e), e);
+        return Fail({LinkFault::NotSerial, e, path + ": not a serial device: " + std::strerror(e)});
     }
     saved_ = tio;
     haveSaved_ = true;
     speed_t speed;
     if (!LookupRate(baudRate, speed)) {
-        return Fail("unsupported baud rate " + std::to_string(baudRate), EINVAL);
+        return Fail({LinkFault::UnsupportedRate, EINVAL,
+                     path + ": unsupported baud rate " + std::to_string(baudRate)});
     }
     MakeRaw(tio, speed);
     if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
         const int e = errno;
-        return Fail(std::string("cannot set up the line: ") + std::strerror(e), e);
+        return Fail(
+            {LinkFault::LineSetup, e, path + ": cannot set up the line: " + std::strerror(e)});
     }
     // Some adapters power the receiver's level shifter from DTR/RTS. A pseudo-terminal has no
     // modem lines and refuses the request: that is not an error here.
@@ -150,7 +131,8 @@ bool SerialPort::Open(const std::string& path, int baudRate) {
     (void)::ioctl(fd_, TIOCMBIS, &lines);
     if (::tcflush(fd_, TCIOFLUSH) != 0) {
         const int e = errno;
-        return Fail(std::string("cannot clear the line: ") + std::strerror(e), e);
+        return Fail(
+            {LinkFault::LineSetup, e, path + ": cannot clear the line: " + std::strerror(e)});
     }
     connected_.store(true);
     return true;
@@ -168,27 +150,26 @@ void SerialPort::Close() {
 
 bool SerialPort::ChangeRate(int baudRate) {
     if (!opened_ || fd_ < 0) {
-        lastErrno_ = EBADF;
-        lastError_ = path_ + ": not open";
+        error_ = {LinkFault::Other, EBADF, path_ + ": not open"};
         return false;
     }
     speed_t speed;
     if (!LookupRate(baudRate, speed)) {
-        lastErrno_ = EINVAL;
-        lastError_ = path_ + ": unsupported baud rate " + std::to_string(baudRate);
+        error_ = {LinkFault::UnsupportedRate, EINVAL,
+                  path_ + ": unsupported baud rate " + std::to_string(baudRate)};
         return false;
     }
     termios tio{};
     if (::tcgetattr(fd_, &tio) != 0) {
-        lastErrno_ = errno;
-        lastError_ = path_ + ": " + std::strerror(lastErrno_);
+        const int e = errno;
+        error_ = {LinkFault::Lost, e, path_ + ": " + std::strerror(e)};
         return false;
     }
     cfsetispeed(&tio, speed);
     cfsetospeed(&tio, speed);
     if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
-        lastErrno_ = errno;
-        lastError_ = path_ + ": cannot change the rate: " + std::strerror(lastErrno_);
+        const int e = errno;
+        error_ = {LinkFault::LineSetup, e, path_ + ": cannot change the rate: " + std::strerror(e)};
         return false;
     }
     baud_.store(baudRate);
@@ -214,7 +195,6 @@ std::size_t SerialPort::WriteChunk(const unsigned char* data, std::size_t k) {
             continue;
         }
         if (w < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            lastErrno_ = errno;
             if (errno == EIO) {
                 hungUp_.store(true);
             }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "receiver/byte_source.h"
+#include "receiver/link_error.h"
 
 namespace pelmora {
 
@@ -86,8 +87,9 @@ class SerialPort : public ByteSource {
     const std::string& PortPath() const { return path_; }
     int BaudRate() const { return baud_.load(); }
     // Why the last Open or ChangeRate failed, for the status log and the command line.
-    const std::string& LastError() const { return lastError_; }
-    int LastErrno() const { return lastErrno_; }
+    const LinkError& LastLinkError() const { return error_; }
+    const std::string& LastError() const { return error_.message; }
+    int LastErrno() const { return error_.sysErrno; }
 
     // Called after every write request with the bytes asked for and the bytes that went out.
     using WriteObserver = std::function<void(std::size_t requested, std::size_t written)>;
@@ -99,7 +101,7 @@ class SerialPort : public ByteSource {
   private:
     int PollRead(unsigned char* buffer, int max);
     std::size_t WriteChunk(const unsigned char* data, std::size_t k);
-    bool Fail(const std::string& what, int error);
+    bool Fail(LinkError error);
     void ReleaseHandle();
 
     std::atomic<bool> cancel_{false};
@@ -111,8 +113,7 @@ class SerialPort : public ByteSource {
     std::atomic<int> baud_{0};
     bool haveSaved_ = false;
     termios saved_{};
-    std::string lastError_;
-    int lastErrno_ = 0;
+    LinkError error_;
     WriteObserver writeObserver_;
 };
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Takes the README's picture of the main window: pelmora --simulate under Xvfb, the simulated
-# logger chosen in the port dialog, a read of its log, then a capture of the screen.
+# Takes the README's picture: pelmora --simulate under Xvfb, the simulated logger chosen in the
+# port dialog, a read of its log, the track view opened beside the window, then a capture of both.
 # Usage: scripts/screenshot.sh [BUILD_DIR] [OUTPUT_PNG]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,13 +23,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb "$display" -screen 0 1024x900x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1900x1000x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY="$display"
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
 # A profile and data folder of their own, so the user's are never touched.
-export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache"
+# No map tiles: the picture must not depend on the network (the graticule shows instead).
+mkdir -p "$XDG_CONFIG_HOME/Pelmora"
+printf '[Setting]\nMapTiles=0\n' >"$XDG_CONFIG_HOME/Pelmora/Pelmora.ini"
 unset QT_QPA_PLATFORM
 "$build/app/pelmora" --simulate >"$work/pelmora.log" 2>&1 &
 app_pid=$!
@@ -60,6 +63,18 @@ done
 sleep 2
 xdotool key Return
 sleep 1
+# View > Track... (Alt+V, T), placed to the right of the window.
+xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
+xdotool key alt+v
+sleep 0.5
+xdotool key t
+wait_window "^Track$"
+track="$(xdotool search --onlyvisible --name "^Track$" | head -1)"
+eval "$(xdotool getwindowgeometry --shell "$id")"
+main_w=$WIDTH main_h=$HEIGHT
+track_h=$main_h
+xdotool windowmove "$id" 0 0 windowmove "$track" $((main_w + 8)) 0 windowsize "$track" 900 "$track_h"
+sleep 3  # the trace is read on the view's own thread
 mkdir -p "$(dirname "$out")"
-import -window "$id" "$out"
+import -window root -crop "$((main_w + 908))x${track_h}+0+0" +repage "$out"
 echo "$out"

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev googletest libgmock-dev
   libbenchmark-dev
   clang libclang-rt-14-dev
-  gpsbabel
+  gpsbabel libxml2-utils
   help2man desktop-file-utils appstream dpkg-dev file tzdata
   xvfb xauth xdotool imagemagick
 )

@@ -1,21 +1,18 @@
 #include "settings/conversion_settings.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <utility>
 
 #include "settings/string_table.h"
 
 namespace pelmora {
 
 std::string GmtLabelFor(int biasMinutes) {
-    if (biasMinutes == 0) {
-        return "(UTC)";
-    }
-    const long long magnitude = std::llabs(static_cast<long long>(biasMinutes));
-    char buf[48];
-    std::snprintf(buf, sizeof buf, biasMinutes > 0 ? "(GMT+%lld:%02lld)" : "(GMT-%lld:%02lld)",
-                  magnitude / 60, magnitude % 60);
-    return buf;
+    return OffsetLabel(static_cast<std::int64_t>(biasMinutes) * 60);
 }
 
 int CountConversions(int bits) {
@@ -43,22 +40,108 @@ std::string DistanceUnitText(int speedUnit) {
     return std::string(LoadString(speedUnit == UnitMph ? IDS_FEET : IDS_METER));
 }
 
+int ReadSetting(const ProfileStore& profile, const SettingRange& range) {
+    return ReadSetting(profile, range, range.defaultValue);
+}
+
+int ReadSetting(const ProfileStore& profile, const SettingRange& range, int defaultValue) {
+    const int value = profile.ProfileReadInt(kSectionSetting, range.key, defaultValue);
+    return value < range.min || value > range.max ? defaultValue : value;
+}
+
+namespace {
+
+// The zone named by a catalogue label "(UTC+08:00) Asia/Taipei", as older versions stored it.
+std::string ZoneIdOfDisplay(const std::string& display) {
+    const std::size_t close = display.find(") ");
+    if (display.rfind("(UTC", 0) != 0 || close == std::string::npos) {
+        return {};
+    }
+    return display.substr(close + 2);
+}
+
+// The smaller of two offsets half a year apart, about now: the standard one.
+int StandardOffsetMinutes(const ZoneRules& zone) {
+    const std::int64_t now = std::time(nullptr);
+    const std::int64_t year = now - now % (365 * 86400LL);
+    const std::int64_t offset =
+        std::min(zone.OffsetAt(year), zone.OffsetAt(year + 182 * 86400LL));
+    return static_cast<int>(offset / 60);
+}
+
+void SetZoneFields(ConversionSettings& s, ZoneRules zone, int biasMinutes, std::string display) {
+    s.TimeZoneDisplay = std::move(display);
+    s.TimeZoneBias = biasMinutes;
+    s.ZoneOffset = static_cast<std::int64_t>(biasMinutes) * 60;
+    s.GmtLabel = GmtLabelFor(biasMinutes);
+    s.TimeZoneId = zone.Id();
+    s.Zone = std::move(zone);
+}
+
+}  // namespace
+
+ZoneRules ZoneOfProfile(const std::string& id, const std::string& display, int biasMinutes,
+                        std::string* resolvedId) {
+    std::string name = id;
+    if (name.empty()) {
+        name = display == LoadString(IDS_COMPUTER_TIME) ? std::string(kLocalZoneId)
+                                                        : ZoneIdOfDisplay(display);
+    }
+    std::optional<ZoneRules> zone;
+    if (!name.empty()) {
+        zone = ZoneRules::Named(name);
+    }
+    if (!zone) {
+        zone = ZoneRules::Fixed(static_cast<std::int64_t>(biasMinutes) * 60);
+    }
+    if (resolvedId != nullptr) {
+        *resolvedId = zone->Id();
+    }
+    return *zone;
+}
+
+void SetFixedZone(ConversionSettings& s, int biasMinutes, const std::string& display) {
+    SetZoneFields(s, ZoneRules::Fixed(static_cast<std::int64_t>(biasMinutes) * 60), biasMinutes,
+                  display);
+}
+
+bool SetNamedZone(ConversionSettings& s, const std::string& id) {
+    std::optional<ZoneRules> zone = ZoneRules::Named(id);
+    if (!zone) {
+        return false;
+    }
+    const int bias = StandardOffsetMinutes(*zone);
+    std::string display(LoadString(IDS_COMPUTER_TIME));
+    if (id != kLocalZoneId) {
+        char label[32];
+        const int magnitude = std::abs(bias);
+        std::snprintf(label, sizeof label, "(UTC%c%02d:%02d) ", bias < 0 ? '-' : '+',
+                      magnitude / 60, magnitude % 60);
+        display = label + id;
+    }
+    SetZoneFields(s, std::move(*zone), bias, std::move(display));
+    return true;
+}
+
 void LoadConversionSettings(const ProfileStore& profile, int computerOffsetMinutes,
                             ConversionSettings& s) {
-    s.TimeZoneDisplay = profile.ProfileReadText(kSectionSetting, "TimeZoneDisplay", "");
-    s.TimeZoneBias = profile.ProfileReadInt(kSectionSetting, "TimeZoneBias", 0);
-    if (s.TimeZoneDisplay.empty()) {
-        s.TimeZoneDisplay = std::string(LoadString(IDS_COMPUTER_TIME));
-        s.TimeZoneBias = computerOffsetMinutes;
+    std::string display = profile.ProfileReadText(kSectionSetting, "TimeZoneDisplay", "");
+    int bias = ReadSetting(profile, kTimeZoneBiasRange);
+    std::string id = profile.ProfileReadText(kSectionSetting, "TimeZoneId", "");
+    if (display.empty()) {
+        display = std::string(LoadString(IDS_COMPUTER_TIME));
+        bias = computerOffsetMinutes;
+        id = kLocalZoneId;
     }
-    s.ZoneOffset = static_cast<std::int64_t>(s.TimeZoneBias) * 60;
-    s.GmtLabel = GmtLabelFor(s.TimeZoneBias);
+    ZoneRules zone = ZoneOfProfile(id, display, bias);
+    SetZoneFields(s, std::move(zone), bias, std::move(display));
     s.Conversion = profile.ProfileReadInt(kSectionSetting, "Conversion", 0);
     s.ConversionCount = CountConversions(s.Conversion);
-    s.SpeedUnit = profile.ProfileReadInt(kSectionSetting, "SpeedUnit", s.SpeedUnit);
-    s.StopPeriod = profile.ProfileReadInt(kSectionSetting, "StopPeriod", 10);
-    s.StopDistance = profile.ProfileReadInt(kSectionSetting, "StopDistance", 0);
-    s.OverSpeed = profile.ProfileReadInt(kSectionSetting, "OverSpeed", 0);
+    // With nothing stored the unit of the last load stays.
+    s.SpeedUnit = ReadSetting(profile, kSpeedUnitRange, s.SpeedUnit);
+    s.StopPeriod = ReadSetting(profile, kStopPeriodRange);
+    s.StopDistance = ReadSetting(profile, kStopDistanceRange);
+    s.OverSpeed = ReadSetting(profile, kOverSpeedRange);
     s.SpeedUnitLabel = SpeedUnitText(s.SpeedUnit);
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "settings/profile_store.h"
+#include "settings/zone_rules.h"
 
 namespace pelmora {
 
@@ -27,9 +28,13 @@ struct ConversionSettings {
     std::int32_t Conversion = 0;
     std::int32_t ConversionCount = 0;
     std::string TimeZoneDisplay;
-    std::int32_t TimeZoneBias = 0;  // minutes east of UTC
-    std::int64_t ZoneOffset = 0;    // seconds added to UTC fix times
-    std::string GmtLabel;
+    std::int32_t TimeZoneBias = 0;  // minutes east of UTC: the stored (standard) offset
+    std::int64_t ZoneOffset = 0;    // TimeZoneBias in seconds
+    std::string GmtLabel;           // of TimeZoneBias
+    // The zone's rules: every local time and its label comes from here, never from ZoneOffset,
+    // so daylight saving applies for a named or the computer's zone.
+    std::string TimeZoneId;  // "local", an IANA name, or empty for a fixed offset
+    ZoneRules Zone;
     std::int32_t SpeedUnit = UnitKmh;
     std::string SpeedUnitLabel;
     std::int32_t StopPeriod = 0;    // minutes
@@ -37,10 +42,41 @@ struct ConversionSettings {
     std::int32_t OverSpeed = 0;     // in the speed unit; 0 marks nothing
 };
 
+// An integer of the "Setting" section with the range the dialog and the command-line options
+// accept. A stored value outside it reads as missing: its default.
+struct SettingRange {
+    const char* key;
+    int defaultValue;
+    int min;
+    int max;
+};
+inline constexpr SettingRange kTimeZoneTypeRange{"TimeZoneType", ZoneComputer, ZoneUtc, ZoneBias};
+// Whole days either way: wider than any zone (+14:00) and the dialog's hours (-12:59 .. +13:59).
+inline constexpr SettingRange kTimeZoneBiasRange{"TimeZoneBias", 0, -1440, 1440};
+inline constexpr SettingRange kSpeedUnitRange{"SpeedUnit", UnitKmh, UnitMps, UnitMph};
+inline constexpr SettingRange kStopPeriodRange{"StopPeriod", 10, 0, 1000000};
+inline constexpr SettingRange kStopDistanceRange{"StopDistance", 0, 0, 100000000};
+inline constexpr SettingRange kOverSpeedRange{"OverSpeed", 0, 0, 1000000};
+
+int ReadSetting(const ProfileStore& profile, const SettingRange& range);
+int ReadSetting(const ProfileStore& profile, const SettingRange& range, int defaultValue);
+
+// The zone of a profile: "TimeZoneId" when stored and known; for a profile written before that
+// key, "Computer Time" is the computer's zone and a catalogue label "(UTC+01:00) Europe/Berlin"
+// names its zone; anything else (UTC, a free bias, an unknown name) is the fixed offset of
+// biasMinutes.
+ZoneRules ZoneOfProfile(const std::string& id, const std::string& display, int biasMinutes,
+                        std::string* resolvedId = nullptr);
+
 // Reloads the record from the "Setting" section. computerOffsetMinutes is the computer zone's
-// standard offset east of UTC (daylight saving never applies), used when no zone is stored.
+// standard offset east of UTC, the stored bias when no zone is stored; the computer's rules then
+// give the local times.
 void LoadConversionSettings(const ProfileStore& profile, int computerOffsetMinutes,
                             ConversionSettings& settings);
+// Overrides the zone for one run (--time-zone, --tz-bias): the record as the dialog would store
+// that choice.
+void SetFixedZone(ConversionSettings& settings, int biasMinutes, const std::string& display);
+bool SetNamedZone(ConversionSettings& settings, const std::string& id);
 
 // "(UTC)", "(GMT+5:30)", "(GMT-0:30)".
 std::string GmtLabelFor(int biasMinutes);

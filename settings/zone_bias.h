@@ -28,5 +28,7 @@ struct ZoneBiasResult {
 };
 // The bias and label of a pick; both indices must be valid list positions.
 ZoneBiasResult BiasForPick(int hoursIndex, int minutesIndex);
+// The label of a bias given as a number (the command line's --tz-bias): "Bias +8:00".
+std::string BiasDisplay(int biasMinutes);
 
 }  // namespace pelmora

@@ -62,6 +62,7 @@ struct LoggerSim::Impl {
 
         int baud;
         bool silent;
+        bool commands;
         bool paced;
         LoggerCore core;
         PtyLine line;
@@ -100,7 +101,11 @@ struct LoggerSim::Impl {
         FrameScanner scanner;
 
         explicit Shared(LoggerSimOptions& o)
-            : baud(o.baud), silent(o.silent), paced(o.paced), core(std::move(o.flash)) {
+            : baud(o.baud),
+              silent(o.silent),
+              commands(o.commands),
+              paced(o.paced),
+              core(std::move(o.flash)) {
             core.SetDeviceId(o.deviceId);
             core.SetEcho(o.echo);
         }
@@ -227,7 +232,7 @@ struct LoggerSim::Impl {
             const std::uint8_t id = frame.Id();
             auto count = [&](FaultKind kind) { ++applied[static_cast<std::size_t>(kind)]; };
             const auto fault = silent ? std::nullopt : DrawFault(id);
-            if (silent || QueuedBytes() > kQueueLimit) {
+            if (silent || !commands || QueuedBytes() > kQueueLimit) {
                 // A client that floods requests without reading finds a busy logger.
                 record.answer = FrameAnswer::Ignored;
             } else if (!frame.checksumOk) {

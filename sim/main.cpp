@@ -26,6 +26,7 @@ constexpr const char* kUsage =
     "usage: pelmora-logger-sim [options]\n"
     "  --baud N             the logger's own rate (default 4800)\n"
     "  --silent             send nothing at all\n"
+    "  --nmea-only          send NMEA, answer no frame (a GPS receiver, not a logger)\n"
     "  --unpaced            do not hold bytes to the line's rate\n"
     "  --device-id TEXT     the device ID (default: none)\n"
     "  --empty              an erased flash\n"
@@ -86,6 +87,8 @@ int main(int argc, char** argv) {
             options.baud = static_cast<int>(n);
         } else if (arg == "--silent") {
             options.silent = true;
+        } else if (arg == "--nmea-only") {
+            options.commands = false;
         } else if (arg == "--unpaced") {
             options.paced = false;
         } else if (arg == "--device-id") {

@@ -120,7 +120,7 @@ ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) 
     TraceReadOptions options;
     options.begin = request.begin;
     options.end = request.end;
-    options.zoneOffset = s.ZoneOffset;
+    options.zone = s.Zone;
     options.speedUnit = s.SpeedUnit;
     const TraceReadStatus read = ReadTraceLog(
         request.traceFolder, options, points, [&](std::uint64_t position, std::uint64_t length) {

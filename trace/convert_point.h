@@ -9,7 +9,7 @@ namespace pelmora {
 
 struct TrackPoint {
     TimeValue time = 0;       // UTC calendar fields, after the duplicate-second step
-    TimeValue localTime = 0;  // time + ZoneOffset
+    TimeValue localTime = 0;  // time in the zone, by its rules at this fix
     double latitude = 0;      // degrees
     double longitude = 0;     // degrees
     double height = 0;        // metres

@@ -23,6 +23,18 @@ constexpr IconStyle kIconStyles[] = {
     {"Circle", "ff0000ff", "0.8", "/mapfiles/kml/shapes/placemark_circle.png"},
 };
 
+// The label of the offset in force at the fix (summer and winter differ in a named zone). Offsets
+// change rarely along a trace, so the last label is kept.
+const std::string& ZoneLabelOf(const TrackPoint& p) {
+    thread_local std::int64_t offset = 0;
+    thread_local std::string label = OffsetLabel(0);
+    if (p.localTime - p.time != offset) {
+        offset = p.localTime - p.time;
+        label = OffsetLabel(offset);
+    }
+    return label;
+}
+
 void PutDescriptionHead(TextSink& out, const TrackPoint& p, const ConversionSettings& s) {
     // One CDATA section: the <br/> stay text, as readers expect of an HTML description.
     out.Put("\t\t\t<description><![CDATA[");
@@ -46,7 +58,7 @@ void PutDescriptionHead(TextSink& out, const TrackPoint& p, const ConversionSett
     out.Put(convert_text::kTime);
     out.Put(':');
     out.PutTime(p.localTime, "%Y-%m-%d %H:%M:%S");
-    out.Put(s.GmtLabel);
+    out.Put(ZoneLabelOf(p));
 }
 
 void PutMarkerHead(TextSink& out, const Marker& m) {
@@ -119,8 +131,9 @@ void PutTail(TextSink& out) {
     out.Put("\t</Document>\n</kml>\n");
 }
 
-std::string TimeItem(std::string_view label, TimeValue localTime, const ConversionSettings& s) {
-    return std::string(label) + FormatTime(localTime, ": %Y-%m-%d %H:%M:%S") + " " + s.GmtLabel;
+std::string TimeItem(std::string_view label, const TrackPoint& p) {
+    return std::string(label) + FormatTime(p.localTime, ": %Y-%m-%d %H:%M:%S") + " " +
+           ZoneLabelOf(p);
 }
 
 std::string SpanItem(TimeSpan span) {
@@ -168,8 +181,8 @@ void PutStopMarker(TextSink& out, const TrackPoint& first, const TrackPoint& sto
                    const TrackPoint* next, int segment, double segmentMetres,
                    const ConversionSettings& s) {
     const std::string items[5] = {
-        TimeItem(convert_text::kStart, first.localTime, s),
-        TimeItem(convert_text::kStop, stop.localTime, s),
+        TimeItem(convert_text::kStart, first),
+        TimeItem(convert_text::kStop, stop),
         SpanItem(stop.time - first.time),
         MileageItem(segmentMetres, s.SpeedUnit),
         next != nullptr ? StopTimeItem(next->time - stop.time) : std::string(),
@@ -180,8 +193,8 @@ void PutStopMarker(TextSink& out, const TrackPoint& first, const TrackPoint& sto
 void PutEndMarker(TextSink& out, const TrackPoint& first, const TrackPoint& last,
                   double totalMetres, const ConversionSettings& s) {
     const std::string items[4] = {
-        TimeItem(convert_text::kBegin, first.localTime, s),
-        TimeItem(convert_text::kEnd, last.localTime, s),
+        TimeItem(convert_text::kBegin, first),
+        TimeItem(convert_text::kEnd, last),
         SpanItem(last.time - first.time),
         MileageItem(totalMetres, s.SpeedUnit),
     };

@@ -19,8 +19,8 @@ void PutHead(TextSink& out);
 void PutIconStyle(TextSink& out, std::string_view id);
 void PutTail(TextSink& out);
 
-// "Start: 2011-03-10 07:30:00 (GMT+8:00)"
-std::string TimeItem(std::string_view label, TimeValue localTime, const ConversionSettings& s);
+// "Start: 2011-03-10 07:30:00 (GMT+8:00)": the fix's local time and the offset then in force.
+std::string TimeItem(std::string_view label, const TrackPoint& p);
 std::string SpanItem(TimeSpan span);
 std::string MileageItem(double metres, int speedUnit);
 // "Stop time: 0 day 0 hour 15 min 0 sec"

@@ -42,7 +42,7 @@ std::size_t ParseTraceRecords(std::span<const std::uint8_t> bytes, std::size_t r
         if (!points.empty() && points.back().time == p.time) {
             p.time += 1;
         }
-        p.localTime = p.time + options.zoneOffset;
+        p.localTime = options.zone.ToLocal(p.time);
         p.latitude = parsed.latitude;
         p.longitude = parsed.longitude;
         p.height = parsed.height;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/zone_rules.h"
 #include "trace/convert_point.h"
 #include "trace/time_value.h"
 
@@ -16,7 +17,7 @@ namespace pelmora {
 struct TraceReadOptions {
     TimeValue begin = 0;  // UTC, inclusive
     TimeValue end = 0;    // UTC, inclusive
-    std::int64_t zoneOffset = 0;
+    ZoneRules zone;  // gives each fix its local time
     int speedUnit = 1;
 };
 

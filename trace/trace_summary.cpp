@@ -121,8 +121,8 @@ void TraceSummaryBuilder::Collect(const std::vector<double>& steps) {
     }
 }
 
-TraceSummary TraceSummaryBuilder::Finish(std::uint64_t traceBytes, std::int64_t zoneOffset,
-                                         const std::string& gmtLabel, int speedUnit) {
+TraceSummary TraceSummaryBuilder::Finish(std::uint64_t traceBytes, const ZoneRules& zone,
+                                         int speedUnit) {
     Dispatch();
     Drain(0);
     if (traceBytes == 0) {
@@ -141,21 +141,23 @@ TraceSummary TraceSummaryBuilder::Finish(std::uint64_t traceBytes, std::int64_t 
     TraceSummary s;
     s.status = TraceSummaryStatus::Ok;
     s.records = records_;
-    s.begin = time(first_, DecodeTraceFixDateTime(first_).second) + zoneOffset;
-    s.end = time(last_, previousSecond_) + zoneOffset;
-    s.span = s.end - s.begin;
+    s.beginUtc = time(first_, DecodeTraceFixDateTime(first_).second);
+    s.endUtc = time(last_, previousSecond_);
+    s.begin = zone.ToLocal(s.beginUtc);
+    s.end = zone.ToLocal(s.endUtc);
+    s.span = s.endUtc - s.beginUtc;
     s.mileage = metres_;
     s.beginLabel = FormatTime(s.begin, "%Y/%m/%d %H");
     s.endLabel = FormatTime(s.end, "%Y/%m/%d %H");
-    s.message = "Begin" + FormatTime(s.begin, ": %Y-%m-%d %H:%M:%S") + " " + gmtLabel + "\n" +
-                "End" + FormatTime(s.end, ": %Y-%m-%d %H:%M:%S") + " " + gmtLabel + "\n" +
-                FormatSpan(s.span, convert_text::kTotalTime) + "\n" +
+    s.message = "Begin" + FormatTime(s.begin, ": %Y-%m-%d %H:%M:%S") + " " +
+                zone.LabelAt(s.beginUtc) + "\n" + "End" + FormatTime(s.end, ": %Y-%m-%d %H:%M:%S") +
+                " " + zone.LabelAt(s.endUtc) + "\n" + FormatSpan(s.span, convert_text::kTotalTime) +
+                "\n" +
                 MileageText(s.mileage, speedUnit);
     return s;
 }
 
-TraceSummary ScanTraceLog(const std::string& tracePath, std::int64_t zoneOffset,
-                          const std::string& gmtLabel, int speedUnit) {
+TraceSummary ScanTraceLog(const std::string& tracePath, const ZoneRules& zone, int speedUnit) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(tracePath.c_str(), "rb"));
     if (!file) {
         TraceSummary s = WithStatus(TraceSummaryStatus::OpenFailed, kOpenTraceFailed);
@@ -185,7 +187,7 @@ TraceSummary ScanTraceLog(const std::string& tracePath, std::int64_t zoneOffset,
             break;
         }
     }
-    return summary.Finish(bytesRead, zoneOffset, gmtLabel, speedUnit);
+    return summary.Finish(bytesRead, zone, speedUnit);
 }
 
 }  // namespace pelmora

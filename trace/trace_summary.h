@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/zone_rules.h"
 #include "trace/geodesy.h"
 #include "trace/time_value.h"
 
@@ -27,9 +28,11 @@ struct TraceSummary {
     // labels keep their previous texts.
     std::string beginLabel;
     std::string endLabel;
-    TimeValue begin = 0;  // first fix + zoneOffset (local)
-    TimeValue end = 0;    // last fix + zoneOffset (local)
-    TimeSpan span = 0;
+    TimeValue begin = 0;  // first fix, local time in the zone
+    TimeValue end = 0;    // last fix, local time in the zone
+    TimeValue beginUtc = 0;
+    TimeValue endUtc = 0;
+    TimeSpan span = 0;  // endUtc - beginUtc: a clock change never stretches it
     double mileage = 0;  // metres along the fixes
     std::size_t records = 0;
     bool ok() const { return status == TraceSummaryStatus::Ok; }
@@ -55,9 +58,9 @@ class TraceSummaryBuilder {
 
     void Add(const std::uint8_t* fix);
     // traceBytes: the file's size (a partial fix at its end counts for "No log data!" only).
-    // Waits for the blocks in flight.
-    TraceSummary Finish(std::uint64_t traceBytes, std::int64_t zoneOffset,
-                        const std::string& gmtLabel, int speedUnit);
+    // Waits for the blocks in flight. zone: gives the local times and their labels ("(UTC)",
+    // "(GMT+8:00)") by the offset in force at each.
+    TraceSummary Finish(std::uint64_t traceBytes, const ZoneRules& zone, int speedUnit);
 
   private:
     struct Position {
@@ -79,9 +82,7 @@ class TraceSummaryBuilder {
     double metres_ = 0;
 };
 
-// zoneOffset: seconds added to UTC fix times; gmtLabel: "(UTC)", "(GMT+8:00)", ...;
 // speedUnit: 2 (MPH) gives the mileage in miles, any other value in kilometres.
-TraceSummary ScanTraceLog(const std::string& tracePath, std::int64_t zoneOffset,
-                          const std::string& gmtLabel, int speedUnit);
+TraceSummary ScanTraceLog(const std::string& tracePath, const ZoneRules& zone, int speedUnit);
 
 }  // namespace pelmora

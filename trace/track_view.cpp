@@ -249,7 +249,7 @@ TraceReadStatus LoadTrackModel(const std::string& folder, const TrackViewOptions
     TraceReadOptions read;
     read.begin = INT64_MIN;
     read.end = INT64_MAX;
-    read.zoneOffset = options.settings.ZoneOffset;
+    read.zone = options.settings.Zone;
     read.speedUnit = options.settings.SpeedUnit;
     std::vector<TrackPoint> points;
     const TraceReadStatus status = ReadTraceLog(

@@ -9,6 +9,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "cli/zone_options.h"
 #include "settings/app_paths.h"
 #include "trace/track_view.h"
 #include "trackview/preview.h"
@@ -29,9 +30,10 @@ int RunPreview(const std::vector<std::string>& args) {
     ArgParser parser(args);
     AddDataDirOption(parser);
     for (const char* option :
-         {"--output", "--width", "--height", "--begin", "--end", "--tz-bias"}) {
+         {"--output", "--width", "--height", "--begin", "--end"}) {
         parser.Value(option);
     }
+    AddZoneOptions(parser);
     parser.Parse();
     if (!parser.Has("--output")) {
         throw UsageError("--output PNG is required");
@@ -42,18 +44,15 @@ int RunPreview(const std::vector<std::string>& args) {
     TrackViewOptions options;
     ConversionSettings& s = options.settings;
     s = LoadProfileSettings();
-    if (parser.Has("--tz-bias")) {
-        s.TimeZoneBias = static_cast<std::int32_t>(*parser.GetInt("--tz-bias", -1440, 1440));
-        s.ZoneOffset = static_cast<std::int64_t>(s.TimeZoneBias) * 60;
-        s.GmtLabel = GmtLabelFor(s.TimeZoneBias);
-    }
+    ApplyZoneOptions(parser, s);
+    // Local times of the zone, mapped to UTC by its rules as convert does.
     TimeValue begin = INT64_MIN;
     TimeValue end = INT64_MAX;
     if (parser.Has("--begin")) {
-        begin = LocalTimeOption(parser, "--begin") - s.ZoneOffset;
+        begin = s.Zone.ToUtc(LocalTimeOption(parser, "--begin"));
     }
     if (parser.Has("--end")) {
-        end = LocalTimeOption(parser, "--end") - s.ZoneOffset;
+        end = s.Zone.ToUtc(LocalTimeOption(parser, "--end"));
     }
     if (begin > end) {
         return Fail("Wrong Convert Time");
@@ -102,7 +101,7 @@ int RunPreview(const std::vector<std::string>& args) {
 const CommandRegistrar kPreview{
     "preview",
     "preview --output PNG [--data-dir DIR] [--width W] [--height H] [--begin 'YYYY-MM-DD "
-    "HH:MM:SS'] [--end '...'] [--tz-bias MINUTES]",
+    "HH:MM:SS'] [--end '...'] [--tz-bias MINUTES | --time-zone NAME|local]",
     "draw the track view's map and speed chart of the period into a PNG, offscreen", RunPreview};
 
 }  // namespace

@@ -25,6 +25,7 @@ namespace {
 constexpr int kMaxInFlight = 2;       // the tile servers ask for few parallel connections
 constexpr int kMaxMemoryTiles = 600;  // a few screens of 256-pixel tiles
 constexpr qint64 kStaleSeconds = 7 * 24 * 3600;
+constexpr qint64 kMaxTileBytes = 4 << 20;
 
 }  // namespace
 
@@ -92,7 +93,7 @@ QImage TileSource::Tile(int z, int x, int y) {
         m_memory.insert(key, image);
     }
     // A stale tile shows until its fresh copy arrives.
-    if (stale && m_network != nullptr && !m_failed.contains(key) && !m_inFlight.contains(key)) {
+    if (stale && m_network != nullptr && !m_asked.contains(key) && !m_inFlight.contains(key)) {
         m_queue.removeAll(key);
         m_queue.append(key);
         Pump();
@@ -119,21 +120,23 @@ void TileSource::Pump() {
         QNetworkReply* reply = m_network->get(request);
         connect(reply, &QNetworkReply::finished, this,
                 [this, reply, key] { OnFinished(reply, key); });
+        // A tile is tens of kilobytes: a server that sends megabytes is not sending one.
+        connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
+            if (received > kMaxTileBytes)
+                reply->abort();
+        });
     }
 }
 
 void TileSource::OnFinished(QNetworkReply* reply, const QString& key) {
     reply->deleteLater();
     m_inFlight.remove(key);
-    // Tiles are small; a server that sends more is not sending a tile.
     const QByteArray bytes =
-        reply->error() == QNetworkReply::NoError ? reply->read(4 << 20) : QByteArray();
+        reply->error() == QNetworkReply::NoError ? reply->read(kMaxTileBytes) : QByteArray();
     QImage image;
-    if (bytes.isEmpty() || !image.loadFromData(bytes)) {
-        m_failed.insert(key);  // not asked again this session
-    } else {
+    m_asked.insert(key);
+    if (!bytes.isEmpty() && image.loadFromData(bytes)) {
         ++m_networkCount;
-        m_failed.insert(key);  // fresh now: one fetch a session is enough
         m_memory.insert(key, image);
         const QString path = CachePath(key);
         QDir().mkpath(QFileInfo(path).absolutePath());

@@ -65,7 +65,7 @@ class TileSource : public QObject {
     TileSettings m_settings;
     QNetworkAccessManager* m_network = nullptr;
     QHash<QString, QImage> m_memory;
-    QSet<QString> m_failed;
+    QSet<QString> m_asked;  // fetched or failed: not asked again this session
     QSet<QString> m_inFlight;
     QStringList m_queue;  // newest last
     int m_networkCount = 0;

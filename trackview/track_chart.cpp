@@ -15,6 +15,7 @@ namespace pelmora {
 namespace {
 
 constexpr std::size_t kChartBuckets = 1200;
+const QColor kStopShade(0xe0, 0x20, 0x20, 40);
 
 // Time values are calendar fields of the chosen zone: the axis shows them as UTC, unshifted.
 qreal AxisX(TimeValue t) {
@@ -33,6 +34,9 @@ TrackChartView::TrackChartView(QWidget* parent) : QChartView(new QChart, parent)
     viewport()->setMouseTracking(true);
     chart()->legend()->setAlignment(Qt::AlignTop);
     chart()->setMargins(QMargins(4, 4, 4, 4));
+    // The view paints the background, so the stops drawn on it stay visible.
+    chart()->setBackgroundVisible(false);
+    setBackgroundBrush(Qt::white);
     m_band = new QRubberBand(QRubberBand::Rectangle, this);
 }
 
@@ -71,21 +75,11 @@ void TrackChartView::SetModel(const TrackModel* model) {
     const double top =
         std::max({model->highestSpeed(), static_cast<double>(s.OverSpeed), 1.0}) * 1.1;
 
-    auto* stops = new QLineSeries;
-    if (!model->stops().empty()) {
-        // One comb-shaped area for all stops keeps the chart fast with hundreds of them.
-        stops->append(AxisX(t0), 0);
-        for (const TrackStop& stop : model->stops()) {
-            stops->append(AxisX(stop.begin), 0);
-            stops->append(AxisX(stop.begin), top);
-            stops->append(AxisX(stop.end), top);
-            stops->append(AxisX(stop.end), 0);
-        }
-        stops->append(AxisX(t1), 0);
-    }
-    auto* stopArea = new QAreaSeries(stops);
+    // The stops are shaded behind the chart (drawBackground): an area series of hundreds of
+    // stops takes half a second a frame. This empty one only gives the legend its entry.
+    auto* stopArea = new QAreaSeries(new QLineSeries);
     stopArea->setName(QStringLiteral("Stops"));
-    stopArea->setColor(QColor(0xe0, 0x20, 0x20, 40));
+    stopArea->setColor(kStopShade);
     stopArea->setBorderColor(Qt::transparent);
 
     auto* xAxis = new QDateTimeAxis;
@@ -126,6 +120,24 @@ void TrackChartView::SetModel(const TrackModel* model) {
     }
     if (model->stops().empty()) {
         c->legend()->markers(stopArea).front()->setVisible(false);
+    }
+}
+
+void TrackChartView::drawBackground(QPainter* painter, const QRectF& rect) {
+    QChartView::drawBackground(painter, rect);
+    if (m_model == nullptr || m_speed == nullptr) {
+        return;
+    }
+    const QRectF plot = chart()->mapRectToScene(chart()->plotArea());
+    for (const TrackStop& stop : m_model->stops()) {
+        const double x0 =
+            chart()->mapToScene(chart()->mapToPosition({AxisX(stop.begin), 0}, m_speed)).x();
+        const double x1 =
+            chart()->mapToScene(chart()->mapToPosition({AxisX(stop.end), 0}, m_speed)).x();
+        const QRectF shade = QRectF(QPointF(x0, plot.top()), QPointF(x1, plot.bottom())) & plot;
+        if (!shade.isEmpty()) {
+            painter->fillRect(shade, kStopShade);
+        }
     }
 }
 

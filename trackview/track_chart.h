@@ -39,6 +39,7 @@ class TrackChartView : public QChartView {
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void drawBackground(QPainter* painter, const QRectF& rect) override;
 
   private:
     const TrackModel* m_model = nullptr;

@@ -21,6 +21,7 @@ void TrackMapWidget::SetModel(const TrackModel* model) {
     m_scene.model = model;
     m_scene.hover.reset();
     m_scene.period = model != nullptr ? IndexRange{0, model->points().size()} : IndexRange{};
+    m_userMoved = false;
     FitTrack();
 }
 
@@ -38,15 +39,13 @@ void TrackMapWidget::FitTrack() {
     if (m_scene.model != nullptr && !m_scene.model->empty()) {
         m_view = MapView::Fit(m_scene.model->Bounds(), rect());
     }
-    m_fitPending = !isVisible();
     update();
 }
 
 void TrackMapWidget::resizeEvent(QResizeEvent*) {
     // Until the user moved the map, a new size shows the whole track again.
-    if (m_fitPending) {
+    if (!m_userMoved) {
         FitTrack();
-        m_fitPending = true;
     }
 }
 
@@ -58,7 +57,7 @@ void TrackMapWidget::paintEvent(QPaintEvent*) {
 void TrackMapWidget::wheelEvent(QWheelEvent* event) {
     // Half a zoom level a notch: a tile level every two.
     m_view.ZoomAround(event->angleDelta().y() / 240.0, event->position(), rect());
-    m_fitPending = false;
+    m_userMoved = true;
     update();
     event->accept();
 }
@@ -78,7 +77,7 @@ void TrackMapWidget::mouseMoveEvent(QMouseEvent* event) {
     m_dragFrom = event->position();
     m_view.center.x -= delta.x() / m_view.Scale();
     m_view.center.y -= delta.y() / m_view.Scale();
-    m_fitPending = false;
+    m_userMoved = true;
     update();
 }
 

@@ -32,7 +32,7 @@ class TrackMapWidget : public QWidget {
   private:
     MapScene m_scene;
     MapView m_view;
-    bool m_fitPending = true;
+    bool m_userMoved = false;  // until then the view follows the widget's size
     std::optional<QPointF> m_dragFrom;
 };
 

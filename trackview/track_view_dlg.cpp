@@ -25,6 +25,8 @@ CTrackViewDlg::CTrackViewDlg(Config config, QWidget* parent)
     splitter->addWidget(m_chart);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
+    splitter->setSizes({600, 400});  // the chart's own size hint would leave it a strip
+    m_chart->setMinimumHeight(200);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(splitter, 1);
     layout->addWidget(m_info);

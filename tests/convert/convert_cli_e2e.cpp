@@ -84,6 +84,26 @@ TEST_F(ConvertCli, ProfileChoosesFormatsAndOptionsOverrideIt) {
     EXPECT_EQ(csv.substr(csv.find('\n') + 1, 26), "2024, 05, 18, 15, 42, 12, ");
 }
 
+// The sample drive is in May: Berlin keeps summer time (+2:00), and its clock picks the fixes.
+TEST_F(ConvertCli, NamedZoneGivesSummerTimeInEveryOutputAndThePeriod) {
+    WriteProfile("[Setting]\nTimeZoneDisplay=UTC\nTimeZoneBias=0\n");
+    Decode();
+    CliRun r = Cli(Convert("--formats kml-path,kml-point,csv --time-zone Europe/Berlin "
+                           "--begin '2024-05-18 09:42:12' --end '2024-05-18 09:42:16'"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string csv = Slurp(home_ + "/out/drive.csv");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3) << csv;
+    EXPECT_EQ(csv.substr(csv.find('\n') + 1, 26), "2024, 05, 18, 09, 42, 12, ");
+    for (const char* kml : {"/out/drive.kml", "/out/drive_point.kml"}) {
+        const std::string text = Slurp(home_ + kml);
+        EXPECT_NE(text.find("2024-05-18 09:42:12(GMT+2:00)"), std::string::npos) << kml;
+        EXPECT_EQ(text.find("(GMT+1:00)"), std::string::npos) << kml;
+    }
+    r = Cli("summary --data-dir '" + home_ + "/d' --time-zone Europe/Berlin");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 38), "Begin: 2024-05-18 09:42:10 (GMT+2:00)\n") << r.out;
+}
+
 TEST_F(ConvertCli, FailuresExitOneWithTheMessageAndWriteNothing) {
     WriteProfile("[Setting]\nTimeZoneDisplay=UTC\nTimeZoneBias=0\nConversion=31\n");
     CliRun r = Cli(Convert(""));
@@ -119,6 +139,9 @@ TEST_F(ConvertCli, UsageErrorsExitTwo) {
           "convert --output x.kml --formats csv --speed-unit knots",
           "convert --output x.kml --formats csv --begin yesterday",
           "convert --output x.kml --formats csv --record-distance 20001",
+          "convert --output x.kml --formats csv --time-zone Mars/Olympus",
+          "convert --output x.kml --formats csv --time-zone local --tz-bias 60",
+          "summary --tz-bias 1441",
           // An output that names no file would be a hidden ".csv".
           "convert --output '' --formats csv", "convert --output /tmp --formats csv",
           "convert --output /tmp/ --formats csv",

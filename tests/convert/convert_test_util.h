@@ -24,6 +24,7 @@ inline ConversionSettings Settings(int biasMinutes = 480, int speedUnit = UnitKm
     s.TimeZoneBias = biasMinutes;
     s.ZoneOffset = static_cast<std::int64_t>(biasMinutes) * 60;
     s.GmtLabel = GmtLabelFor(biasMinutes);
+    s.Zone = ZoneRules::Fixed(s.ZoneOffset);
     s.SpeedUnit = speedUnit;
     s.SpeedUnitLabel = SpeedUnitText(speedUnit);
     s.StopPeriod = stopPeriod;

@@ -20,7 +20,7 @@ std::vector<TrackPoint> Parse(const std::vector<TraceFixBytes>& fixes, TraceRead
 }
 
 TraceReadOptions Whole(int speedUnit = UnitKmh) {
-    return {INT64_MIN, INT64_MAX, 8 * 3600, speedUnit};
+    return {INT64_MIN, INT64_MAX, ZoneRules::Fixed(8 * 3600), speedUnit};
 }
 
 TEST(TraceReader, EqualStoredTimesBecomeOneSecondApartOnce) {
@@ -39,7 +39,7 @@ TEST(TraceReader, EqualStoredTimesBecomeOneSecondApartOnce) {
 TEST(TraceReader, PeriodEndsBelongToThePeriod) {
     const auto points = Parse({Fix(kT0 - 2, 25, 121, 0, 0), Fix(kT0, 25, 121, 0, 0),
                                Fix(kT0 + 2, 25, 121, 0, 0), Fix(kT0 + 4, 25, 121, 0, 0)},
-                              {kT0, kT0 + 2, 0, UnitKmh});
+                              {kT0, kT0 + 2, ZoneRules(), UnitKmh});
     ASSERT_EQ(points.size(), 2u);
     EXPECT_EQ(points[0].time, kT0);
     EXPECT_EQ(points[1].time, kT0 + 2);
@@ -107,7 +107,7 @@ TEST(TraceReader, FileStatuses) {
     EXPECT_EQ(ReadTraceLog(dir.path(), Whole(), points, {}), TraceReadStatus::NoData);
 
     test::WriteFile(dir / "TraceLog.ltp", test::Bytes({Fix(kT0, 25, 121, 0, 0)}));
-    EXPECT_EQ(ReadTraceLog(dir.path(), {0, kT0 - 1, 0, 1}, points, {}), TraceReadStatus::NoData);
+    EXPECT_EQ(ReadTraceLog(dir.path(), {0, kT0 - 1, ZoneRules(), 1}, points, {}), TraceReadStatus::NoData);
     EXPECT_EQ(ReadTraceLog(dir.path(), Whole(), points, {}), TraceReadStatus::Ok);
     EXPECT_EQ(points.size(), 1u);
     EXPECT_EQ(ReadTraceLog(dir.path(), Whole(), points,

@@ -1,6 +1,8 @@
 // pelmora-cli's device commands, run as a user would run them, on the built-in simulated logger.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -124,6 +126,48 @@ TEST_F(CliDevice, ConnectionOnAPortIsRecorded) {
     EXPECT_EQ(ReadText(root_ / "config" / "Pelmora" / "receiver.ini"),
               "[GPS]\ncomport=" + logger.SlavePath() + "\nbaudrate=9600\n");
     logger.Stop();
+}
+
+// A logger whose download was cut short stays at the download rate: every command finds it there
+// and switches it back.
+TEST_F(CliDevice, ALoggerLeftAtADownloadRateIsSwitchedBack) {
+    for (const int rate : {57600, 230400}) {
+        sim::LoggerSimOptions options;
+        options.baud = rate;
+        options.paced = false;
+        sim::LoggerSim logger(options);
+        ASSERT_TRUE(logger.Start());
+        const CliRun run = Cli("status --port '" + logger.SlavePath() + "' --baud 9600");
+        EXPECT_EQ(run.status, 0) << run.out;
+        EXPECT_NE(run.out.find("pelmora-cli: The logger was at " + std::to_string(rate) +
+                               " bit/s; switched back to 9600 bit/s...\n"),
+                  std::string::npos)
+            << run.out;
+        EXPECT_NE(run.out.find("Sector left: "), std::string::npos) << run.out;
+        EXPECT_EQ(logger.Baud(), 9600);
+    }
+}
+
+TEST_F(CliDevice, APortHeldByAnotherProgramNamesIt) {
+    sim::LoggerSim logger;
+    ASSERT_TRUE(logger.Start());
+    const std::string path = logger.SlavePath();
+    const pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        execlp("flock", "flock", "--no-fork", path.c_str(), "sleep", "30", nullptr);
+        _exit(127);
+    }
+    const std::string expected = "pelmora-cli: Incorrect port ! (" + path +
+                                 ": busy: held by sleep (pid " + std::to_string(holder) + "))\n";
+    CliRun run;
+    for (int i = 0; i < 50 && run.out != expected; ++i) {  // until the holder has its lock
+        run = Cli("id --port '" + path + "'");
+    }
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, expected);
+    kill(holder, SIGTERM);
+    waitpid(holder, nullptr, 0);
 }
 
 }  // namespace

@@ -143,9 +143,10 @@ class Golden : public ::testing::TestWithParam<std::string> {
     // Decodes and converts into work_, naming each output as its golden ("out" + suffix).
     void Produce() {
         ConversionSettings s;
-        s.TimeZoneBias = Int(keys_, "tz-bias", 0);
-        s.ZoneOffset = static_cast<std::int64_t>(s.TimeZoneBias) * 60;
-        s.GmtLabel = GmtLabelFor(s.TimeZoneBias);
+        SetFixedZone(s, Int(keys_, "tz-bias", 0), "");
+        if (keys_.count("time-zone") != 0) {
+            ASSERT_TRUE(SetNamedZone(s, keys_["time-zone"]));
+        }
         const std::string unit = keys_.count("speed-unit") ? keys_["speed-unit"] : "kmh";
         s.SpeedUnit = unit == "mph" ? UnitMph : unit == "mps" ? UnitMps : UnitKmh;
         s.SpeedUnitLabel = SpeedUnitText(s.SpeedUnit);
@@ -161,7 +162,7 @@ class Golden : public ::testing::TestWithParam<std::string> {
         options.nowUtc = MakeTimeValue(2026, 1, 1, 0, 0, 0);  // goldens never age
         const DecompressResult decoded = DecompressLog(input.string(), trace, options, nullptr);
         produced_["decode.txt"] =
-            DecodeReport(decoded, ScanTraceLog(trace, s.ZoneOffset, s.GmtLabel, s.SpeedUnit));
+            DecodeReport(decoded, ScanTraceLog(trace, s.Zone, s.SpeedUnit));
         if (s.Conversion == 0) {
             return;
         }
@@ -173,10 +174,10 @@ class Golden : public ::testing::TestWithParam<std::string> {
         request.end = INT64_MAX;
         TimeValue t = 0;
         if (keys_.count("begin") && ParseTimeValue(keys_["begin"], t)) {
-            request.begin = t - s.ZoneOffset;
+            request.begin = s.Zone.ToUtc(t);
         }
         if (keys_.count("end") && ParseTimeValue(keys_["end"], t)) {
-            request.end = t - s.ZoneOffset;
+            request.end = s.Zone.ToUtc(t);
         }
         request.settings = s;
         request.recordTimePeriod = Int(keys_, "record-time", 0);

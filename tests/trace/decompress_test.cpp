@@ -274,7 +274,7 @@ TEST(Decompress, EmptyRawLogGivesAnEmptyTraceAndNoLogData) {
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(r.fixes, 0u);
     EXPECT_TRUE(ReadBytes(dir / "TraceLog.ltp").empty());
-    EXPECT_EQ(ScanTraceLog(dir / "TraceLog.ltp", 0, "(UTC)", 1).message, "No log data!");
+    EXPECT_EQ(ScanTraceLog(dir / "TraceLog.ltp", ZoneRules::Fixed(0), 1).message, "No log data!");
 }
 
 TEST(Decompress, FailuresLeaveTheOldTraceAlone) {

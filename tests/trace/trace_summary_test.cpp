@@ -49,7 +49,7 @@ std::vector<TraceFixBytes> ThreeFixes() {
 TEST(TraceSummary, TheFourLinesInKilometresAndLocalTime) {
     TraceFile f;
     f.Write(ThreeFixes());
-    const TraceSummary s = ScanTraceLog(f.path(), 8 * 3600, "(GMT+8:00)", 1);
+    const TraceSummary s = ScanTraceLog(f.path(), ZoneRules::Fixed(8 * 3600), 1);
     ASSERT_EQ(s.status, TraceSummaryStatus::Ok) << s.message;
     EXPECT_EQ(s.records, 3u);
     EXPECT_EQ(s.beginLabel, "2024/05/19 07");
@@ -70,8 +70,8 @@ TEST(TraceSummary, TheFourLinesInKilometresAndLocalTime) {
 TEST(TraceSummary, MilesForMph) {
     TraceFile f;
     f.Write(ThreeFixes());
-    const TraceSummary km = ScanTraceLog(f.path(), 0, "(UTC)", 0);
-    const TraceSummary miles = ScanTraceLog(f.path(), -1800, "(GMT-0:30)", 2);
+    const TraceSummary km = ScanTraceLog(f.path(), ZoneRules::Fixed(0), 0);
+    const TraceSummary miles = ScanTraceLog(f.path(), ZoneRules::Fixed(-1800), 2);
     char expected[64];
     std::snprintf(expected, sizeof expected, "Total mileage: %.3f Mile", km.mileage / 1609);
     EXPECT_NE(miles.message.find(expected), std::string::npos) << miles.message;
@@ -79,19 +79,31 @@ TEST(TraceSummary, MilesForMph) {
     EXPECT_NE(km.message.find("KM"), std::string::npos);
 }
 
+// The stored time has 2-second steps; a second of the minute equal to the previous fix's (after
+// its own move) moves one on, whatever the minute.
 TEST(TraceSummary, RepeatedStoredSecondMovesOn) {
-    // 10:00:00 and 10:00:01 share one stored second; a third record at 10:00:01 stays.
+    const struct {
+        const char* legend;
+        std::vector<int> minuteSecond;  // minute * 100 + second, from 10:00
+        TimeSpan span;
+    } rows[] = {
+        {"10:00:00 and 10:00:01 share one stored second", {0, 1}, 1},
+        {"a third at the same second stays", {0, 0, 0}, 0},
+        {"the fourth moves on again", {0, 0, 0, 0}, 1},
+        {"the same second in the next minute", {10, 110}, 61},
+    };
     TraceFile f;
-    f.Write({EncodeTraceFix(2024, 1, 1, 10, 0, 0, 1000, 0, 6370000, 0),
-             EncodeTraceFix(2024, 1, 1, 10, 0, 1, 1000, 0, 6370000, 0)});
-    TraceSummary s = ScanTraceLog(f.path(), 0, "(UTC)", 1);
-    EXPECT_EQ(s.span, 1);
-    f.Write({EncodeTraceFix(2024, 1, 1, 10, 0, 0, 1000, 0, 6370000, 0),
-             EncodeTraceFix(2024, 1, 1, 10, 0, 0, 1000, 0, 6370000, 0),
-             EncodeTraceFix(2024, 1, 1, 10, 0, 0, 1000, 0, 6370000, 0)});
-    s = ScanTraceLog(f.path(), 0, "(UTC)", 1);
-    EXPECT_EQ(s.span, 0);
-    EXPECT_EQ(s.mileage, 0.0);
+    for (const auto& row : rows) {
+        std::vector<TraceFixBytes> fixes;
+        for (const int ms : row.minuteSecond) {
+            const auto second = static_cast<float>(ms % 100);
+            fixes.push_back(EncodeTraceFix(2024, 1, 1, 10, ms / 100, second, 1000, 0, 6370000, 0));
+        }
+        f.Write(fixes);
+        const TraceSummary s = ScanTraceLog(f.path(), ZoneRules::Fixed(0), 1);
+        EXPECT_EQ(s.span, row.span) << row.legend;
+        EXPECT_EQ(s.mileage, 0.0) << row.legend;
+    }
 }
 
 TEST(TraceSummary, Messages) {
@@ -116,13 +128,13 @@ TEST(TraceSummary, Messages) {
              {"two records and a part", {one, one}, 3, TraceSummaryStatus::Ok, nullptr},
          }) {
         f.Write(row.records, row.extra);
-        const TraceSummary s = ScanTraceLog(f.path(), 0, "(UTC)", 1);
+        const TraceSummary s = ScanTraceLog(f.path(), ZoneRules::Fixed(0), 1);
         EXPECT_EQ(s.status, row.status) << row.legend;
         if (row.message != nullptr) {
             EXPECT_EQ(s.message, row.message) << row.legend;
         }
     }
-    const TraceSummary missing = ScanTraceLog("/nonexistent/TraceLog.ltp", 0, "(UTC)", 1);
+    const TraceSummary missing = ScanTraceLog("/nonexistent/TraceLog.ltp", ZoneRules::Fixed(0), 1);
     EXPECT_EQ(missing.status, TraceSummaryStatus::OpenFailed);
     EXPECT_EQ(missing.message, "Open trace log file failed!");
     EXPECT_EQ(missing.beginLabel, "0");
@@ -138,7 +150,7 @@ TEST(TraceSummary, DamagedRecordsNeverStopIt) {
              EncodeTraceFix(2024, 0, 0, 36, 0, 0, 0, 0, 0, 0), junk, zero,
              EncodeTraceFix(2024, 15, 31, 23, 59, 59, INT32_MIN, INT32_MAX, INT32_MIN, 1023),
              EncodeTraceFix(2024, 1, 2, 10, 0, 0, 1000, 0, 6370000, 0)});
-    const TraceSummary s = ScanTraceLog(f.path(), 0, "(UTC)", 1);
+    const TraceSummary s = ScanTraceLog(f.path(), ZoneRules::Fixed(0), 1);
     ASSERT_EQ(s.status, TraceSummaryStatus::Ok);
     EXPECT_EQ(s.records, 6u);
     EXPECT_TRUE(std::isfinite(s.mileage));
@@ -176,7 +188,7 @@ TEST(SampleLog, DecodesToTheRecordedDrive) {
     EXPECT_EQ(r.fixes, 2387u);
     EXPECT_EQ(r.fullRecords, 40u);
     EXPECT_EQ(r.compactRecords, 2347u);
-    const TraceSummary s = ScanTraceLog(trace, 2 * 3600, "(GMT+2:00)", 1);
+    const TraceSummary s = ScanTraceLog(trace, ZoneRules::Fixed(2 * 3600), 1);
     ASSERT_TRUE(s.ok()) << s.message;
     EXPECT_EQ(s.message,
               "Begin: 2024-05-18 09:42:10 (GMT+2:00)\n"
@@ -185,7 +197,7 @@ TEST(SampleLog, DecodesToTheRecordedDrive) {
               "Total mileage: 71.602 KM");
     // The summary worked out while decoding is the one read back, to the last bit of the mileage,
     // and that mileage is the full conversion's, fix by fix.
-    const TraceSummary fromPass = inPass.Finish(r.fixes * kTraceFixSize, 2 * 3600, "(GMT+2:00)", 1);
+    const TraceSummary fromPass = inPass.Finish(r.fixes * kTraceFixSize, ZoneRules::Fixed(2 * 3600), 1);
     EXPECT_EQ(fromPass.message, s.message);
     EXPECT_EQ(fromPass.beginLabel + fromPass.endLabel, s.beginLabel + s.endLabel);
     const double metres = MileageFixByFix(trace);
@@ -217,7 +229,7 @@ TEST(SampleLog, MileageInBlocksIsTheSequentialSum) {
     const DecompressResult r = DecompressLog(raw.path(), trace.path(), options, nullptr);
     ASSERT_TRUE(r.ok()) << r.message;
     ASSERT_GT(r.fixes, 100000u);
-    EXPECT_EQ(inPass.Finish(r.fixes * kTraceFixSize, 0, "(UTC)", 1).mileage,
+    EXPECT_EQ(inPass.Finish(r.fixes * kTraceFixSize, ZoneRules::Fixed(0), 1).mileage,
               MileageFixByFix(trace.path()));
 }
 

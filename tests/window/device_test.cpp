@@ -1,12 +1,14 @@
-// The window on the simulated logger: detection, the connect worker and the status poll, Read
-// with its rate switch, decoding and summary, Stop during a read, Clear, Configure, Set, and the
-// two detection failures that end the run.
+// The window on the simulated logger: detection (a logger at another rate switched back, a port
+// no rate works on, a busy port, a receiver that is no logger), the connect worker and the status
+// poll, Read with its rate switch, decoding and summary, Stop during a read and during its last
+// range, closing during a read, Clear, Configure, Set.
 #include <QDateEdit>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -17,6 +19,7 @@
 #include "mainwindow/datalog_dlg.h"
 #include "mainwindow/link_session.h"
 #include "receiver/datalog_payloads.h"
+#include "receiver/link_error.h"
 #include "settings/profile_store.h"
 #include "sim/logger_sim.h"
 #include "tests/window/window_fakes.h"
@@ -58,8 +61,12 @@ struct Run {
             qWarning("simulator: %s", error.c_str());
             return false;
         }
+        return StartWithoutLogger(baud);
+    }
+    // The window on the logger's port, the logger started already.
+    bool StartWithoutLogger(int baud) {
         session = std::make_unique<LinkSession>(dir.filePath("config").toStdString());
-        services.ports.answers.push_back(
+        services.ports.answers.push_front(
             {true, QString::fromStdString(logger.SlavePath()), QString::number(baud)});
         CdatalogDlg::Config c;
         c.profile = &profile;
@@ -199,7 +206,7 @@ class DeviceTest : public QObject {
                  QStringList({r.dir.filePath(QStringLiteral("out")) + "/"}));
     }
 
-    void stopDuringAReadWritesNothing() {
+    void stopDuringAReadKeepsTheCommandsUntilItEnds() {
         // Paced at the line's rate, and three ranges long, so the download can be stopped
         // between two ranges.
         sim::LoggerSimOptions o = At(57600, true);
@@ -211,12 +218,14 @@ class DeviceTest : public QObject {
         r.Click("readButton");
         QTRY_VERIFY_WITH_TIMEOUT(r.logger.RangesServed() >= 1, 30000);
         r.Click("stopButton");
-        QCOMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
         QCOMPARE(r.dlg->activityState(), int{ActivityStopRequested});
+        QVERIFY(!Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
         QVERIFY(Child<QProgressBar>(*r.dlg, "readProgressBar")->isHidden());
         QTRY_VERIFY2_WITH_TIMEOUT(r.dlg->statusLog().contains(QStringLiteral("read fail...")),
                                   qPrintable(r.dlg->statusLog().join('|')), 30000);
         QTRY_COMPARE(r.dlg->activityState(), int{ActivityIdle});
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
+        QVERIFY(Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
         QVERIFY(r.dlg->statusPollActive());
         QVERIFY(!QFileInfo::exists(r.File("data.log")));
         QVERIFY(!QFileInfo::exists(r.File("TraceLog.ltp")));
@@ -326,30 +335,132 @@ class DeviceTest : public QObject {
         QVERIFY(!r.dlg->statusLog().contains(QStringLiteral("Decompress is completed...")));
     }
 
-    void anotherRateEndsWithIncorrectBaudrate() {
-        Run r(At(9600, true));
-        QVERIFY(r.Start(4800));
-        QSignalSpy ended(r.dlg.get(), &CdatalogDlg::processEnd);
-        QVERIFY(ended.wait(15000));
-        QVERIFY(r.services.boxes.Has(QStringLiteral("Incorrect baudrate !")));
-        QCOMPARE(r.services.boxes.Find(QStringLiteral("Incorrect baudrate !"))->icon,
-                 BoxIcon::Error);
-        QVERIFY(r.dlg->processEndRequested());
-        QCOMPARE(r.dlg->exitCode(), 0);
-        QVERIFY(!r.dlg->isVisible());
-        QVERIFY(!r.session->IsOpen());
+    void aLoggerLeftAtAnotherRateIsSwitchedBack() {
+        Run r(At(57600));
+        QVERIFY(r.Start(9600));
+        QVERIFY(r.Connected());
+        QCOMPARE(r.logger.Baud(), 9600);
+        QVERIFY(r.dlg->statusLog().contains(
+            QStringLiteral("The logger was at 57600 bit/s; switched back to 9600 bit/s...")));
+        QVERIFY(Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
     }
 
-    void aSilentLoggerEndsWithIncorrectPort() {
-        sim::LoggerSimOptions o = At(4800);
-        o.silent = true;
+    // A line no rate makes sense of: the box with its cause, the port choice again, and its
+    // Cancel ends the run. A rate that failed is not proposed next time.
+    void detectionFailureShowsTheCauseAndAsksAgain_data() {
+        QTest::addColumn<int>("loggerRate");
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("unreadable") << 2400 << false
+                                    << "Incorrect baudrate !\n%1: what arrives is unreadable at "
+                                       "any rate from 4800 to 230400 bit/s";
+        QTest::newRow("silent") << 4800 << true
+                                << "Incorrect port !\n%1: nothing arrives at any rate from 4800 "
+                                   "to 230400 bit/s (is the logger switched on and on this port?)";
+    }
+    void detectionFailureShowsTheCauseAndAsksAgain() {
+        QFETCH(int, loggerRate);
+        QFETCH(bool, silent);
+        QFETCH(QString, text);
+        sim::LoggerSimOptions o = At(loggerRate, true);
+        o.silent = silent;
         Run r(std::move(o));
+        r.profile.ProfileWriteText(kSectionSerial, "BaudRate", "9600");
         QVERIFY(r.Start(4800));
         QSignalSpy ended(r.dlg.get(), &CdatalogDlg::processEnd);
-        QVERIFY(ended.wait(15000));
-        QVERIFY(r.services.boxes.Has(QStringLiteral("Incorrect port !")));
-        QVERIFY(!r.services.boxes.Has(QStringLiteral("Incorrect baudrate !")));
+        QVERIFY(ended.wait(30000));
+        const QString expected = text.arg(QString::fromStdString(r.logger.SlavePath()));
+        QVERIFY2(r.services.boxes.Has(expected), qPrintable(r.services.boxes.Texts().join('|')));
+        QCOMPARE(r.services.boxes.Find(expected)->icon, BoxIcon::Error);
+        QCOMPARE(r.services.ports.asked, 2);
+        QVERIFY(r.dlg->processEndRequested());
         QVERIFY(!r.dlg->isVisible());
+        QVERIFY(!r.session->IsOpen());
+        QCOMPARE(r.profile.ProfileReadText(kSectionSerial, "BaudRate", ""), std::string("9600"));
+    }
+
+    void aPortHeldByAnotherProgramNamesIt() {
+        Run r(At(4800));
+        std::string error;
+        QVERIFY(r.logger.Start(&error));
+        QProcess holder;
+        holder.start(QStringLiteral("flock"),
+                     {QStringLiteral("--no-fork"), QString::fromStdString(r.logger.SlavePath()),
+                      QStringLiteral("sleep"), QStringLiteral("30")});
+        QVERIFY(holder.waitForStarted());
+        QTRY_VERIFY(!PortHolders(r.logger.SlavePath(), true).empty());
+        r.services.ports.answers.push_back({true, QStringLiteral("None"), QStringLiteral("4800")});
+        QVERIFY(r.StartWithoutLogger(4800));
+        const QString expected = QStringLiteral("Incorrect port !\n%1: busy: held by sleep (pid %2)")
+                                     .arg(QString::fromStdString(r.logger.SlavePath()))
+                                     .arg(holder.processId());
+        QVERIFY2(r.services.boxes.Has(expected), qPrintable(r.services.boxes.Texts().join('|')));
+        QCOMPARE(r.services.ports.asked, 2);
+        holder.kill();
+        holder.waitForFinished();
+    }
+
+    void aReceiverThatIsNoLoggerLeavesTheCommandsDisabled() {
+        sim::LoggerSimOptions o = At(4800);
+        o.commands = false;
+        Run r(std::move(o));
+        QVERIFY(r.Start(4800));
+        const QString text = QString::fromStdString(r.logger.SlavePath()) +
+                             QStringLiteral(": not a data logger (it sends NMEA but does not "
+                                            "answer the device-ID query)");
+        QTRY_VERIFY_WITH_TIMEOUT(r.services.boxes.Has(text), 30000);
+        for (const char* name : {"clearButton", "readButton", "configureButton", "setButton"}) {
+            QVERIFY2(!Child<QPushButton>(*r.dlg, name)->isEnabled(), name);
+        }
+        QCOMPARE(r.dlg->activityState(), int{ActivityNotConnected});
+        QVERIFY(!r.dlg->statusPollActive());
+    }
+
+    void stopDuringTheLastRangeKeepsTheWholeLog() {
+        // One range, paced: Stop arrives while it is on the line.
+        sim::LoggerSimOptions o = At(57600, true);
+        o.flash.SetWriteOffset(12 * kSectorSize);
+        Run r(std::move(o));
+        QVERIFY(r.Start(57600));
+        QVERIFY(r.Connected());
+        QVERIFY(r.Idle());
+        r.Click("readButton");
+        QTRY_VERIFY_WITH_TIMEOUT(r.logger.RangesServed() >= 1, 30000);
+        r.Click("stopButton");
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Reading......"));
+        QVERIFY(!Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
+        QVERIFY(!Child<QPushButton>(*r.dlg, "stopButton")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            r.dlg->statusLog().contains(QStringLiteral("Decompress is completed...")),
+            kReadTimeoutMs);
+        QVERIFY(r.dlg->statusLog().contains(
+            QStringLiteral("The whole log had arrived before the stop: kept and decoded...")));
+        QVERIFY(Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
+        QVERIFY(QFileInfo(r.File("TraceLog.ltp")).size() > 0);
+        const auto summaries = std::count_if(
+            r.services.boxes.shown.begin(), r.services.boxes.shown.end(),
+            [](const ShownBox& b) { return b.text.startsWith(QStringLiteral("Begin")); });
+        QCOMPARE(summaries, 1);
+    }
+
+    void closingDuringAReadAsksThenSwitchesTheLoggerBack() {
+        sim::LoggerSimOptions o = At(9600, true);
+        o.flash.SetWriteOffset(40 * kSectorSize);
+        Run r(std::move(o));
+        QVERIFY(r.Start(9600));
+        QVERIFY(r.Connected());
+        QVERIFY(r.Idle());
+        r.Click("readButton");
+        QTRY_VERIFY_WITH_TIMEOUT(r.logger.RangesServed() >= 1, 30000);
+        r.services.boxes.yes = false;
+        r.dlg->close();
+        QVERIFY(r.dlg->isVisible());  // No: the Read goes on
+        r.services.boxes.yes = true;
+        r.dlg->close();
+        QVERIFY(r.dlg->isVisible());  // until the read worker has ended
+        QTRY_VERIFY_WITH_TIMEOUT(!r.dlg->isVisible(), 60000);
+        QCOMPARE(r.logger.Baud(), 9600);
+        QVERIFY(!r.session->IsOpen());
     }
 };
 

@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 #include <fstream>
 
 #include "mainwindow/datalog_dlg.h"
@@ -34,9 +35,13 @@ class ScriptedTrace : public TraceServices {
         r.status = DecompressStatus::OpenRawFailed;
         return r;
     }
-    TraceSummary Scan(const std::string&, std::int64_t, const std::string&, int) override {
+    // summary holds local times; the instants follow from the zone asked for.
+    TraceSummary Scan(const std::string&, const ZoneRules& zone, int) override {
         ++scans;
-        return summary;
+        TraceSummary s = summary;
+        s.beginUtc = zone.ToUtc(s.begin);
+        s.endUtc = zone.ToUtc(s.end);
+        return s;
     }
     ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) override {
         from = request.begin;
@@ -61,7 +66,10 @@ class ScriptedTrace : public TraceServices {
 class NoDevice : public DeviceSession {
   public:
     void BindHandlers(DeviceEventSink&) override {}
-    bool Open(const std::string&, int) override { return open = opens; }
+    LinkError Open(const std::string& path, int) override {
+        open = opens;
+        return open ? LinkError{} : OpenError(path, ENOENT);
+    }
     void Close() override { open = false; }
     bool IsOpen() const override { return open; }
     void ResetBuffers() override {}
@@ -69,8 +77,9 @@ class NoDevice : public DeviceSession {
     bool StopReader() override { return true; }
     bool LinkAlive() const override { return open; }
     int LineKind() const override { return nmea ? 1 : 0; }
+    RateSearchResult FindLoggerRate(int, bool) override { return {}; }
     void RecordLink(const std::string&, int) override {}
-    int QueryDeviceId(std::string&) override { return 0; }
+    int QueryDeviceId(std::string&) override { return open ? 1 : 0; }
     int QueryLogStatus() override { return 0; }
     int ClearLog() override { return 0; }
     int ConfigureLog(const RecordOptionsCommand&) override { return 0; }
@@ -126,6 +135,9 @@ class OfflineTest : public QObject {
     };
 
   private slots:
+    // The computer's zone, as computerOffsetMinutes says: +8:00 all year.
+    void initTestCase() { qputenv("TZ", "Asia/Taipei"); }
+
     void noneStartsOfflineWithEverythingDisabled() {
         Run r;
         QVERIFY(r.Start());
@@ -171,9 +183,20 @@ class OfflineTest : public QObject {
             {true, QStringLiteral("/dev/pelmora-missing"), QStringLiteral("4800")});
         QVERIFY(r.Start());
         QCOMPARE(r.services.ports.asked, 2);
-        QVERIFY(r.services.boxes.Has(QStringLiteral("Incorrect port !")));
-        QCOMPARE(r.services.boxes.Find(QStringLiteral("Incorrect port !"))->icon, BoxIcon::Error);
+        // The cause under the headline.
+        const QString text = QStringLiteral(
+            "Incorrect port !\n/dev/pelmora-missing: no such device (is the logger plugged in "
+            "and switched on?)");
+        QVERIFY2(r.services.boxes.Has(text), qPrintable(r.services.boxes.Texts().join('|')));
+        QCOMPARE(r.services.boxes.Find(text)->icon, BoxIcon::Error);
         QVERIFY(!r.dlg->deviceMode());
+    }
+
+    void escapeLeavesTheWindowOpen() {
+        Run r;
+        QVERIFY(r.Start());
+        QTest::keyClick(r.dlg.get(), Qt::Key_Escape);
+        QVERIFY(r.dlg->isVisible());
     }
 
     void oldTraceQuestionLoadsTheTrace() {
@@ -244,6 +267,32 @@ class OfflineTest : public QObject {
         QTest::mouseClick(Child<QPushButton>(*r.dlg, "changeSettingButton"), Qt::LeftButton);
         QCOMPARE(r.services.settings.shown, 1);
         QCOMPARE(Child<QLabel>(*r.dlg, "speedLabel")->text(), QStringLiteral("Speed (m/s):"));
+    }
+
+    // The whole trace stays whole: its instants are kept, its clock values follow the zone.
+    void periodFollowsAZoneChange() {
+        Run r;
+        r.profile.ProfileWriteInt("Setting", "Conversion", 1);
+        r.WriteTrace();
+        const TimeValue begin = MakeTimeValue(2026, 7, 4, 7, 10, 0);  // +8:00
+        const TimeValue end = MakeTimeValue(2026, 7, 4, 9, 0, 0);
+        r.LoadedSummary(begin, end);
+        QVERIFY(r.Start());
+        r.services.settings.onOk = [&r] {
+            r.profile.ProfileWriteText("Setting", "TimeZoneDisplay", "(UTC+01:00) Europe/Berlin");
+            r.profile.ProfileWriteInt("Setting", "TimeZoneBias", 60);
+            r.profile.ProfileWriteText("Setting", "TimeZoneId", "Europe/Berlin");
+        };
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "changeSettingButton"), Qt::LeftButton);
+        QCOMPARE(r.dlg->beginTime(), begin - 6 * 3600);  // Berlin summer time, +2:00
+        QCOMPARE(r.dlg->endTime(), end - 6 * 3600);
+        QCOMPARE(Child<QComboBox>(*r.dlg, "beginHour")->currentIndex(), 1);
+        r.services.saveFile.answers.push_back(r.dir.filePath("moved.kml"));
+        QSignalSpy finished(r.dlg.get(), &CdatalogDlg::conversionFinished);
+        QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(r.trace.from, begin - 8 * 3600);
+        QCOMPARE(r.trace.to, end - 8 * 3600);
     }
 
     void beginAfterEndIsRefused() {

@@ -7,6 +7,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 
 #include "mainwindow/datalog_dlg.h"
 #include "settings/profile_store.h"
@@ -21,7 +22,7 @@ namespace {
 class NoDevice : public DeviceSession {
   public:
     void BindHandlers(DeviceEventSink&) override {}
-    bool Open(const std::string&, int) override { return false; }
+    LinkError Open(const std::string& path, int) override { return OpenError(path, ENOENT); }
     void Close() override {}
     bool IsOpen() const override { return false; }
     void ResetBuffers() override {}
@@ -29,6 +30,7 @@ class NoDevice : public DeviceSession {
     bool StopReader() override { return true; }
     bool LinkAlive() const override { return false; }
     int LineKind() const override { return 0; }
+    RateSearchResult FindLoggerRate(int, bool) override { return {}; }
     void RecordLink(const std::string&, int) override {}
     int QueryDeviceId(std::string&) override { return 0; }
     int QueryLogStatus() override { return 0; }
@@ -163,8 +165,7 @@ class TrackViewTest : public QObject {
 
         const TrackModel& model = *view->model();
         const IndexRange period = view->mapWidget()->period();
-        const std::int64_t offset = dlg.conversionSettings().ZoneOffset;
-        const IndexRange want = model.PeriodRange(dlg.beginTime() - offset, dlg.endTime() - offset);
+        const IndexRange want = model.PeriodRange(dlg.beginUtc(), dlg.endUtc());
         QCOMPARE(period.first, want.first);
         QCOMPARE(period.last, want.last);
         QVERIFY(period.first > 0 && period.last < model.points().size());
