@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   qt6-charts-dev libqt6opengl6-dev
   libudev-dev
+  libcctz-dev tzdata
   libgtest-dev googletest libgmock-dev
   libbenchmark-dev
   clang libclang-rt-14-dev

@@ -1,12 +1,16 @@
 #include "settings/time_dlg.h"
 
 #include <QButtonGroup>
+#include <QDateTime>
+#include <QGridLayout>
 #include <QLineEdit>
+#include <QListView>
 
 #include "settings/conversion_settings.h"
 #include "settings/int_text.h"
 #include "settings/qt_text.h"
 #include "settings/zone_bias.h"
+#include "settings/zone_rules.h"
 #include "ui_time_dlg.h"
 
 namespace pelmora {
@@ -17,6 +21,25 @@ constexpr int kKnownConversionBits =
 
 QString WithColon(int id) {
     return QtText(id) + QLatin1Char(':');
+}
+
+// The catalogue's label names the standard offset; in daylight-saving time the offset in force
+// now is added, as the clock shows it: "(UTC+01:00) Europe/Berlin, now UTC+02:00".
+QString ZoneItemText(const CRegTimeZoneInfo& zone, std::int64_t nowUtc) {
+    QString text = QString::fromStdString(zone.Display);
+    const std::optional<ZoneRules> rules = ZoneRules::Named(zone.Id);
+    if (!rules) {
+        return text;
+    }
+    const std::int64_t now = rules->OffsetAt(nowUtc) / 60;
+    if (now != -static_cast<std::int64_t>(zone.TZI.Bias)) {
+        const std::int64_t magnitude = now < 0 ? -now : now;
+        text += QStringLiteral(", now UTC%1%2:%3")
+                    .arg(now < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                    .arg(magnitude / 60, 2, 10, QLatin1Char('0'))
+                    .arg(magnitude % 60, 2, 10, QLatin1Char('0'));
+    }
+    return text;
 }
 
 }  // namespace
@@ -35,6 +58,13 @@ CTimeDlg::CTimeDlg(ProfileStore& profile, const TimeZoneSource& zones, Prompter*
     m_zoneChoice->addButton(m_ui->zoneComputer, ZoneComputer);
     m_zoneChoice->addButton(m_ui->zoneCountry, ZoneCountry);
     m_zoneChoice->addButton(m_ui->zoneBias, ZoneBias);
+    // Several hundred zones: typing any part of a name keeps only the zones that match.
+    m_zoneFilter = new QLineEdit(this);
+    m_zoneFilter->setObjectName(QStringLiteral("zoneFilter"));
+    m_zoneFilter->setPlaceholderText(tr("Search zones"));
+    m_zoneFilter->setClearButtonEnabled(true);
+    static_cast<QGridLayout*>(m_ui->timeZoneGroup->layout())->addWidget(m_zoneFilter, 2, 5);
+    connect(m_zoneFilter, &QLineEdit::textChanged, this, &CTimeDlg::FilterZones);
     OnInitDialog();
     connect(m_ui->speedUnitList, &QComboBox::currentIndexChanged, this,
             &CTimeDlg::OnSelchangeSpeedUnit);
@@ -79,8 +109,9 @@ void CTimeDlg::OnInitDialog() {
     m_ui->minutesList->setCurrentIndex(0);
 
     m_ui->zoneList->clear();
+    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
     for (int i = 0; i < m_zoneManager.Count(); ++i) {
-        m_ui->zoneList->addItem(QString::fromStdString(m_zoneManager.At(i).Display));
+        m_ui->zoneList->addItem(ZoneItemText(m_zoneManager.At(i), now));
     }
     if (m_zoneManager.Count() > 0) {
         m_ui->zoneList->setCurrentIndex(m_zoneManager.FindComputerZone(m_zones.ComputerZone()));
@@ -117,9 +148,10 @@ void CTimeDlg::OnInitDialog() {
     const bool knownUnit = m_speedUnit >= UnitMps && m_speedUnit <= UnitMph;
     m_ui->speedUnitList->setCurrentIndex(knownUnit ? m_speedUnit : -1);
 
-    m_stopPeriod = m_profile.ProfileReadInt(kSectionSetting, "StopPeriod", 10);
-    m_stopDistance = m_profile.ProfileReadInt(kSectionSetting, "StopDistance", 0);
-    m_overSpeed = m_profile.ProfileReadInt(kSectionSetting, "OverSpeed", 0);
+    // Values outside what OK accepts read as missing, as the window and pelmora-cli read them.
+    m_stopPeriod = ReadSetting(m_profile, kStopPeriodRange);
+    m_stopDistance = ReadSetting(m_profile, kStopDistanceRange);
+    m_overSpeed = ReadSetting(m_profile, kOverSpeedRange);
     SetUnitLabels(m_speedUnit);
 
     if (QAbstractButton* button = m_zoneChoice->button(choice)) {
@@ -135,6 +167,26 @@ void CTimeDlg::OnInitDialog() {
     m_ui->stopPeriodEdit->setText(QString::number(m_stopPeriod));
     m_ui->stopDistanceEdit->setText(QString::number(m_stopDistance));
     m_ui->overSpeedEdit->setText(QString::number(m_overSpeed));
+}
+
+void CTimeDlg::FilterZones(const QString& text) {
+    // Rows are hidden, not removed, so an item's index stays its catalogue position.
+    auto* view = qobject_cast<QListView*>(m_ui->zoneList->view());
+    if (view == nullptr) {
+        return;
+    }
+    int firstShown = -1;
+    for (int i = 0; i < m_ui->zoneList->count(); ++i) {
+        const bool shown = m_ui->zoneList->itemText(i).contains(text, Qt::CaseInsensitive);
+        view->setRowHidden(i, !shown);
+        if (shown && firstShown < 0) {
+            firstShown = i;
+        }
+    }
+    const int current = m_ui->zoneList->currentIndex();
+    if (firstShown >= 0 && (current < 0 || view->isRowHidden(current))) {
+        m_ui->zoneList->setCurrentIndex(firstShown);
+    }
 }
 
 void CTimeDlg::SetUnitLabels(int speedUnit) {
@@ -154,10 +206,16 @@ void CTimeDlg::OnSelchangeSpeedUnit(int index) {
     SetUnitLabels(index);
 }
 
-bool CTimeDlg::ExchangeInteger(QLineEdit* edit, int& value) {
+bool CTimeDlg::ExchangeInteger(QLineEdit* edit, const SettingRange& range, int& value) {
     const std::optional<int> parsed = ParseDecimalInt(edit->text().toStdString());
+    QString prompt;
     if (!parsed) {
-        m_prompter->Warn(this, QStringLiteral("Enter an integer."));
+        prompt = QStringLiteral("Enter an integer.");
+    } else if (*parsed < range.min || *parsed > range.max) {
+        prompt = QStringLiteral("Enter an integer between %1 and %2.").arg(range.min).arg(range.max);
+    }
+    if (!prompt.isEmpty()) {
+        m_prompter->Warn(this, prompt);
         edit->setFocus(Qt::OtherFocusReason);
         edit->selectAll();
         return false;
@@ -171,6 +229,7 @@ void CTimeDlg::WriteTimeZone(int choice) {
         case ZoneUtc:
             m_profile.ProfileWriteText(kSectionSetting, "TimeZoneDisplay", "UTC");
             m_profile.ProfileWriteInt(kSectionSetting, "TimeZoneBias", 0);
+            m_profile.ProfileWriteText(kSectionSetting, "TimeZoneId", "");
             break;
         case ZoneComputer:
             // Read now, at confirming; the standard offset only, even in daylight saving time.
@@ -178,6 +237,8 @@ void CTimeDlg::WriteTimeZone(int choice) {
                                        std::string(LoadString(IDS_COMPUTER_TIME)));
             m_profile.ProfileWriteInt(kSectionSetting, "TimeZoneBias",
                                       -m_zones.ComputerZone().Bias);
+            // The bias stays for older versions; this version follows the computer's rules.
+            m_profile.ProfileWriteText(kSectionSetting, "TimeZoneId", kLocalZoneId);
             break;
         case ZoneCountry: {
             // With no zone to pick (an empty catalogue) the stored zone stays as it was, so the
@@ -190,6 +251,7 @@ void CTimeDlg::WriteTimeZone(int choice) {
             m_profile.ProfileWriteText(kSectionSetting, "TimeZoneDisplay", e.Display);
             m_profile.ProfileWriteInt(kSectionSetting, "TimeZoneBias", -e.TZI.Bias);
             m_profile.ProfileWriteInt(kSectionSetting, "TimeZoneCountry", p);
+            m_profile.ProfileWriteText(kSectionSetting, "TimeZoneId", e.Id);
             break;
         }
         case ZoneBias: {
@@ -203,6 +265,7 @@ void CTimeDlg::WriteTimeZone(int choice) {
             const ZoneBiasResult result = BiasForPick(h, m);
             m_profile.ProfileWriteText(kSectionSetting, "TimeZoneDisplay", result.display);
             m_profile.ProfileWriteInt(kSectionSetting, "TimeZoneBias", result.bias);
+            m_profile.ProfileWriteText(kSectionSetting, "TimeZoneId", "");
             break;
         }
         default:
@@ -214,9 +277,9 @@ void CTimeDlg::accept() {
     int stopPeriod = 0;
     int stopDistance = 0;
     int overSpeed = 0;
-    if (!ExchangeInteger(m_ui->stopPeriodEdit, stopPeriod) ||
-        !ExchangeInteger(m_ui->stopDistanceEdit, stopDistance) ||
-        !ExchangeInteger(m_ui->overSpeedEdit, overSpeed)) {
+    if (!ExchangeInteger(m_ui->stopPeriodEdit, kStopPeriodRange, stopPeriod) ||
+        !ExchangeInteger(m_ui->stopDistanceEdit, kStopDistanceRange, stopDistance) ||
+        !ExchangeInteger(m_ui->overSpeedEdit, kOverSpeedRange, overSpeed)) {
         return;
     }
     m_stopPeriod = stopPeriod;

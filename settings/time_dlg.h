@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "settings/profile_store.h"
+#include "settings/conversion_settings.h"
 #include "settings/prompter.h"
 #include "settings/time_zone_catalogue.h"
 
@@ -37,7 +38,8 @@ class CTimeDlg : public QDialog {
     void OnInitDialog();
     void OnSelchangeSpeedUnit(int index);
     void SetUnitLabels(int speedUnit);
-    bool ExchangeInteger(QLineEdit* edit, int& value);
+    bool ExchangeInteger(QLineEdit* edit, const SettingRange& range, int& value);
+    void FilterZones(const QString& text);
     void WriteTimeZone(int choice);
 
     std::unique_ptr<Ui::CTimeDlg> m_ui;
@@ -46,6 +48,7 @@ class CTimeDlg : public QDialog {
     MessageBoxPrompter m_defaultPrompter;
     Prompter* m_prompter;
     QButtonGroup* m_zoneChoice = nullptr;
+    QLineEdit* m_zoneFilter = nullptr;
     CTimeZoneInfoManager m_zoneManager;
     int m_speedUnit = 0;
     int m_conversion = 0;

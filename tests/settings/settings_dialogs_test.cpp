@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -23,6 +24,14 @@ class FakePorts : public PortEnumerator {
     explicit FakePorts(std::vector<std::string> paths) : paths_(std::move(paths)) {}
     std::vector<std::string> EnumerateComPorts() const override { return paths_; }
     std::vector<std::string> paths_;
+};
+
+// Ports with what is behind them; a test plugs devices in and out.
+class DescribedPorts : public PortEnumerator {
+  public:
+    std::vector<std::string> EnumerateComPorts() const override { return {}; }
+    std::vector<PortInfo> EnumeratePorts() const override { return ports; }
+    std::vector<PortInfo> ports;
 };
 
 class RecordingPrompter : public Prompter {
@@ -79,6 +88,7 @@ class SettingsDialogsTest : public QObject {
     void timeDlgCancelWritesNothing();
     void timeDlgUtcAndComputerChoices();
     void timeDlgCountryChoice();
+    void timeDlgZoneFilterStoresTheZoneId();
     void timeDlgStaleCountryIndex();
     void timeDlgOutOfRangeTypeStoresMinusOne();
     void timeDlgUnknownSpeedUnitIsKept();
@@ -91,6 +101,7 @@ class SettingsDialogsTest : public QObject {
     void setDlgUnenumeratedStoredPort();
     void setDlgTypedPort();
     void setDlgCancelWritesNothing();
+    void setDlgNamesThePortsAndFollowsThem();
     // Both dialogs on the profile file.
     void profileFileRoundTrip();
 };
@@ -323,10 +334,16 @@ void SettingsDialogsTest::timeDlgNonIntegerStaysOpen() {
             QCOMPARE(dlg.focusWidget(), edit);
             QVERIFY(!profile.Contains(kSectionSetting, "TimeZoneType"));
             QVERIFY(!profile.Contains(kSectionSetting, "Conversion"));
-            // Mended text goes through, and negatives are stored as typed.
+            // A number outside the range the profile accepts is refused too.
             edit->setText(QStringLiteral(" -7 "));
             Child<QPushButton>(dlg, "okButton")->click();
-            QCOMPARE(prompter.texts.size(), 1);
+            QCOMPARE(prompter.texts.size(), 2);
+            QVERIFY(prompter.texts.at(1).startsWith(QStringLiteral("Enter an integer between 0 and ")));
+            QVERIFY(dlg.isVisible());
+            // Mended text goes through.
+            edit->setText(QStringLiteral(" 7 "));
+            Child<QPushButton>(dlg, "okButton")->click();
+            QCOMPARE(prompter.texts.size(), 2);
             QCOMPARE(dlg.result(), int(QDialog::Accepted));
             QCOMPARE(profile.ProfileReadInt(kSectionSetting,
                                             editName == std::string("stopPeriodEdit") ? "StopPeriod"
@@ -334,7 +351,7 @@ void SettingsDialogsTest::timeDlgNonIntegerStaysOpen() {
                                                 ? "StopDistance"
                                                 : "OverSpeed",
                                             0),
-                     -7);
+                     7);
         }
     }
 }
@@ -395,6 +412,32 @@ void SettingsDialogsTest::timeDlgCountryChoice() {
     CTimeDlg again(profile, zones);
     QVERIFY(Child<QRadioButton>(again, "zoneCountry")->isChecked());
     QCOMPARE(Child<QComboBox>(again, "zoneList")->currentIndex(), 1);
+}
+
+// Typing part of a name keeps the matching zones; the zone's IANA name is stored with it.
+void SettingsDialogsTest::timeDlgZoneFilterStoresTheZoneId() {
+    MemoryProfileStore profile;
+    const FakeTimeZoneSource zones = ThreeZones();
+    {
+        CTimeDlg dlg(profile, zones);
+        auto* list = Child<QComboBox>(dlg, "zoneList");
+        auto* view = qobject_cast<QListView*>(list->view());
+        Child<QRadioButton>(dlg, "zoneCountry")->click();
+        Child<QLineEdit>(dlg, "zoneFilter")->setText(QStringLiteral("york"));
+        QCOMPARE(list->currentIndex(), 0);  // New York, the only match
+        QVERIFY(view->isRowHidden(1) && view->isRowHidden(2));
+        Child<QLineEdit>(dlg, "zoneFilter")->setText(QStringLiteral("ASIA/"));
+        QCOMPARE(list->currentIndex(), 1);
+        QVERIFY(view->isRowHidden(0) && !view->isRowHidden(2));
+        dlg.accept();
+    }
+    QCOMPARE(profile.ProfileReadText(kSectionSetting, "TimeZoneId", ""), std::string("Asia/Kolkata"));
+    {
+        CTimeDlg dlg(profile, zones);
+        Child<QRadioButton>(dlg, "zoneComputer")->click();
+        dlg.accept();
+    }
+    QCOMPARE(profile.ProfileReadText(kSectionSetting, "TimeZoneId", ""), std::string("local"));
 }
 
 void SettingsDialogsTest::timeDlgStaleCountryIndex() {
@@ -586,6 +629,27 @@ void SettingsDialogsTest::setDlgCancelWritesNothing() {
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
     QVERIFY(!profile.Contains(kSectionSerial, "ComPort"));
     QVERIFY(!profile.Contains(kSectionSerial, "BaudRate"));
+}
+
+void SettingsDialogsTest::setDlgNamesThePortsAndFollowsThem() {
+    MemoryProfileStore profile;
+    DescribedPorts ports;
+    ports.ports = {{"/dev/ttyUSB0", "Prolific PL2303 (usb-Prolific_PL2303-if00-port0)"},
+                   {"/dev/pts/3", "Simulated logger"}};
+    CSetDlg dlg(profile, ports);
+    QComboBox* list = Child<QComboBox>(dlg, "portList");
+    QCOMPARE(Items(list), (QStringList{"None", "/dev/pts/3", "/dev/ttyUSB0"}));
+    QCOMPARE(list->model()->index(1, 1).data().toString(), QString("Simulated logger"));
+    list->setCurrentIndex(2);
+    QCOMPARE(Child<QLabel>(dlg, "portInfo")->text(),
+             QString("Prolific PL2303 (usb-Prolific_PL2303-if00-port0)"));
+    // A device plugged in is listed; the user's choice stays.
+    ports.ports.push_back({"/dev/ttyACM0", "u-blox GNSS receiver"});
+    dlg.RefreshPorts();
+    QCOMPARE(Items(list), (QStringList{"None", "/dev/pts/3", "/dev/ttyACM0", "/dev/ttyUSB0"}));
+    QCOMPARE(list->currentText(), QString("/dev/ttyUSB0"));
+    dlg.accept();
+    QCOMPARE(dlg.portText(), QString("/dev/ttyUSB0"));
 }
 
 void SettingsDialogsTest::profileFileRoundTrip() {

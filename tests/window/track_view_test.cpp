@@ -12,6 +12,7 @@
 #include "mainwindow/datalog_dlg.h"
 #include "settings/profile_store.h"
 #include "tests/window/window_fakes.h"
+#include "trackview/map_painter.h"
 #include "trackview/track_chart.h"
 #include "trackview/track_map_widget.h"
 #include "trackview/track_view_dlg.h"
@@ -177,6 +178,26 @@ class TrackViewTest : public QObject {
                          Qt::NoModifier);
         QApplication::sendEvent(chart->viewport(), &move);
         QVERIFY(chart->hoverText().contains(QStringLiteral("KM/h")));
+    }
+
+    // The wheel zooms around the pointer: the place under it stays there. A fitted view shows
+    // the whole extent inside its margins.
+    void zoomKeepsThePlaceUnderThePointerAndFitShowsAll() {
+        const QRect rect(0, 0, 640, 400);
+        const WorldRect bounds{0.80, 0.40, 0.81, 0.42};
+        MapView view = MapView::Fit(bounds, rect, 24);
+        for (const WorldPoint corner :
+             {WorldPoint{bounds.left, bounds.top}, WorldPoint{bounds.right, bounds.bottom}}) {
+            const QPointF at = view.ToScreen(corner, rect);
+            QVERIFY(rect.adjusted(23, 23, -23, -23).contains(at.toPoint()));
+        }
+        const QPointF pointer(100, 300);
+        const WorldPoint under = view.ToWorld(pointer, rect);
+        for (const double steps : {1.5, -3.0, 0.25}) {
+            view.ZoomAround(steps, pointer, rect);
+            const WorldPoint now = view.ToWorld(pointer, rect);
+            QVERIFY(std::abs(now.x - under.x) < 1e-12 && std::abs(now.y - under.y) < 1e-12);
+        }
     }
 
     void tilesComeFromTheServerThenFromTheCache() {
