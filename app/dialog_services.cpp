@@ -13,6 +13,17 @@ std::vector<std::string> ExtendedPortEnumerator::EnumerateComPorts() const {
     return ports;
 }
 
+std::vector<PortInfo> ExtendedPortEnumerator::EnumeratePorts() const {
+    std::vector<PortInfo> ports;
+    for (const std::string& path : m_extra) {
+        ports.push_back({path, "Simulated logger"});
+    }
+    for (PortInfo& port : m_system.EnumeratePorts()) {
+        ports.push_back(std::move(port));
+    }
+    return ports;
+}
+
 PortChoice SetDlgPortChooser::ChoosePort(QWidget* parent) {
     CSetDlg dlg(m_profile, m_ports, parent);
     PortChoice choice;

@@ -10,12 +10,13 @@
 
 namespace pelmora {
 
-// The system's ports, and extra device paths offered beside them (the simulated logger).
+// The system's ports, and the built-in simulated logger's path offered beside them.
 class ExtendedPortEnumerator : public PortEnumerator {
   public:
     ExtendedPortEnumerator(const PortEnumerator& system, std::vector<std::string> extra)
         : m_system(system), m_extra(std::move(extra)) {}
     std::vector<std::string> EnumerateComPorts() const override;
+    std::vector<PortInfo> EnumeratePorts() const override;
 
   private:
     const PortEnumerator& m_system;

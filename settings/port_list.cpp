@@ -12,6 +12,23 @@ bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
            });
 }
 
+std::vector<PortInfo> PortEnumerator::EnumeratePorts() const {
+    std::vector<PortInfo> ports;
+    for (std::string& path : EnumerateComPorts()) {
+        ports.push_back({std::move(path), {}});
+    }
+    return ports;
+}
+
+std::string DescriptionOf(const std::vector<PortInfo>& ports, const std::string& path) {
+    for (const PortInfo& p : ports) {
+        if (p.path == path) {
+            return p.description;
+        }
+    }
+    return {};
+}
+
 std::vector<std::string> SortPortNames(std::vector<std::string> found) {
     found.erase(std::remove(found.begin(), found.end(), std::string()), found.end());
     if (found.size() > kMaxPortNames) {

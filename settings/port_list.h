@@ -12,13 +12,25 @@ inline constexpr const char* kPortNone = "None";
 inline constexpr const char* kDefaultComPort = "Com1";
 inline constexpr const char* kDefaultBaudRate = "4800";
 
+// A port and what is behind it ("Prolific USB-Serial Controller", a /dev/serial/by-id name,
+// "Simulated logger"); empty when nothing says.
+struct PortInfo {
+    std::string path;
+    std::string description;
+};
+
 class PortEnumerator {
   public:
     virtual ~PortEnumerator() = default;
     // Device paths of the serial ports present, in the system's order; empty when none or on
     // failure.
     virtual std::vector<std::string> EnumerateComPorts() const = 0;
+    // The same ports with what is behind each; by default nothing is said.
+    virtual std::vector<PortInfo> EnumeratePorts() const;
 };
+
+// The description of path among ports; empty when it is not there.
+std::string DescriptionOf(const std::vector<PortInfo>& ports, const std::string& path);
 
 // Keeps the first kMaxPortNames names found, then sorts them shorter first, equal lengths in
 // byte order, so /dev/ttyS2 comes before /dev/ttyS10.

@@ -1,7 +1,13 @@
 #include "settings/set_dlg.h"
 
+#include <QGridLayout>
+#include <QLabel>
+#include <QStandardItemModel>
+#include <QTreeView>
+
 #include "settings/conversion_settings.h"
 #include "settings/qt_text.h"
+#include "settings/udev_port_monitor.h"
 #include "ui_set_dlg.h"
 
 namespace pelmora {
@@ -9,6 +15,19 @@ namespace pelmora {
 CSetDlg::CSetDlg(ProfileStore& profile, const PortEnumerator& ports, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::CSetDlg>()), m_profile(profile), m_ports(ports) {
     m_ui->setupUi(this);
+    // The open list shows each path with what is behind it; the edit field keeps the bare path.
+    auto* view = new QTreeView(m_ui->portList);
+    view->setHeaderHidden(true);
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    m_ui->portList->setView(view);
+    m_portInfo = new QLabel(this);
+    m_portInfo->setObjectName(QStringLiteral("portInfo"));
+    static_cast<QGridLayout*>(layout())->addWidget(m_portInfo, 2, 0, 1, 2);
+    connect(m_ui->portList, &QComboBox::currentIndexChanged, this, &CSetDlg::ShowPortInfo);
+    connect(m_ui->portList, &QComboBox::editTextChanged, this, &CSetDlg::ShowPortInfo);
+    auto* monitor = new UdevPortMonitor(this);
+    connect(monitor, &UdevPortMonitor::portsChanged, this, &CSetDlg::RefreshPorts);
     OnInitDialog();
 }
 
@@ -25,19 +44,48 @@ void CSetDlg::OnInitDialog() {
     const std::string storedRate =
         m_profile.ProfileReadText(kSectionSerial, "BaudRate", kDefaultBaudRate);
 
-    const PortChoices choices =
-        BuildPortChoices(SortPortNames(m_ports.EnumerateComPorts()), storedPort);
-    m_ui->portList->clear();
-    for (const std::string& entry : choices.entries) {
-        m_ui->portList->addItem(QString::fromStdString(entry));
-    }
-    m_ui->portList->setCurrentIndex(choices.selected);
+    FillPortList(storedPort);
 
     m_ui->baudRateList->clear();
     for (const std::string& rate : BaudRateTexts()) {
         m_ui->baudRateList->addItem(QString::fromStdString(rate));
     }
     m_ui->baudRateList->setCurrentIndex(BaudRateIndex(storedRate));
+}
+
+void CSetDlg::FillPortList(const std::string& selected) {
+    const std::vector<PortInfo> ports = m_ports.EnumeratePorts();
+    std::vector<std::string> paths;
+    for (const PortInfo& p : ports) {
+        paths.push_back(p.path);
+    }
+    const PortChoices choices = BuildPortChoices(SortPortNames(std::move(paths)), selected);
+    auto* model = new QStandardItemModel(0, 2, m_ui->portList);
+    for (const std::string& entry : choices.entries) {
+        const QString info = QString::fromStdString(DescriptionOf(ports, entry));
+        auto* path = new QStandardItem(QString::fromStdString(entry));
+        path->setToolTip(info);
+        auto* behind = new QStandardItem(info);
+        behind->setToolTip(info);
+        model->appendRow({path, behind});
+    }
+    m_ui->portList->setModel(model);  // the combo box deletes the model it owned before
+    m_ui->portList->setCurrentIndex(choices.selected);
+    if (auto* view = qobject_cast<QTreeView*>(m_ui->portList->view())) {
+        view->resizeColumnToContents(0);
+    }
+    ShowPortInfo();
+}
+
+void CSetDlg::ShowPortInfo() {
+    const int i = m_ui->portList->currentIndex();
+    const bool listed = i >= 0 && m_ui->portList->itemText(i) == m_ui->portList->currentText();
+    m_portInfo->setText(listed ? m_ui->portList->model()->index(i, 1).data().toString()
+                               : QString());
+}
+
+void CSetDlg::RefreshPorts() {
+    FillPortList(m_ui->portList->currentText().trimmed().toStdString());
 }
 
 void CSetDlg::accept() {

@@ -1,6 +1,8 @@
 #pragma once
 // The Serial Port Setting dialog shown at start-up: a port (or "None" to work offline) and a
 // baud rate, read from the profile section "Serial" on opening and written back only on OK.
+// Beside each path its list says what is behind it, and the list follows devices plugged in
+// and out while the dialog is open.
 #include <QDialog>
 #include <memory>
 #include <string>
@@ -11,6 +13,7 @@
 namespace Ui {
 class CSetDlg;
 }
+class QLabel;
 
 namespace pelmora {
 
@@ -32,13 +35,18 @@ class CSetDlg : public QDialog {
 
   public slots:
     void accept() override;
+    // Lists the ports anew (a device came or went), keeping the user's choice.
+    void RefreshPorts();
 
   private:
     void OnInitDialog();
+    void FillPortList(const std::string& selected);
+    void ShowPortInfo();
 
     std::unique_ptr<Ui::CSetDlg> m_ui;
     ProfileStore& m_profile;
     const PortEnumerator& m_ports;
+    QLabel* m_portInfo = nullptr;
     QString m_portText;
     QString m_baudRateText;
 };

@@ -8,6 +8,9 @@ namespace pelmora {
 class UdevPortEnumerator : public PortEnumerator {
   public:
     std::vector<std::string> EnumerateComPorts() const override;
+    // Each with udev's vendor and model (the hardware database's names, else the USB strings)
+    // and its /dev/serial/by-id name.
+    std::vector<PortInfo> EnumeratePorts() const override;
 };
 
 }  // namespace pelmora

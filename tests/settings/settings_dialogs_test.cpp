@@ -26,6 +26,14 @@ class FakePorts : public PortEnumerator {
     std::vector<std::string> paths_;
 };
 
+// Ports with what is behind them; a test plugs devices in and out.
+class DescribedPorts : public PortEnumerator {
+  public:
+    std::vector<std::string> EnumerateComPorts() const override { return {}; }
+    std::vector<PortInfo> EnumeratePorts() const override { return ports; }
+    std::vector<PortInfo> ports;
+};
+
 class RecordingPrompter : public Prompter {
   public:
     void Warn(QWidget* /*parent*/, const QString& text) override { texts.append(text); }
@@ -93,6 +101,7 @@ class SettingsDialogsTest : public QObject {
     void setDlgUnenumeratedStoredPort();
     void setDlgTypedPort();
     void setDlgCancelWritesNothing();
+    void setDlgNamesThePortsAndFollowsThem();
     // Both dialogs on the profile file.
     void profileFileRoundTrip();
 };
@@ -620,6 +629,27 @@ void SettingsDialogsTest::setDlgCancelWritesNothing() {
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
     QVERIFY(!profile.Contains(kSectionSerial, "ComPort"));
     QVERIFY(!profile.Contains(kSectionSerial, "BaudRate"));
+}
+
+void SettingsDialogsTest::setDlgNamesThePortsAndFollowsThem() {
+    MemoryProfileStore profile;
+    DescribedPorts ports;
+    ports.ports = {{"/dev/ttyUSB0", "Prolific PL2303 (usb-Prolific_PL2303-if00-port0)"},
+                   {"/dev/pts/3", "Simulated logger"}};
+    CSetDlg dlg(profile, ports);
+    QComboBox* list = Child<QComboBox>(dlg, "portList");
+    QCOMPARE(Items(list), (QStringList{"None", "/dev/pts/3", "/dev/ttyUSB0"}));
+    QCOMPARE(list->model()->index(1, 1).data().toString(), QString("Simulated logger"));
+    list->setCurrentIndex(2);
+    QCOMPARE(Child<QLabel>(dlg, "portInfo")->text(),
+             QString("Prolific PL2303 (usb-Prolific_PL2303-if00-port0)"));
+    // A device plugged in is listed; the user's choice stays.
+    ports.ports.push_back({"/dev/ttyACM0", "u-blox GNSS receiver"});
+    dlg.RefreshPorts();
+    QCOMPARE(Items(list), (QStringList{"None", "/dev/pts/3", "/dev/ttyACM0", "/dev/ttyUSB0"}));
+    QCOMPARE(list->currentText(), QString("/dev/ttyUSB0"));
+    dlg.accept();
+    QCOMPARE(dlg.portText(), QString("/dev/ttyUSB0"));
 }
 
 void SettingsDialogsTest::profileFileRoundTrip() {
