@@ -224,3 +224,71 @@ TEST_F(Download, LoggerWithErrorsOffersTheFactoryReset) {
 
 }  // namespace
 }  // namespace pelmora
+
+namespace pelmora {
+namespace {
+
+// A logger that refuses the fastest rate, by NACK or by acknowledging and staying, is read at
+// the next one, byte-identical, and left at its own rate.
+TEST_F(Download, RefusedRatesFallBackToTheNextOne) {
+    for (const sim::RateRefusal refusal : {sim::RateRefusal::Nack, sim::RateRefusal::AckAndKeep}) {
+        sim::LoggerSimOptions o;
+        o.baud = 9600;
+        o.paced = false;
+        o.flash = FlashOfSectors(3);
+        o.highestRate = 115200;
+        o.refusal = refusal;
+        StartSim(std::move(o));
+        const DownloadResult r = Run();
+        EXPECT_EQ(r.code, kDownloadDone);
+        EXPECT_EQ(r.rate, 115200);
+        EXPECT_EQ(DataLog(), sim_->ExpectedDownload());
+        ASSERT_TRUE(WaitForId(0x01));
+        EXPECT_EQ(sim_->Baud(), 9600);
+        EXPECT_EQ(port_.BaudRate(), 9600);
+    }
+}
+
+// After the log grows, only the sectors from the last one held on cross the line, plus sector 0
+// to verify the rest; after a clear and a new recording everything does. data.log equals a full
+// read's each time, and every Read is archived.
+TEST_F(Download, IncrementalReadFetchesOnlyWhatIsNew) {
+    request_.rate = 57600;
+    sim_->SetFlash(FlashOfSectors(30));
+    ASSERT_EQ(Run().code, kDownloadDone);
+
+    sim_->SetFlash(FlashOfSectors(40));
+    sim_->ClearLogs();
+    DownloadResult r = Run();
+    EXPECT_EQ(r.code, kDownloadDone);
+    EXPECT_TRUE(r.incremental);
+    EXPECT_EQ(r.transferred, (1u + 40 - 29) * 4096);
+    EXPECT_EQ(ReceivedPayloads(0x1D), (std::vector<Bytes>{{0x1D, 0x00, 0x00, 0x00, 0x01},
+                                                           {0x1D, 0x00, 0x1D, 0x00, 0x0B}}));
+    EXPECT_EQ(DataLog(), sim_->ExpectedDownload());
+
+    // Cleared and recorded anew: the first sector differs, so everything is read.
+    sim::FlashImage fresh(512);
+    for (int i = 0; fresh.SectorsInUse() < 45; ++i) {
+        fresh.AppendRecord(std::vector<std::uint8_t>{0x80, 1, 2, 3, 4, 5, 6,
+                                                     static_cast<std::uint8_t>(i)});
+    }
+    sim_->SetFlash(fresh);
+    r = Run();
+    EXPECT_EQ(r.code, kDownloadDone);
+    EXPECT_FALSE(r.incremental);
+    EXPECT_EQ(DataLog(), sim_->ExpectedDownload());
+
+    request_.full = true;
+    r = Run();
+    EXPECT_FALSE(r.incremental);
+    EXPECT_EQ(r.transferred, 45u * 4096);
+    std::size_t archived = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_ / "downloads")) {
+        ++archived;
+    }
+    EXPECT_EQ(archived, 4u);
+}
+
+}  // namespace
+}  // namespace pelmora
