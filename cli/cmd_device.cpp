@@ -31,8 +31,6 @@ namespace pelmora::cli {
 namespace {
 
 constexpr const char* kDeviceErrorQuestion = "The device have errors. Reset to factory default ?";
-constexpr const char* kUndownloadedQuestion =
-    "The logger holds data that has not been downloaded. Clear anyway?";
 
 // The texts the window shows for the codes of its binary-message events.
 std::string CodeText(int code) {
@@ -167,7 +165,8 @@ int RunClear(const std::vector<std::string>& args) {
         return Fail(CodeText(statusCode));
     }
     // Without a terminal (and without --yes) this refuses: no script loses a log unasked.
-    if (HoldsUndownloadedData(folder, status) && !Confirm(parser, kUndownloadedQuestion)) {
+    if (HoldsUndownloadedData(folder, status.UsedLogBytes()) &&
+        !Confirm(parser, kAskClearUndownloaded)) {
         return Fail("not cleared: the logger holds data that has not been downloaded");
     }
     const int code = session.device().ClearLog();

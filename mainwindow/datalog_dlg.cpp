@@ -834,6 +834,12 @@ void CdatalogDlg::OnClear() {
                                               QtText(IDS_CLEAR_CONFIRM))) {
         return;
     }
+    // Once more when the last status shows more log than the last download holds.
+    if (HoldsUndownloadedData(m_config.dataFolder, m_usedLogBytes.load()) &&
+        !m_config.services.boxes->AskOkCancel(this, QLatin1String(kWindowTitle),
+                                              QString::fromLatin1(kAskClearUndownloaded))) {
+        return;
+    }
     DeviceSession* device = m_config.device;
     RunInCommonFrame([device] { device->ClearLog(); },
                      [this] {

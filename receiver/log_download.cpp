@@ -207,8 +207,7 @@ std::string ProgressText(const DownloadProgress& p) {
     return text;
 }
 
-bool HoldsUndownloadedData(const std::string& dataFolder, const LogStatus& status) {
-    const std::uint64_t used = status.UsedLogBytes();
+bool HoldsUndownloadedData(const std::string& dataFolder, std::uint64_t used) {
     if (used == 0) {
         return false;
     }

@@ -86,8 +86,10 @@ struct DownloadResult {
 DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request,
                            DownloadObserver& observer, const std::atomic<bool>& stop);
 
-// True when the logger holds log bytes that no completed download of this folder has: the
-// question before Clear.
-bool HoldsUndownloadedData(const std::string& dataFolder, const LogStatus& status);
+// True when the logger, whose log occupies usedLogBytes, holds log bytes that no completed
+// download of this folder has: the question before Clear.
+bool HoldsUndownloadedData(const std::string& dataFolder, std::uint64_t usedLogBytes);
+inline constexpr const char* kAskClearUndownloaded =
+    "The logger holds data that has not been downloaded. Clear anyway?";
 
 }  // namespace pelmora

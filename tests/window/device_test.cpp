@@ -262,6 +262,8 @@ class DeviceTest : public QObject {
             QStringLiteral("All records in device will be cleared!\nWill you Countinue?"));
         QVERIFY(ask != nullptr);
         QCOMPARE(ask->kind, QStringLiteral("okcancel"));
+        // Nothing of the logger's log was ever downloaded into this folder.
+        QVERIFY(r.services.boxes.Find(QString::fromLatin1(kAskClearUndownloaded)) != nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(
             r.dlg->statusLog().contains(QStringLiteral("Log Clear Successful...")), 15000);
         QTRY_COMPARE(Child<QLineEdit>(*r.dlg, "percentageEdit")->text(), QStringLiteral("0.00"));
