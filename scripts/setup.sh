@@ -11,7 +11,7 @@ packages=(
   libbenchmark-dev
   clang libclang-rt-14-dev
   gpsbabel libxml2-utils
-  help2man desktop-file-utils appstream dpkg-dev file
+  help2man desktop-file-utils appstream dpkg-dev file tzdata
   xvfb xauth xdotool imagemagick
 )
 missing=()

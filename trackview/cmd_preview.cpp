@@ -29,8 +29,7 @@ TimeValue LocalTimeOption(const ArgParser& parser, const std::string& option) {
 int RunPreview(const std::vector<std::string>& args) {
     ArgParser parser(args);
     AddDataDirOption(parser);
-    for (const char* option :
-         {"--output", "--width", "--height", "--begin", "--end"}) {
+    for (const char* option : {"--output", "--width", "--height", "--begin", "--end"}) {
         parser.Value(option);
     }
     AddZoneOptions(parser);

@@ -85,7 +85,10 @@ void TrackChartView::SetModel(const TrackModel* model) {
     auto* xAxis = new QDateTimeAxis;
     xAxis->setFormat(t1 - t0 > 86400 ? QStringLiteral("MM-dd HH:mm") : QStringLiteral("HH:mm"));
     xAxis->setRange(AxisTime(t0), AxisTime(t1));
-    xAxis->setTitleText(QString::fromStdString(s.GmtLabel));
+    // The offset in force, from the zone's rules; both when the trace crosses a change.
+    const std::string first = s.Zone.LabelAt(model->points().front().time);
+    const std::string last = s.Zone.LabelAt(model->points().back().time);
+    xAxis->setTitleText(QString::fromStdString(first == last ? first : first + " - " + last));
     auto* speedAxis = new QValueAxis;
     speedAxis->setRange(0, top);
     speedAxis->setLabelFormat(QStringLiteral("%d"));
