@@ -97,7 +97,9 @@ struct Run {
         QTest::mouseClick(Child<QPushButton>(*dlg, name), Qt::LeftButton);
     }
     bool Idle() {
-        return QTest::qWaitFor([this] { return dlg->workIdle(); }, 20000);
+        const bool idle = QTest::qWaitFor([this] { return dlg->workIdle(); }, 20000);
+        QTest::qWait(50);  // the ended worker's report, posted to the GUI thread, runs too
+        return idle;
     }
 };
 
