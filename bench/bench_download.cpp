@@ -1,6 +1,7 @@
 // The whole Read against the simulated logger pacing its bytes at the line rate: status query,
-// ranges of 16 sectors with their waits, the way back and the receiver's restart. Reports the
-// share of the line's byte rate (bit rate / 10) that the download's data bytes reach.
+// the switch to the download rate and its probe, ranges of 16 sectors with their waits, the way
+// back and the receiver's restart. Reports the bytes, the seconds and the share of the download
+// rate's byte rate (bit rate / 10) that the log's sectors reach.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -37,6 +38,7 @@ sim::FlashImage FlashOfSectors(std::uint16_t sectors) {
 void BM_WholeRead(benchmark::State& state) {
     const auto sectors = static_cast<std::uint16_t>(state.range(0));
     const int rate = static_cast<int>(state.range(1));
+    const int downloadRate = static_cast<int>(state.range(2));
     char name[] = "/tmp/pelmora-bench-XXXXXX";
     if (mkdtemp(name) == nullptr) {
         state.SkipWithError("no temporary folder");
@@ -59,7 +61,9 @@ void BM_WholeRead(benchmark::State& state) {
         }
         device.SetPort(&port);
         DownloadRequest request;
-        request.rawLogPath = dir / "data.log";
+        request.dataFolder = dir.string();
+        request.full = true;
+        request.rate = downloadRate;
         DownloadObserver observer;
         std::atomic<bool> stop{false};
         const auto start = std::chrono::steady_clock::now();
@@ -67,6 +71,10 @@ void BM_WholeRead(benchmark::State& state) {
         const auto end = std::chrono::steady_clock::now();
         if (result.code != kDownloadDone) {
             state.SkipWithError("the download failed");
+            break;
+        }
+        if (!logger.WaitForRateChanges(2, std::chrono::seconds(2)) || logger.Baud() != rate) {
+            state.SkipWithError("the logger was not switched back to its rate");
             break;
         }
         const double s = std::chrono::duration<double>(end - start).count();
@@ -80,16 +88,18 @@ void BM_WholeRead(benchmark::State& state) {
     if (seconds > 0) {
         const double byteRate = static_cast<double>(lineBytes) / seconds;
         state.counters["data_B_per_s"] = byteRate;
-        state.counters["line_share_pct"] = 100.0 * byteRate / (kDownloadRate / 10.0);
+        state.counters["bytes"] = static_cast<double>(lineBytes);
+        state.counters["seconds"] = seconds;
+        state.counters["line_share_pct"] = 100.0 * byteRate / (downloadRate / 10.0);
         state.SetBytesProcessed(static_cast<std::int64_t>(lineBytes));
     }
 }
 
-// {sectors, the logger's and the port's rate at the start}
+// {sectors (256: 1 MiB), the logger's configured rate, the download rate}
 BENCHMARK(BM_WholeRead)
-    ->Args({16, 57600})
-    ->Args({64, 57600})
-    ->Args({64, 4800})
+    ->Args({256, 9600, 230400})
+    ->Args({256, 9600, 115200})
+    ->Args({256, 9600, 57600})
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kSecond);

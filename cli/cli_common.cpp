@@ -126,6 +126,15 @@ void TerminalProgress::OnProgress(int percent) {
     std::fflush(stderr);
 }
 
+void TerminalProgress::OnText(const std::string& text) {
+    if (!enabled_) {
+        return;
+    }
+    shown_ = true;
+    std::fprintf(stderr, "\r%s %s\033[K", label_.c_str(), text.c_str());
+    std::fflush(stderr);
+}
+
 void TerminalProgress::Finish() {
     if (shown_) {
         std::fputc('\n', stderr);

@@ -60,6 +60,8 @@ class TerminalProgress : public ProgressSink {
     explicit TerminalProgress(std::string label);
     ~TerminalProgress() override;
     void OnProgress(int percent) override;
+    // "\r<label> <text>", the rest of the old line erased.
+    void OnText(const std::string& text);
     // Ends the progress line (also done by the destructor).
     void Finish();
 

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include "receiver/rate_search.h"
 #include "receiver/serial_port.h"
 #include "settings/app_paths.h"
+#include "settings/download_settings.h"
 #include "settings/string_table.h"
 #include "trace/clean_text.h"
 #include "sim/logger_sim.h"
@@ -99,6 +101,7 @@ class DeviceSession {
     DeviceSession& operator=(const DeviceSession&) = delete;
 
     DatalogDevice& device() { return device_; }
+    SerialPort& port() { return port_; }
 
   private:
     std::unique_ptr<sim::LoggerSim> sim_;
@@ -148,12 +151,24 @@ int RunId(const std::vector<std::string>& args) {
 int RunClear(const std::vector<std::string>& args) {
     ArgParser parser = DeviceParser(args);
     AddYesOption(parser);
+    AddDataDirOption(parser);
     parser.Parse();
     const DeviceChoice choice = GetDeviceChoice(parser);
+    const std::string folder = DataDir(parser);
     if (!Confirm(parser, std::string(LoadString(IDS_CLEAR_CONFIRM)))) {
         return Fail("not cleared");
     }
     DeviceSession session(choice);
+    LogStatus status;
+    const int statusCode = session.device().QueryLogStatus(&status);
+    if (statusCode != kDatalogAck) {
+        return Fail(CodeText(statusCode));
+    }
+    // Without a terminal (and without --yes) this refuses: no script loses a log unasked.
+    if (HoldsUndownloadedData(folder, status.UsedLogBytes()) &&
+        !Confirm(parser, kAskClearUndownloaded)) {
+        return Fail("not cleared: the logger holds data that has not been downloaded");
+    }
     const int code = session.device().ClearLog();
     if (code != kDatalogCleared) {
         return Fail(CodeText(code));
@@ -203,41 +218,63 @@ int RunSetId(const std::vector<std::string>& args) {
 // ---- read ----
 
 std::atomic<bool> gStop{false};
+std::atomic<SerialPort*> gReadPort{nullptr};
 static_assert(std::atomic<bool>::is_always_lock_free);
+static_assert(std::atomic<SerialPort*>::is_always_lock_free);
 
-extern "C" void OnInterrupt(int) {
-    gStop.store(true);
+extern "C" void OnInterrupt(int signal) {
+    if (!gStop.exchange(true)) {
+        return;  // the first asks for the stop between ranges, as the window's Stop does
+    }
+    // The second ends the range in flight: the port's reads give up, and the Read still puts
+    // the logger back at its rate. A third ends the program at once.
+    if (SerialPort* port = gReadPort.load()) {
+        port->SetCancel(1);
+    }
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
 }
 
-// Ctrl-C asks for the stop between ranges, as the window's Stop does; a second one ends the run.
+// Ctrl-C, SIGTERM and a closed terminal (SIGHUP) stop a Read the same way: never with the logger
+// left at the download rate.
 class InterruptAsStop {
   public:
-    InterruptAsStop() {
+    explicit InterruptAsStop(SerialPort& port) {
         gStop.store(false);
+        gReadPort.store(&port);
         struct sigaction action {};
         action.sa_handler = OnInterrupt;
-        action.sa_flags = SA_RESETHAND;
         sigemptyset(&action.sa_mask);
-        installed_ = sigaction(SIGINT, &action, &previous_) == 0;
+        for (std::size_t i = 0; i < kSignals.size(); ++i) {
+            installed_[i] = sigaction(kSignals[i], &action, &previous_[i]) == 0;
+        }
     }
     ~InterruptAsStop() {
-        if (installed_) {
-            sigaction(SIGINT, &previous_, nullptr);
+        for (std::size_t i = 0; i < kSignals.size(); ++i) {
+            if (installed_[i]) {
+                sigaction(kSignals[i], &previous_[i], nullptr);
+            }
         }
+        gReadPort.store(nullptr);
     }
     InterruptAsStop(const InterruptAsStop&) = delete;
     InterruptAsStop& operator=(const InterruptAsStop&) = delete;
 
   private:
-    struct sigaction previous_ {};
-    bool installed_ = false;
+    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> previous_{};
+    std::array<bool, 3> installed_{};
 };
 
 class ReadObserver : public DownloadObserver {
   public:
     explicit ReadObserver(bool factoryReset) : factoryReset_(factoryReset), progress_("Reading") {}
 
-    void ReadProgress(std::uint64_t, int percent) override { progress_.OnProgress(percent); }
+    void ReadProgress(const DownloadProgress& progress) override {
+        progress_.OnText(ProgressText(progress));
+    }
     bool ConfirmFactoryReset() override {
         progress_.Finish();
         if (factoryReset_) {
@@ -268,29 +305,55 @@ class ReadObserver : public DownloadObserver {
     TerminalProgress progress_;
 };
 
+int DownloadRateOption(const ArgParser& parser) {
+    const auto text = parser.Get("--download-rate");
+    if (!text) {
+        return LoadDownloadRate(Profile());
+    }
+    if (*text == "auto") {
+        return 0;
+    }
+    for (const int rate : kDownloadRates) {
+        if (*text == std::to_string(rate)) {
+            return rate;
+        }
+    }
+    throw UsageError("--download-rate takes auto, 57600, 115200 or 230400");
+}
+
 int RunRead(const std::vector<std::string>& args) {
     ArgParser parser = DeviceParser(args);
     AddDataDirOption(parser);
-    parser.Flag("--factory-reset");
+    parser.Flag("--factory-reset").Flag("--full").Value("--download-rate");
     parser.Parse();
     const DeviceChoice choice = GetDeviceChoice(parser);
     const std::string folder = DataDir(parser);
 
     DownloadRequest request;
-    request.rawLogPath = JoinPath(folder, kRawLogName);
-    request.traceLogPath = JoinPath(folder, kTraceLogName);
+    request.dataFolder = folder;
+    request.rate = DownloadRateOption(parser);
+    request.full = parser.Has("--full") || LoadFullRead(Profile());
     DownloadResult result;
     {
-        DeviceSession session(choice);
+        std::unique_ptr<DeviceSession> opened;
+        try {
+            opened = std::make_unique<DeviceSession>(choice);
+        } catch (const CommandFailure& e) {
+            throw CommandFailure(std::string(e.what()) + "; the previous download was kept");
+        }
+        DeviceSession& session = *opened;
         ReadObserver observer(parser.Has("--factory-reset"));
-        InterruptAsStop interrupt;
+        InterruptAsStop interrupt(session.port());
         result = DownloadLog(session.device(), request, observer, gStop);
     }
     switch (result.code) {
         case kDownloadDone:
             break;
         case kDownloadStopped:
-            return Fail("stopped: nothing written");
+            return Fail("stopped: the previous download was kept");
+        case kDownloadLineDead:
+            return Fail("the logger stopped answering (no byte for 15 s); the previous download "
+                        "was kept");
         case kDownloadGaveUp:
             return Fail(CodeText(kDatalogTimeout));
         case kDownloadStatusFailed:
@@ -304,21 +367,25 @@ int RunRead(const std::vector<std::string>& args) {
                        : Fail("factory reset: " + CodeText(result.factoryResetCode));
         case kDownloadWriteFailed:
         default:
-            return Fail(request.rawLogPath + ": " + std::strerror(result.error));
+            return Fail(JoinPath(folder, kRawLogName) + ": " + std::strerror(result.error) +
+                        "; the previous download was kept");
     }
-    return DecodeAndSummarize(request.rawLogPath, folder, true);
+    return DecodeAndSummarize(JoinPath(folder, kRawLogName), folder, true);
 }
 
 const char* const kDeviceSynopsis = "(--port DEV | --simulate) [--baud N]";
 
 const CommandRegistrar kRead{
-    "read", std::string("read ") + kDeviceSynopsis + " [--data-dir DIR] [--factory-reset]",
-    "download the log into DIR/data.log and decode it", RunRead};
+    "read",
+    std::string("read ") + kDeviceSynopsis +
+        " [--data-dir DIR] [--download-rate auto|57600|115200|230400] [--full] [--factory-reset]",
+    "download what is new on the logger into DIR/data.log, archive it and decode it", RunRead};
 const CommandRegistrar kStatus{"status", std::string("status ") + kDeviceSynopsis,
                                "print the log status lines", RunStatus};
 const CommandRegistrar kId{"id", std::string("id ") + kDeviceSynopsis, "print the device ID",
                            RunId};
-const CommandRegistrar kClear{"clear", std::string("clear ") + kDeviceSynopsis + " [--yes]",
+const CommandRegistrar kClear{"clear",
+                              std::string("clear ") + kDeviceSynopsis + " [--data-dir DIR] [--yes]",
                               "clear every record in the logger", RunClear};
 const CommandRegistrar kConfigure{
     "configure", std::string("configure --time S --distance M --speed V ") + kDeviceSynopsis,

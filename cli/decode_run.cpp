@@ -36,10 +36,15 @@ int DecodeAndSummarize(const std::string& raw, const std::string& folder, bool a
         case DecompressStatus::CreateTraceFailed:
         case DecompressStatus::WriteTraceFailed:
             return Fail(WithCause(result.message, trace, result.systemError));
+        case DecompressStatus::NoFix:
+            return Fail(result.message);  // the old trace stays
         case DecompressStatus::BadRecord:
             return Fail(result.message + " (" + raw + ": no record starts at byte " +
                         std::to_string(result.badRecordOffset) + "; " +
-                        std::to_string(result.fixes) + " fixes before it kept in " + trace + ")");
+                        (result.fixes == 0 ? trace + " kept as it was"
+                                           : std::to_string(result.fixes) +
+                                                 " fixes before it kept in " + trace) +
+                        ")");
     }
     if (result.droppedTailBytes != 0) {
         Warn(raw + ": dropped a partial record of " + std::to_string(result.droppedTailBytes) +

@@ -30,6 +30,7 @@
 #include "trackview/track_view_dlg.h"
 #include "receiver/log_status.h"
 #include "settings/app_paths.h"
+#include "settings/download_settings.h"
 #include "settings/int_text.h"
 #include "settings/port_list.h"
 #include "settings/qt_text.h"
@@ -79,13 +80,16 @@ std::string PercentText(double value) {
 }  // namespace
 
 // The download's reports, on the device thread, forwarded to the window.
-class CdatalogDlg::ReadReport : public ReadObserver {
+class CdatalogDlg::ReadReport : public DownloadObserver {
   public:
     explicit ReadReport(CdatalogDlg& dlg) : m_dlg(dlg) {}
-    void ReadProgress(int percent) override {
-        m_dlg.PostToGui([d = &m_dlg, percent] {
+    void ReadProgress(const DownloadProgress& progress) override {
+        m_dlg.PostToGui([d = &m_dlg, progress] {
             if (d->m_activity.load() == ActivityReading) {
-                d->SetReadProgress(percent);
+                d->SetReadProgress(progress.Percent());
+                d->m_readProgressText = Q(ProgressText(progress));
+                d->SetStatus(QString::fromLatin1(kStatusReading) + QLatin1Char(' ') +
+                             d->m_readProgressText);
             }
         });
     }
@@ -830,6 +834,12 @@ void CdatalogDlg::OnClear() {
                                               QtText(IDS_CLEAR_CONFIRM))) {
         return;
     }
+    // Once more when the last status shows more log than the last download holds.
+    if (HoldsUndownloadedData(m_config.dataFolder, m_usedLogBytes.load()) &&
+        !m_config.services.boxes->AskOkCancel(this, QLatin1String(kWindowTitle),
+                                              QString::fromLatin1(kAskClearUndownloaded))) {
+        return;
+    }
     DeviceSession* device = m_config.device;
     RunInCommonFrame([device] { device->ClearLog(); },
                      [this] {
@@ -879,10 +889,10 @@ void CdatalogDlg::OnSet() {
 
 void CdatalogDlg::OnRead() {
     SetStatus(QString::fromLatin1(kStatusReading));
+    // data.log and TraceLog.ltp stay until a new download is complete: a failed Read keeps them.
     const std::string folder = m_config.dataFolder;
-    QFile::remove(Q(JoinPath(folder, kTraceLogName)));
-    QFile::remove(Q(JoinPath(folder, kRawLogName)));
     m_logPath = Q(JoinPath(folder, kRawLogName));
+    m_readProgressText.clear();
     m_activity.store(ActivityReading);
     m_traceFolder = folder;
     SetReadProgress(2);
@@ -895,25 +905,30 @@ void CdatalogDlg::OnRead() {
     m_stopRead.store(false);
     m_readInFlight = true;
     DeviceSession* device = m_config.device;
-    const std::string logPath = m_logPath.toStdString();
-    m_deviceThread->Post([this, device, logPath] {
+    DownloadRequest request;
+    request.dataFolder = folder;
+    if (m_config.profile != nullptr) {
+        request.rate = LoadDownloadRate(*m_config.profile);
+        request.full = LoadFullRead(*m_config.profile);
+    }
+    m_deviceThread->Post([this, device, request] {
         if (!device->IsOpen() || m_closing.load()) {
-            PostToGui([this] { OnReadEnded(ReadOutcome::Failed); });
+            PostToGui([this] { OnReadEnded(kDownloadStatusFailed); });
             return;
         }
         device->StopReader();
         ReadReport report(*this);
-        const ReadOutcome outcome = device->ReadLog(logPath, report, m_stopRead);
+        const DownloadResult result = device->ReadLog(request, report, m_stopRead);
         device->StartReader();
-        PostToGui([this, outcome] { OnReadEnded(outcome); });
+        PostToGui([this, code = result.code] { OnReadEnded(code); });
     });
 }
 
 // Commands come back only here, when the read worker has ended, whatever Stop asked for.
-void CdatalogDlg::OnReadEnded(ReadOutcome outcome) {
+void CdatalogDlg::OnReadEnded(int code) {
     m_readInFlight = false;
     const bool stopAsked = m_activity.load() == ActivityStopRequested;
-    if (outcome == ReadOutcome::Done) {
+    if (code == kDownloadDone) {
         m_ui->stopButton->setEnabled(false);
         if (stopAsked) {
             // The last range was in flight when Stop came: the log is whole, so it counts.
@@ -922,7 +937,7 @@ void CdatalogDlg::OnReadEnded(ReadOutcome outcome) {
         StartDecompression();
         return;
     }
-    if (outcome == ReadOutcome::DeviceError && !stopAsked && !m_quitAfterRead) {
+    if (code == kDownloadDeviceError && !stopAsked && !m_quitAfterRead) {
         return;  // the user leaves this read with Stop
     }
     m_activity.store(ActivityIdle);

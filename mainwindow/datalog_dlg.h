@@ -99,6 +99,8 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     const ConversionSettings& conversionSettings() const { return m_settings; }
     QString lastOutputFolder() const { return m_lastOutputDir; }
     QString statusText() const;
+    // The last progress of a Read: "1.2 of 4.0 MB, 22.4 kB/s, 2 min 05 s left".
+    QString readProgressText() const { return m_readProgressText; }
     bool statusPollActive() const;
     // Idle: no device command, decoding or conversion is queued or running.
     bool workIdle() const;
@@ -155,7 +157,7 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     void StartStatusWorker();
     void StartConfigureWorker();
     void StartDecompression();
-    void OnReadEnded(ReadOutcome outcome);
+    void OnReadEnded(int code);  // a DownloadLog outcome
     void DecompressionEnded();
     void RunInCommonFrame(std::function<void()> command, std::function<void()> report);
     void PostToGui(std::function<void()> call);
@@ -213,6 +215,7 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
 
     QString m_logPath;
     QString m_percentageText;
+    QString m_readProgressText;
     int m_minDistance = 0;
     int m_minTime = 0;
     int m_minSpeed = 0;

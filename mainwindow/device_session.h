@@ -11,6 +11,7 @@
 #include <string>
 
 #include "receiver/link_error.h"
+#include "receiver/log_download.h"
 #include "receiver/rate_search.h"
 
 namespace pelmora {
@@ -31,23 +32,6 @@ struct RecordOptionsCommand {
     int minTime = 0;
     int minDistance = 0;
     int minSpeed = 0;
-};
-
-// How the download reports while it runs (on the device thread).
-class ReadObserver {
-  public:
-    virtual ~ReadObserver() = default;
-    virtual void ReadProgress(int percent) = 0;
-    // "The device have errors. Reset to factory default ?": blocks until the user answers.
-    virtual bool ConfirmFactoryReset() = 0;
-    virtual void StatusLine(const std::string& line) = 0;
-};
-
-enum class ReadOutcome {
-    Done,         // data.log written
-    Stopped,      // Stop before a range: nothing written
-    DeviceError,  // the logger reports no sectors
-    Failed,       // status query, ranges or file failed
 };
 
 class DeviceSession {
@@ -83,9 +67,9 @@ class DeviceSession {
     virtual int ConfigureLog(const RecordOptionsCommand& options) = 0;
     virtual int WriteDeviceId(const std::string& id) = 0;
 
-    // The whole read: status, the switch to 57600 and back, the ranges, data.log, the restart.
-    virtual ReadOutcome ReadLog(const std::string& rawLogPath, ReadObserver& observer,
-                                const std::atomic<bool>& stop) = 0;
+    // The whole Read (DownloadLog): the observer's calls come on the device thread.
+    virtual DownloadResult ReadLog(const DownloadRequest& request, DownloadObserver& observer,
+                                   const std::atomic<bool>& stop) = 0;
 };
 
 }  // namespace pelmora

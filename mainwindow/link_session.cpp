@@ -5,20 +5,6 @@
 #include "receiver/link_record.h"
 
 namespace pelmora {
-namespace {
-
-class DownloadReport : public DownloadObserver {
-  public:
-    explicit DownloadReport(ReadObserver& observer) : m_observer(observer) {}
-    void ReadProgress(std::uint64_t, int percent) override { m_observer.ReadProgress(percent); }
-    bool ConfirmFactoryReset() override { return m_observer.ConfirmFactoryReset(); }
-    void StatusLine(const std::string& line) override { m_observer.StatusLine(line); }
-
-  private:
-    ReadObserver& m_observer;
-};
-
-}  // namespace
 
 LinkSession::LinkSession(std::string configFolder) : m_configFolder(std::move(configFolder)) {}
 
@@ -81,22 +67,11 @@ int LinkSession::ConfigureLog(const RecordOptionsCommand& options) {
                                  static_cast<std::uint32_t>(options.minSpeed));
 }
 
-ReadOutcome LinkSession::ReadLog(const std::string& rawLogPath, ReadObserver& observer,
-                                 const std::atomic<bool>& stop) {
-    DownloadRequest request = m_downloadTimings;
-    request.rawLogPath = rawLogPath;
-    DownloadReport report(observer);
-    const DownloadResult result = DownloadLog(m_device, request, report, stop);
-    switch (result.code) {
-        case kDownloadDone:
-            return ReadOutcome::Done;
-        case kDownloadStopped:
-            return ReadOutcome::Stopped;
-        case kDownloadDeviceError:
-            return ReadOutcome::DeviceError;
-        default:
-            return ReadOutcome::Failed;
-    }
+DownloadResult LinkSession::ReadLog(const DownloadRequest& request, DownloadObserver& observer,
+                                   const std::atomic<bool>& stop) {
+    DownloadRequest timed = request;
+    timed.settleWait = m_downloadTimings.settleWait;
+    return DownloadLog(m_device, timed, observer, stop);
 }
 
 }  // namespace pelmora

@@ -39,10 +39,10 @@ class LinkSession : public DeviceSession {
     int ClearLog() override { return m_device.ClearLog(); }
     int ConfigureLog(const RecordOptionsCommand& options) override;
     int WriteDeviceId(const std::string& id) override { return m_device.SetDeviceId(id); }
-    ReadOutcome ReadLog(const std::string& rawLogPath, ReadObserver& observer,
-                        const std::atomic<bool>& stop) override;
+    DownloadResult ReadLog(const DownloadRequest& request, DownloadObserver& observer,
+                           const std::atomic<bool>& stop) override;
 
-    // For tests and the command line: the waits of the download sequence.
+    // For tests: the waits of the download sequence (settleWait).
     DownloadRequest& downloadTimings() { return m_downloadTimings; }
     DatalogDevice& device() { return m_device; }
     RateSearchTimings& rateSearchTimings() { return m_rateSearch; }

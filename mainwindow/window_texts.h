@@ -13,6 +13,7 @@ inline constexpr const char* kStatusReadingDone = "Reading done";
 inline constexpr const char* kStatusConverting = "Coverting......";
 inline constexpr const char* kStatusConvertingDone = "Coverting done";
 
+// "read successful..." and "read fail..." are the download's own (receiver/log_download.h).
 inline constexpr const char* kLineDecompressDone = "Decompress is completed...";
 inline constexpr const char* kLineWholeLogBeforeStop =
     "The whole log had arrived before the stop: kept and decoded...";

@@ -17,5 +17,6 @@ inline constexpr int kRangeDone = 0;           // ReadRange / ReadRangeStep / Re
 inline constexpr int kRangeAttemptFailed = 8;  // one range attempt: NACK, silence, bad trailer
 inline constexpr int kRangeGaveUp = 9;
 inline constexpr int kRangeStopped = 99;
+inline constexpr int kRangeLineDead = 98;  // no byte at all for the dead-line limit
 
 }  // namespace pelmora

@@ -25,7 +25,7 @@ int DatalogDevice::Send(const Payload& payload) {
     }
     unsigned char frame[kFrameBufferSize];
     const int length = BuildFrame(frame, payload.data(), static_cast<int>(payload.size()));
-    return port->SendAndWaitAck(frame, length);
+    return port->SendAndWaitAck(frame, length, ackAttempts_, ackWaitMs_);
 }
 
 int DatalogDevice::Query(const Payload& payload, int kind,
@@ -136,13 +136,17 @@ int DatalogDevice::QueryDeviceId(std::string& id) {
     return kDatalogAck;
 }
 
-bool DatalogDevice::SetBaudRate(int rate, std::uint8_t attribute) {
+bool DatalogDevice::SetBaudRate(int rate, std::uint8_t attribute, int* ackCode) {
     SerialPort* port = Port();
     const auto payload = SetBaudRatePayload(rate, attribute);
     if (port == nullptr || !port->IsConnected() || !payload) {
         return false;
     }
-    Send(*payload);  // the logger may answer at either rate: the port is reopened regardless
+    // The logger may answer at either rate: the port is reopened regardless.
+    const int code = Send(*payload);
+    if (ackCode != nullptr) {
+        *ackCode = code;
+    }
     const std::string path = port->PortPath();
     port->Close();
     const bool opened = port->Open(path, rate);
@@ -151,6 +155,32 @@ bool DatalogDevice::SetBaudRate(int rate, std::uint8_t attribute) {
     }
     std::this_thread::sleep_for(timings.reopenWait);
     return opened;
+}
+
+bool DatalogDevice::SetPortRate(int rate) {
+    SerialPort* port = Port();
+    if (port == nullptr || !port->IsConnected() || !port->ChangeRate(rate)) {
+        return false;
+    }
+    port->FlushInput();
+    return true;
+}
+
+int DatalogDevice::Probe(LogStatus* status) {
+    std::optional<LogStatus> parsed;
+    ackAttempts_ = timings.probeAttempts;
+    ackWaitMs_ = timings.probeWaitMs;
+    const int code = Query(LogStatusPayload(), kLogStatusReplyKind,
+                           [&](const unsigned char* frame, std::size_t size) {
+                               parsed = ParseLogStatusReply(frame, size);
+                               return parsed.has_value();
+                           });
+    ackAttempts_ = SerialPort::kAckAttempts;
+    ackWaitMs_ = SerialPort::kAckWaitMs;
+    if (code == kDatalogAck && status != nullptr) {
+        *status = *parsed;
+    }
+    return code;
 }
 
 int DatalogDevice::FactoryReset() {
@@ -207,14 +237,25 @@ int DatalogDevice::ReadRange(std::uint32_t first, std::uint32_t end, std::uint32
             if (attempt > kRangeAttempts) {
                 return Report(kRangeGaveUp);
             }
-            std::this_thread::sleep_for(timings.retryWait);
+            // The wait is for a logger that has to recover from a failed attempt; after a good
+            // one the next request may go at once (the request wait still precedes it).
+            if (result != kRangeDone) {
+                std::this_thread::sleep_for(timings.retryWait);
+            }
             if (result == kRangeDone) {
                 count += got;
                 break;
             }
+            const SerialPort* port = Port();
+            if (port != nullptr && port->CancelRequested()) {
+                return kRangeStopped;  // an abort, not waiting for the range to complete
+            }
+            if (port != nullptr && port->Silence() >= timings.deadLine) {
+                return kRangeLineDead;
+            }
         }
     }
-    if (commandId == kReadTrackLogId) {
+    if (commandId == kReadTrackLogId && control.filter) {
         count = FilterLogRecords(dest.data(), std::min(count, dest.size()));
     }
     return kRangeDone;

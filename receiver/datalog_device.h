@@ -30,6 +30,12 @@ struct DatalogTimings {
     std::chrono::milliseconds retryWait{150};          // after each range attempt
     std::chrono::milliseconds dataWait{5000};          // silence that fails a range attempt
     std::chrono::milliseconds reopenWait{100};         // after reopening at a new rate
+    // A line without a single byte this long is dead: ReadRange ends with 98 instead of
+    // spending its thirty attempts (about six minutes) on it.
+    std::chrono::milliseconds deadLine{15000};
+    // The probe of a new rate: a few short ACK waits, not ten of a second each.
+    int probeAttempts = 4;
+    int probeWaitMs = 300;
 };
 
 // What a ranged read watches and reports.
@@ -37,6 +43,8 @@ struct RangeControl {
     const std::atomic<bool>* stop = nullptr;  // honoured before each range: result 99
     // Bytes received so far, the current range's partial data included.
     std::function<void(std::uint64_t)> progress;
+    // The record filter of the track log; off to receive the sectors as the logger sent them.
+    bool filter = true;
 };
 
 inline constexpr int kRangeAttempts = 30;
@@ -64,8 +72,14 @@ class DatalogDevice : public ReceiverProtocol {
     // returns it (9 when no reply came).
     int QueryDeviceId(std::string& id);
     // Asks the logger for the rate, then reopens the same port at it whatever the answer was.
-    // False when not connected, for an unknown rate, or when the port does not reopen.
-    bool SetBaudRate(int rate, std::uint8_t attribute);
+    // False when not connected, for an unknown rate, or when the port does not reopen. ackCode
+    // receives the answer to the request (1 ACK, 2 NACK, 9 none).
+    bool SetBaudRate(int rate, std::uint8_t attribute, int* ackCode = nullptr);
+    // Sets the port alone to the rate (after a switch the logger refused) and drops its input.
+    bool SetPortRate(int rate);
+    // A log-status query with the short ACK waits of the probe: 1 when the logger answers at the
+    // port's rate. No event fires.
+    int Probe(LogStatus* status = nullptr);
     // Flushes input, then the ACK wait; returns its code, fires nothing.
     int FactoryReset();
     // No answer is expected; nothing happens when not connected.
@@ -76,7 +90,8 @@ class DatalogDevice : public ReceiverProtocol {
     // Reads sectors [first, end) in requests of step sectors into dest at count (the caller sets
     // it to 0), each range tried up to 30 times 150 ms apart; with the track log's command id the
     // record filter then keeps each sector's records. 0 done, 9 gave up (binary_msg 9 fired), 99
-    // stopped before a range. dest is cleared first and never written past.
+    // stopped before a range, 98 when the line went dead. dest is cleared first and never
+    // written past.
     int ReadRange(std::uint32_t first, std::uint32_t end, std::uint32_t step,
                   std::span<std::uint8_t> dest, std::size_t& count, std::uint8_t commandId,
                   const RangeControl& control = {});
@@ -92,6 +107,8 @@ class DatalogDevice : public ReceiverProtocol {
 
   private:
     int Send(const Payload& payload);
+    int ackAttempts_ = SerialPort::kAckAttempts;
+    int ackWaitMs_ = SerialPort::kAckWaitMs;
     // The ACK wait, then (on ACK) the reply wait for kind whose frame `accept` takes; the reply
     // stays in reply_. Returns 1, the ACK-wait code, or 9 when no acceptable reply came.
     int Query(const Payload& payload, int kind,

@@ -1,58 +1,251 @@
 #include "receiver/log_download.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <new>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "receiver/datalog_codes.h"
 #include "receiver/datalog_device.h"
+#include "receiver/download_store.h"
+#include "receiver/log_filter.h"
 #include "receiver/log_status.h"
-#include "trace/atomic_file.h"
 
 namespace pelmora {
 
 namespace {
 
-void RemoveIfPresent(const std::string& path) {
-    if (!path.empty()) {
-        std::remove(path.c_str());  // absent is fine
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
+
+// Reports progress about this often: the window posts every report to its GUI thread.
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+constexpr std::uint64_t kProgressBytes = 16 * 1024;
+
+class ProgressMeter {
+  public:
+    explicit ProgressMeter(DownloadObserver& observer) : observer_(observer) {}
+    void AddTotal(std::uint64_t bytes) {
+        progress_.total += bytes;
+        Report(true);
+    }
+    void Set(std::uint64_t done) {
+        progress_.done = std::min(done, progress_.total);
+        Report(progress_.done == progress_.total);
+    }
+    std::uint64_t done() const { return progress_.done; }
+
+  private:
+    void Report(bool always) {
+        const auto now = Clock::now();
+        if (!always && now - last_ < kProgressInterval &&
+            progress_.done < lastDone_ + kProgressBytes) {
+            return;
+        }
+        last_ = now;
+        lastDone_ = progress_.done;
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        if (seconds > 0 && progress_.done > 0) {
+            progress_.bytesPerSecond = static_cast<double>(progress_.done) / seconds;
+            progress_.secondsLeft =
+                static_cast<double>(progress_.total - progress_.done) / progress_.bytesPerSecond;
+        }
+        observer_.ReadProgress(progress_);
+    }
+
+    DownloadObserver& observer_;
+    DownloadProgress progress_;
+    Clock::time_point start_ = Clock::now();
+    Clock::time_point last_{};
+    std::uint64_t lastDone_ = 0;
+};
+
+// Sectors [first, end) as the logger sent them, one 4096-byte block each.
+int ReadSectors(DatalogDevice& device, std::uint32_t first, std::uint32_t end, Bytes& out,
+                ProgressMeter& meter, const std::atomic<bool>& stop) {
+    const std::uint64_t base = meter.done();
+    try {
+        out.assign((static_cast<std::size_t>(end - first) + 1) * kSectorSize, 0);
+    } catch (const std::bad_alloc&) {
+        return kRangeGaveUp;
+    }
+    std::size_t count = 0;
+    RangeControl control;
+    control.stop = &stop;
+    control.filter = false;
+    control.progress = [&](std::uint64_t bytes) { meter.Set(base + bytes); };
+    const int code =
+        device.ReadRange(first, end, kSectorsPerRange, out, count, kReadTrackLogId, control);
+    out.resize(std::min(count, out.size()));
+    return code;
+}
+
+// The kept records of each received sector, appended to log; their lengths to kept.
+void FilterSectors(Bytes& sectors, Bytes& log, std::vector<std::uint32_t>& kept) {
+    for (std::size_t at = 0; at < sectors.size(); at += kSectorSize) {
+        const std::size_t n = std::min<std::size_t>(kSectorSize, sectors.size() - at);
+        const std::size_t k = FilterLogRecords(sectors.data() + at, n);
+        log.insert(log.end(), sectors.begin() + static_cast<std::ptrdiff_t>(at),
+                   sectors.begin() + static_cast<std::ptrdiff_t>(at + k));
+        kept.push_back(static_cast<std::uint32_t>(k));
     }
 }
 
-bool WriteRawLog(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    AtomicFile file;
-    if (!file.Open(path)) {
-        return false;
+// Switches logger and port to the fastest rate of the candidates that the logger acknowledges
+// and then answers at; every refusal leaves both at `configured`. Returns the rate in use.
+int SwitchToDownloadRate(DatalogDevice& device, int configured, int pinned,
+                         DownloadObserver& observer) {
+    std::vector<int> candidates;
+    if (pinned != 0) {
+        candidates.push_back(pinned);
+    } else {
+        candidates.assign(std::begin(kDownloadRates), std::end(kDownloadRates));
     }
-    if (!file.Write(data, size)) {
-        const int saved = errno;
-        file.Discard();
-        errno = saved;
-        return false;
+    for (const int rate : candidates) {
+        if (rate == configured) {
+            return configured;
+        }
+        if (pinned == 0 && rate < configured) {
+            return configured;  // a logger set faster than every candidate stays there
+        }
+        int ack = 0;
+        if (!device.SetBaudRate(rate, kRateAttribute, &ack)) {
+            device.SetPortRate(configured);
+            continue;
+        }
+        if (ack == kDatalogAck && device.Probe() == kDatalogAck) {
+            return rate;
+        }
+        // Refused (the logger stayed), acknowledged but kept, or switched where the line cannot
+        // follow: find the logger at its old rate, else ask it back from the new one.
+        device.SetPortRate(configured);
+        if (ack == kDatalogAck && device.Probe() != kDatalogAck) {
+            device.SetPortRate(rate);
+            device.SetBaudRate(configured, kRateAttribute);
+        }
+        observer.StatusLine("The logger did not take " + std::to_string(rate) + " bit/s...");
     }
-    return file.Commit();
+    return configured;
+}
+
+struct Transfer {
+    int code = kRangeDone;
+    Bytes log;
+    SectorMap map;
+    bool incremental = false;
+};
+
+// Fetches only the sectors from the held log's last one on, after checking sector 0 and the held
+// part of that last sector against data.log. nullopt when anything differs.
+std::optional<Transfer> ReadNewSectors(DatalogDevice& device, const std::string& folder,
+                                       const SectorMap& held, std::uint32_t sectors,
+                                       ProgressMeter& meter, const std::atomic<bool>& stop,
+                                       int& code) {
+    const auto old = LoadDataLog(folder);
+    const std::uint32_t from = static_cast<std::uint32_t>(held.keptBytes.size()) - 1;
+    if (!old) {
+        return std::nullopt;
+    }
+    meter.AddTotal(static_cast<std::uint64_t>(1 + sectors - from) * kSectorSize);
+    Bytes first;
+    code = ReadSectors(device, 0, 1, first, meter, stop);
+    if (code != kRangeDone) {
+        return std::nullopt;
+    }
+    Bytes firstLog;
+    std::vector<std::uint32_t> firstKept;
+    FilterSectors(first, firstLog, firstKept);
+    if (firstLog.size() != held.keptBytes[0] ||
+        !std::equal(firstLog.begin(), firstLog.end(), old->begin())) {
+        return std::nullopt;
+    }
+    Bytes fresh;
+    code = ReadSectors(device, from, sectors, fresh, meter, stop);
+    if (code != kRangeDone) {
+        return std::nullopt;
+    }
+    Transfer t;
+    t.incremental = true;
+    const std::uint64_t keep = held.KeptBefore(from);
+    t.log.assign(old->begin(), old->begin() + static_cast<std::ptrdiff_t>(keep));
+    t.map.keptBytes.assign(held.keptBytes.begin(), held.keptBytes.begin() + from);
+    FilterSectors(fresh, t.log, t.map.keptBytes);
+    // What the last sector held then must still be there, in front of what was added since.
+    const std::uint32_t heldTail = held.keptBytes[from];
+    if (t.map.keptBytes.size() <= from || t.map.keptBytes[from] < heldTail ||
+        !std::equal(old->begin() + static_cast<std::ptrdiff_t>(keep), old->end(),
+                    t.log.begin() + static_cast<std::ptrdiff_t>(keep))) {
+        return std::nullopt;
+    }
+    return t;
 }
 
 }  // namespace
 
-int DownloadPercent(std::uint64_t bytesRead, std::uint64_t usedLogBytes) {
-    if (usedLogBytes == 0) {
+int DownloadProgress::Percent() const {
+    if (total == 0) {
         return 0;
     }
-    // The sectors read hold more than the used bytes (the tail of the last one), so cap the bar.
-    const std::uint64_t percent = bytesRead * 100 / usedLogBytes;
-    return percent > 100 ? 100 : static_cast<int>(percent);
+    return static_cast<int>(std::min<std::uint64_t>(done * 100 / total, 100));
+}
+
+std::string ProgressText(const DownloadProgress& p) {
+    char text[128];
+    const double mb = 1e6;
+    int n = std::snprintf(text, sizeof text, "%.1f of %.1f MB, %.1f kB/s",
+                          static_cast<double>(p.done) / mb, static_cast<double>(p.total) / mb,
+                          p.bytesPerSecond / 1000.0);
+    if (p.secondsLeft >= 0 && n > 0 && static_cast<std::size_t>(n) < sizeof text) {
+        const long left = static_cast<long>(p.secondsLeft + 0.5);
+        std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n),
+                      ", %ld min %02ld s left", left / 60, left % 60);
+    }
+    return text;
+}
+
+bool HoldsUndownloadedData(const std::string& dataFolder, std::uint64_t used) {
+    if (used == 0) {
+        return false;
+    }
+    const auto held = LoadSectorMap(dataFolder);
+    return !held || used > held->usedLogBytes;
 }
 
 DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request,
                            DownloadObserver& observer, const std::atomic<bool>& stop) {
     DownloadResult result;
-    // The old log and its trace go first: a failed read must not leave them to be taken for the
-    // new one.
-    RemoveIfPresent(request.traceLogPath);
-    RemoveIfPresent(request.rawLogPath);
+    // Nothing of the folder is touched before the new download is complete: a failure keeps
+    // the previous one.
+    const bool hadLog = LoadDataLog(request.dataFolder).has_value();
+    auto failed = [&](int code) {
+        observer.StatusLine(kLineReadFail);
+        if (code == kDownloadLineDead) {
+            observer.StatusLine(kLineStoppedAnswering);
+        }
+        if (hadLog) {
+            observer.StatusLine(kLinePreviousKept);
+        }
+        result.code = code;
+        return result;
+    };
+
+    SerialPort* port = device.Port();
+    if (port != nullptr) {
+        port->ResetSilence();
+        port->SetDeadLineLimit(device.timings.deadLine);
+    }
+    struct DeadLineOff {
+        SerialPort* port;
+        ~DeadLineOff() {
+            if (port != nullptr) {
+                port->SetDeadLineLimit(std::chrono::milliseconds(0));
+            }
+        }
+    } deadLineOff{port};
 
     std::uint32_t sectors = 0;
     std::uint32_t total = 0;
@@ -68,64 +261,82 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
         return result;
     }
     if (sectorsCode != kDatalogAck) {
-        result.code = kDownloadStatusFailed;
         result.statusCode = ackCode;
-        return result;
+        return failed(port != nullptr && port->LineDead() ? kDownloadLineDead
+                                                          : kDownloadStatusFailed);
     }
     result.sectors = sectors;
-    const std::uint64_t used = status.UsedLogBytes();
-    observer.DownloadStarted(sectors, used);
 
-    const int configuredRate = device.PortBaudRate();
-    const bool switchRate = configuredRate != kDownloadRate;
-    if (switchRate) {
-        if (!device.SetBaudRate(kDownloadRate, kRateAttribute)) {
-            // The port did not reopen: no range could be asked for.
-            observer.StatusLine("read fail...");
-            result.code = kDownloadGaveUp;
-            return result;
-        }
-        std::this_thread::sleep_for(request.rateSwitchWait);
-    }
+    const int configured = device.PortBaudRate();
+    const int rate = SwitchToDownloadRate(device, configured, request.rate, observer);
+    result.rate = rate;
+    observer.StatusLine("Reading at " + std::to_string(rate) + " bit/s...");
 
-    // (N + 1) sectors, as the logger may answer a range with a little more than asked.
-    std::vector<std::uint8_t> buffer;
+    ProgressMeter meter(observer);
     int code = kRangeDone;
-    std::size_t count = 0;
-    try {
-        buffer.assign((static_cast<std::size_t>(sectors) + 1) * kSectorSize, 0);
-    } catch (const std::bad_alloc&) {
-        code = kRangeGaveUp;
-    }
-    if (code == kRangeDone) {
-        RangeControl control;
-        control.stop = &stop;
-        control.progress = [&](std::uint64_t bytes) {
-            observer.ReadProgress(bytes, DownloadPercent(bytes, used));
-        };
-        code =
-            device.ReadRange(0, sectors, kSectorsPerRange, buffer, count, kReadTrackLogId, control);
-    }
-    if (code == kRangeDone) {
-        if (WriteRawLog(request.rawLogPath, buffer.data(), count)) {
-            result.bytes = count;
-        } else {
-            result.code = kDownloadWriteFailed;
-            result.error = errno;
+    std::optional<Transfer> transfer;
+    const auto held = request.full ? std::nullopt : LoadSectorMap(request.dataFolder);
+    // A log that shrank, or lost bytes, was cleared since: everything is new.
+    if (held && held->keptBytes.size() >= 2 && sectors >= held->keptBytes.size() &&
+        status.UsedLogBytes() >= held->usedLogBytes) {
+        transfer = ReadNewSectors(device, request.dataFolder, *held, sectors, meter, stop, code);
+        if (!transfer && code == kRangeDone) {
+            observer.StatusLine("The logger's log has changed: reading all of it...");
         }
-    } else {
-        result.code = code == kRangeStopped ? kDownloadStopped : kDownloadGaveUp;
     }
-    observer.StatusLine(code == kRangeDone ? "read successful..." : "read fail...");
-    buffer = {};
+    if (!transfer && code == kRangeDone) {
+        meter.AddTotal(static_cast<std::uint64_t>(sectors) * kSectorSize);
+        Bytes raw;
+        code = ReadSectors(device, 0, sectors, raw, meter, stop);
+        if (code == kRangeDone) {
+            transfer.emplace();
+            FilterSectors(raw, transfer->log, transfer->map.keptBytes);
+        }
+    }
+    result.transferred = meter.done();
 
+    if (code == kRangeDone) {
+        transfer->map.usedLogBytes = status.UsedLogBytes();
+        result.incremental = transfer->incremental;
+        if (StoreDownload(request.dataFolder, transfer->log, transfer->map)) {
+            result.bytes = transfer->log.size();
+            const std::time_t now = request.clock ? request.clock() : std::time(nullptr);
+            result.archivePath = ArchiveDownload(request.dataFolder, transfer->log, now);
+            observer.StatusLine(kLineReadSuccessful);
+            if (result.archivePath.empty()) {
+                observer.StatusLine(std::string("The archive copy failed: ") +
+                                    std::strerror(errno));
+            }
+        } else {
+            result.error = errno;
+            code = -1;
+        }
+    }
+    transfer.reset();
+
+    // Every way out puts the logger back at its own rate, an abort's cancelled port included.
+    if (port != nullptr) {
+        port->SetCancel(0);
+    }
     std::this_thread::sleep_for(request.settleWait);
-    if (switchRate) {
-        device.SetBaudRate(configuredRate, kRateAttribute);
+    if (rate != configured) {
+        device.SetBaudRate(configured, kRateAttribute);
     }
     std::this_thread::sleep_for(request.settleWait);
     device.RestartReceiver();
-    return result;
+
+    switch (code) {
+        case kRangeDone:
+            return result;
+        case -1:
+            return failed(kDownloadWriteFailed);
+        case kRangeStopped:
+            return failed(kDownloadStopped);
+        case kRangeLineDead:
+            return failed(kDownloadLineDead);
+        default:
+            return failed(kDownloadGaveUp);
+    }
 }
 
 }  // namespace pelmora

@@ -1,7 +1,8 @@
 #pragma once
-// The download of the recorded log, shared by the window and the command-line tool: status,
-// switch to 57600 bit/s, ranges of 16 sectors with retries, the record filter, the way back to the
-// configured rate and the receiver's restart; "data.log" appears only when the whole log arrived.
+// The Read of the recorded log, shared by the window and the command-line tool: status, the
+// fastest rate the logger takes, only the sectors that are new since the last download (verified),
+// the record filter, data.log and its archive copy, and on every way out the logger's own rate and
+// the receiver's restart. Until a download is complete and written, data.log stays as it was.
 //
 // Thread contract: runs on the caller's thread, which owns the port for its whole length (the
 // caller keeps the NMEA reader stopped). The observer's calls come on that thread; `stop` may be
@@ -9,45 +10,63 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <string>
 
 namespace pelmora {
 
 class DatalogDevice;
+struct LogStatus;
 
-inline constexpr int kDownloadRate = 57600;
 inline constexpr std::uint8_t kRateAttribute = 2;
 inline constexpr std::uint32_t kSectorsPerRange = 16;
+// The rates a Read tries, fastest first; 57600 is the one every logger takes.
+inline constexpr int kDownloadRates[] = {230400, 115200, 57600};
 
 // Outcomes of DownloadLog.
-inline constexpr int kDownloadDone = 0;      // data.log written
-inline constexpr int kDownloadGaveUp = 9;    // a range failed thirty times ("Target Timeout...")
-inline constexpr int kDownloadStopped = 99;  // Stop before a range: nothing written
+inline constexpr int kDownloadDone = 0;           // data.log written
+inline constexpr int kDownloadGaveUp = 9;         // a range failed thirty times ("Target Timeout...")
+inline constexpr int kDownloadStopped = 99;       // Stop before a range: nothing written
 inline constexpr int kDownloadStatusFailed = 10;  // the log-status query failed (see statusCode)
 inline constexpr int kDownloadDeviceError = 11;   // the logger reports 0 sectors
 inline constexpr int kDownloadWriteFailed = 12;   // data.log could not be written (errno kept)
+inline constexpr int kDownloadLineDead = 13;      // no byte at all for the dead-line limit
+
+inline constexpr const char* kLineReadSuccessful = "read successful...";
+inline constexpr const char* kLineReadFail = "read fail...";
+inline constexpr const char* kLinePreviousKept = "The previous download was kept...";
+inline constexpr const char* kLineStoppedAnswering = "The logger stopped answering...";
+
+struct DownloadProgress {
+    std::uint64_t done = 0;   // bytes received
+    std::uint64_t total = 0;  // bytes this Read asks for
+    double bytesPerSecond = 0;
+    double secondsLeft = -1;  // unknown until bytes have arrived
+    int Percent() const;
+};
+// "1.2 of 4.0 MB, 22.4 kB/s, 2 min 05 s left"
+std::string ProgressText(const DownloadProgress& progress);
 
 class DownloadObserver {
   public:
     virtual ~DownloadObserver() = default;
-    // The log status arrived: sectors to read and the bytes the log occupies.
-    virtual void DownloadStarted(std::uint32_t /*sectors*/, std::uint64_t /*usedLogBytes*/) {}
-    // After every chunk: bytes received so far and bytes x 100 / used log bytes (0..100).
-    virtual void ReadProgress(std::uint64_t /*bytesRead*/, int /*percent*/) {}
+    // The transfer begins (again, with a larger total, when an incremental Read turns full).
+    virtual void ReadProgress(const DownloadProgress& /*progress*/) {}
     // The logger reports no sectors: "The device have errors. Reset to factory default ?"
     // True sends the factory reset. Blocking is fine: the download waits for the answer.
     virtual bool ConfirmFactoryReset() { return false; }
-    // "read successful..." or "read fail...", once the ranged read has ended.
+    // Lines for the status log: the rate used, "read successful..." or "read fail...".
     virtual void StatusLine(const std::string& /*line*/) {}
 };
 
 struct DownloadRequest {
-    std::string rawLogPath;  // data.log: replaced only on success
-    // TraceLog.ltp: deleted first, as its log is being replaced; may be empty.
-    std::string traceLogPath;
-    // Waits of the sequence; tests shorten them.
-    std::chrono::milliseconds rateSwitchWait{2000};
-    std::chrono::milliseconds settleWait{100};
+    std::string dataFolder;  // data.log, data.log.sectors, downloads/
+    int rate = 0;            // 0: the fastest the logger takes; else only this rate
+    bool full = false;       // read every sector even when the last download still matches
+    std::chrono::milliseconds settleWait{100};  // before and after switching back
+    // The archive copy's name; the system clock when empty.
+    std::function<std::time_t()> clock;
 };
 
 struct DownloadResult {
@@ -56,6 +75,10 @@ struct DownloadResult {
     std::uint32_t sectors = 0;
     std::size_t bytes = 0;  // bytes written to data.log
     int error = 0;          // errno when data.log could not be written
+    int rate = 0;           // the rate the sectors were read at
+    bool incremental = false;
+    std::uint64_t transferred = 0;  // data bytes that crossed the line
+    std::string archivePath;        // empty when the archive copy failed
     bool factoryResetSent = false;
     int factoryResetCode = 0;  // its ACK-wait code when sent
 };
@@ -63,7 +86,10 @@ struct DownloadResult {
 DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request,
                            DownloadObserver& observer, const std::atomic<bool>& stop);
 
-// bytes x 100 / used log bytes, in 64 bits, at most 100; 0 when the log is empty.
-int DownloadPercent(std::uint64_t bytesRead, std::uint64_t usedLogBytes);
+// True when the logger, whose log occupies usedLogBytes, holds log bytes that no completed
+// download of this folder has: the question before Clear.
+bool HoldsUndownloadedData(const std::string& dataFolder, std::uint64_t usedLogBytes);
+inline constexpr const char* kAskClearUndownloaded =
+    "The logger holds data that has not been downloaded. Clear anyway?";
 
 }  // namespace pelmora

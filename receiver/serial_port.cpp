@@ -134,15 +134,19 @@ bool SerialPort::Open(const std::string& path, int baudRate) {
         return Fail(
             {LinkFault::LineSetup, e, path + ": cannot clear the line: " + std::strerror(e)});
     }
+    ResetSilence();
     connected_.store(true);
     return true;
 }
 
 void SerialPort::Close() {
+    if (opened_ && fd_ >= 0) {
+        DrainOutput();
+    }
     connected_.store(false);
     if (opened_ && fd_ >= 0) {
         if (haveSaved_) {
-            (void)::tcsetattr(fd_, TCSANOW, &saved_);
+            (void)::tcsetattr(fd_, TCSADRAIN, &saved_);
         }
     }
     ReleaseHandle();
@@ -167,7 +171,8 @@ bool SerialPort::ChangeRate(int baudRate) {
     }
     cfsetispeed(&tio, speed);
     cfsetospeed(&tio, speed);
-    if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
+    DrainOutput();
+    if (::tcsetattr(fd_, TCSADRAIN, &tio) != 0) {
         const int e = errno;
         error_ = {LinkFault::LineSetup, e, path_ + ": cannot change the rate: " + std::strerror(e)};
         return false;
@@ -248,6 +253,7 @@ int SerialPort::PollRead(unsigned char* buffer, int max) {
         if (count > 0) {
             const ssize_t r = ::read(fd_, buffer, static_cast<std::size_t>(std::min(count, max)));
             if (r > 0) {
+                ResetSilence();
                 return static_cast<int>(r);
             }
             if (r == 0 || (r < 0 && errno == EIO)) {
@@ -292,6 +298,48 @@ int SerialPort::ReadReply(unsigned char* buffer, int capacity) {
         return 0;
     }
     return AssembleReply(*this, buffer, capacity);
+}
+
+void SerialPort::DrainOutput() {
+    if (fd_ < 0) {
+        return;
+    }
+    // tcdrain alone has no bound: a stuck adapter would hold the caller forever. The queue is
+    // watched instead, for as long as its bytes need at the port's rate and a second more.
+    int queued = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+        return;
+    }
+    const int rate = std::max(baud_.load(), 300);
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(1000 + 10'000LL * queued / rate);
+    while (queued > 0 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+            return;
+        }
+    }
+    if (queued == 0) {
+        // The last bytes may still sit in the UART's own buffer: a few byte times at most.
+        (void)::tcdrain(fd_);
+    }
+}
+
+std::chrono::milliseconds SerialPort::Silence() const {
+    const auto now = Clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        now - std::chrono::nanoseconds(lastByteNs_.load()));
+}
+
+void SerialPort::ResetSilence() {
+    lastByteNs_.store(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                          Clock::now().time_since_epoch())
+                          .count());
+}
+
+bool SerialPort::LineDead() const {
+    const std::int64_t limit = deadLimitMs_.load();
+    return limit > 0 && Silence().count() >= limit;
 }
 
 void SerialPort::SetCancel(int flag) {

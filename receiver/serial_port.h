@@ -8,6 +8,7 @@
 // LastErrno belong to the thread that called Open. The write observer is set before use.
 #include <termios.h>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -80,7 +81,9 @@ class SerialPort : public ByteSource {
     // Flushes input once, then up to 10 times writes the frame and waits up to 1000 ms for an
     // ACK or NACK. Returns 1, 2, 9 (no answer) or 0 (not connected, nothing sent). Other frames
     // and NMEA lines that arrive meanwhile are read and dropped.
-    int SendAndWaitAck(const unsigned char* frame, int length);
+    // attempts and waitMs shorten the wait for a probe that must not take ten seconds.
+    int SendAndWaitAck(const unsigned char* frame, int length, int attempts = kAckAttempts,
+                       int waitMs = kAckWaitMs);
     // When connected: FlushInput, then Write; no wait. Always true.
     bool SendOnly(const unsigned char* frame, int length);
 
@@ -94,6 +97,17 @@ class SerialPort : public ByteSource {
     // Called after every write request with the bytes asked for and the bytes that went out.
     using WriteObserver = std::function<void(std::size_t requested, std::size_t written)>;
     void SetWriteObserver(WriteObserver observer) { writeObserver_ = std::move(observer); }
+
+    // Waits (bounded) until what was written has left the port: a rate change or a close
+    // right after a send would otherwise garble the frame's last bytes.
+    void DrainOutput();
+
+    // How long no byte has arrived (since the open, or the last ResetSilence).
+    std::chrono::milliseconds Silence() const;
+    void ResetSilence();
+    // A line silent this long counts as dead: the ACK wait gives up at once (0: never).
+    void SetDeadLineLimit(std::chrono::milliseconds limit) { deadLimitMs_.store(limit.count()); }
+    bool LineDead() const;
 
     // True when the rate (bit/s) is one the line can be set to.
     static bool IsSupportedRate(int baudRate);
@@ -111,6 +125,8 @@ class SerialPort : public ByteSource {
     std::atomic<bool> hungUp_{false};
     std::string path_;
     std::atomic<int> baud_{0};
+    std::atomic<std::int64_t> lastByteNs_{0};  // steady clock
+    std::atomic<std::int64_t> deadLimitMs_{0};
     bool haveSaved_ = false;
     termios saved_{};
     LinkError error_;

@@ -24,16 +24,19 @@ int SerialPort::ClassifyReply(const unsigned char* frame, int size, int last) {
     return 0;
 }
 
-int SerialPort::SendAndWaitAck(const unsigned char* frame, int length) {
+int SerialPort::SendAndWaitAck(const unsigned char* frame, int length, int attempts, int waitMs) {
     if (!IsConnected()) {
         return kSendNotConnected;
     }
     FlushInput();
     unsigned char buffer[kAckLineCapacity + 4] = {};
-    for (int attempt = 0; attempt < kAckAttempts; ++attempt) {
+    for (int attempt = 0; attempt < attempts; ++attempt) {
         Write(frame, length);
         const auto start = std::chrono::steady_clock::now();
-        while (std::chrono::steady_clock::now() - start <= std::chrono::milliseconds(kAckWaitMs)) {
+        while (std::chrono::steady_clock::now() - start <= std::chrono::milliseconds(waitMs)) {
+            if (LineDead()) {
+                return kSendTimeout;  // ten more seconds would not revive a dead line
+            }
             const int r = ReadLine(buffer, kAckLineCapacity);
             if (r > 0) {
                 // The bytes up to the LF (or the NUL after a cut line) are valid.

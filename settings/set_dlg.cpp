@@ -1,11 +1,16 @@
 #include "settings/set_dlg.h"
 
+#include <algorithm>
+
+#include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QStandardItemModel>
 #include <QTreeView>
 
 #include "settings/conversion_settings.h"
+#include "settings/download_settings.h"
 #include "settings/qt_text.h"
 #include "settings/udev_port_monitor.h"
 #include "ui_set_dlg.h"
@@ -23,7 +28,27 @@ CSetDlg::CSetDlg(ProfileStore& profile, const PortEnumerator& ports, QWidget* pa
     m_ui->portList->setView(view);
     m_portInfo = new QLabel(this);
     m_portInfo->setObjectName(QStringLiteral("portInfo"));
-    static_cast<QGridLayout*>(layout())->addWidget(m_portInfo, 2, 0, 1, 2);
+    auto* grid = static_cast<QGridLayout*>(layout());
+    grid->addWidget(m_portInfo, 2, 0, 1, 2);
+    // The Read's own settings go between the port and the buttons.
+    QLayoutItem* buttons = grid->itemAtPosition(3, 0);
+    if (buttons != nullptr) {
+        grid->removeItem(buttons);
+    }
+    m_downloadRate = new QComboBox(this);
+    m_downloadRate->setObjectName(QStringLiteral("downloadRateList"));
+    m_downloadRate->addItem(QStringLiteral("Fastest"), 0);
+    for (const int rate : {230400, 115200, 57600}) {
+        m_downloadRate->addItem(QString::number(rate), rate);
+    }
+    grid->addWidget(new QLabel(QStringLiteral("Download speed"), this), 3, 0);
+    grid->addWidget(m_downloadRate, 3, 1);
+    m_fullRead = new QCheckBox(QStringLiteral("Always read the whole log"), this);
+    m_fullRead->setObjectName(QStringLiteral("fullReadCheck"));
+    grid->addWidget(m_fullRead, 4, 0, 1, 2);
+    if (buttons != nullptr) {
+        grid->addItem(buttons, 5, 0, 1, 2);
+    }
     connect(m_ui->portList, &QComboBox::currentIndexChanged, this, &CSetDlg::ShowPortInfo);
     connect(m_ui->portList, &QComboBox::editTextChanged, this, &CSetDlg::ShowPortInfo);
     auto* monitor = new UdevPortMonitor(this);
@@ -45,6 +70,9 @@ void CSetDlg::OnInitDialog() {
         m_profile.ProfileReadText(kSectionSerial, "BaudRate", kDefaultBaudRate);
 
     FillPortList(storedPort);
+    m_downloadRate->setCurrentIndex(
+        std::max(0, m_downloadRate->findData(LoadDownloadRate(m_profile))));
+    m_fullRead->setChecked(LoadFullRead(m_profile));
 
     m_ui->baudRateList->clear();
     for (const std::string& rate : BaudRateTexts()) {
@@ -105,6 +133,9 @@ void CSetDlg::accept() {
     m_baudRateText = m_ui->baudRateList->currentText();
     m_profile.ProfileWriteText(kSectionSerial, "ComPort", m_portText.toStdString());
     m_profile.ProfileWriteText(kSectionSerial, "BaudRate", m_baudRateText.toStdString());
+    m_profile.ProfileWriteInt(kSectionSerial, kKeyDownloadRate,
+                              m_downloadRate->currentData().toInt());
+    m_profile.ProfileWriteInt(kSectionSerial, kKeyFullRead, m_fullRead->isChecked() ? 1 : 0);
     QDialog::accept();
 }
 

@@ -13,6 +13,8 @@
 namespace Ui {
 class CSetDlg;
 }
+class QCheckBox;
+class QComboBox;
 class QLabel;
 
 namespace pelmora {
@@ -47,6 +49,8 @@ class CSetDlg : public QDialog {
     ProfileStore& m_profile;
     const PortEnumerator& m_ports;
     QLabel* m_portInfo = nullptr;
+    QComboBox* m_downloadRate = nullptr;  // Serial/DownloadRate
+    QCheckBox* m_fullRead = nullptr;      // Serial/FullRead
     QString m_portText;
     QString m_baudRateText;
 };

@@ -224,8 +224,13 @@ CoreAnswer LoggerCore::Handle(std::span<const std::uint8_t> payload) {
             if (rate < 0) {
                 return Nack(command);
             }
+            if (rateLimit_ != 0 && rate > rateLimit_ && rateRefusal_ == RateRefusal::Nack) {
+                return Nack(command);
+            }
             CoreAnswer answer = Ack(command);
-            answer.newBaud = rate;
+            if (rateLimit_ == 0 || rate <= rateLimit_) {
+                answer.newBaud = rate;
+            }
             return answer;
         }
         case Command::FactoryReset: {

@@ -33,6 +33,12 @@ struct LogOptions {
 int RateForIndex(int index);
 int IndexForRate(int rate);
 
+// What a logger does when asked for a rate above the highest it takes.
+enum class RateRefusal : std::uint8_t {
+    Nack,         // says no and stays
+    AckAndKeep,   // says yes and stays: the client hears nothing at the new rate
+};
+
 // How the ranged read's trailer carries the first sector back.
 enum class EchoStyle : std::uint8_t {
     Sector,  // s, least significant byte first
@@ -93,6 +99,11 @@ class LoggerCore {
     void SetOptions(const LogOptions& options) { options_ = options; }
     const std::string& DeviceId() const { return deviceId_; }
     void SetDeviceId(std::string id);
+    // Rates above highest are refused as `how` says (0: every rate of the table is taken).
+    void SetRateLimit(int highest, RateRefusal how) {
+        rateLimit_ = highest;
+        rateRefusal_ = how;
+    }
     EchoStyle Echo() const { return echo_; }
     void SetEcho(EchoStyle echo) { echo_ = echo; }
     // Factory state: default options, empty ID, an erased healthy flash (a logger that reported
@@ -104,6 +115,8 @@ class LoggerCore {
     LogOptions options_;
     std::string deviceId_;
     EchoStyle echo_ = EchoStyle::Sector;
+    int rateLimit_ = 0;
+    RateRefusal rateRefusal_ = RateRefusal::Nack;
 };
 
 }  // namespace pelmora::sim

@@ -81,6 +81,7 @@ struct LoggerSim::Impl {
         int splitBoundary = 0;
         std::optional<std::size_t> stallAfter;
         std::optional<std::size_t> hangUpAfter;
+        std::optional<std::size_t> silenceAfter;
         std::uint64_t random = 0;
         double faultProbability = 0.0;
         std::array<std::size_t, kFaultKinds> applied{};
@@ -108,6 +109,7 @@ struct LoggerSim::Impl {
               core(std::move(o.flash)) {
             core.SetDeviceId(o.deviceId);
             core.SetEcho(o.echo);
+            core.SetRateLimit(o.highestRate, o.refusal);
         }
         ~Shared() {
             for (int& fd : wake) {
@@ -183,6 +185,10 @@ struct LoggerSim::Impl {
                 cut = std::min(*hangUpAfter, data.size());
                 hangUpAfter.reset();
                 hangUp = true;
+            } else if (silenceAfter) {
+                cut = std::min(*silenceAfter, data.size());
+                silenceAfter.reset();
+                silent = true;
             } else if (stallAfter) {
                 cut = std::min(*stallAfter, data.size());
                 stallAfter.reset();
@@ -606,6 +612,22 @@ void LoggerSim::SetDeviceId(const std::string& id) {
     impl_->shared->core.SetDeviceId(id);
 }
 
+void LoggerSim::SetRateLimit(int highest, RateRefusal how) {
+    std::lock_guard lock(impl_->shared->m);
+    impl_->shared->core.SetRateLimit(highest, how);
+}
+
+bool LoggerSim::AppendRecords(const std::vector<std::vector<std::uint8_t>>& records) {
+    std::lock_guard lock(impl_->shared->m);
+    FlashImage flash = impl_->shared->core.Flash();
+    bool all = true;
+    for (const auto& record : records) {
+        all = flash.AppendRecord(record) && all;
+    }
+    impl_->shared->core.SetFlash(std::move(flash));
+    return all;
+}
+
 void LoggerSim::SetEcho(EchoStyle echo) {
     std::lock_guard lock(impl_->shared->m);
     impl_->shared->core.SetEcho(echo);
@@ -639,6 +661,11 @@ void LoggerSim::SplitEndMarker(int boundary) {
 void LoggerSim::StallNextRange(std::size_t afterDataBytes) {
     std::lock_guard lock(impl_->shared->m);
     impl_->shared->stallAfter = afterDataBytes;
+}
+
+void LoggerSim::SilenceMidRange(std::size_t afterDataBytes) {
+    std::lock_guard lock(impl_->shared->m);
+    impl_->shared->silenceAfter = afterDataBytes;
 }
 
 void LoggerSim::HangUpMidRange(std::size_t afterDataBytes) {

@@ -31,6 +31,8 @@ struct LoggerSimOptions {
     FlashImage flash = BuiltInFlash();
     std::string deviceId;  // empty: the ID query answers "no ID"
     EchoStyle echo = EchoStyle::Sector;
+    int highestRate = 0;  // 0: every rate of the table; above it the logger refuses
+    RateRefusal refusal = RateRefusal::Nack;
 };
 
 // What the simulated logger did with a frame.
@@ -106,6 +108,9 @@ class LoggerSim {
     std::string DeviceId() const;
     void SetDeviceId(const std::string& id);
     void SetEcho(EchoStyle echo);
+    void SetRateLimit(int highest, RateRefusal how);
+    // The logger records on: appends these records to its log (false when it is full).
+    bool AppendRecords(const std::vector<std::vector<std::uint8_t>>& records);
 
     // ---- faults (one-shot counts add up; 0 clears) ----
     void NackNext(int frames);
@@ -117,6 +122,9 @@ class LoggerSim {
     void SplitEndMarker(int boundary);
     // Next ranged read: fall silent after this many data bytes, then answer normally again.
     void StallNextRange(std::size_t afterDataBytes);
+    // Next ranged read: fall silent for good after this many data bytes (a logger whose battery
+    // died): no answer, no NMEA, until SetSilent(false).
+    void SilenceMidRange(std::size_t afterDataBytes);
     // Next ranged read: close the master (hang up the line) after this many data bytes. The sim
     // stops; Running() turns false.
     void HangUpMidRange(std::size_t afterDataBytes);

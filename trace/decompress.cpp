@@ -13,6 +13,7 @@
 #include "trace/gps_time.h"
 #include "trace/raw_log_decoder.h"
 #include "trace/trace_fix.h"
+#include "trace/trace_summary.h"
 
 namespace pelmora {
 namespace {
@@ -156,6 +157,15 @@ DecompressResult DecompressLog(const std::string& rawPath, const std::string& tr
         pos += consumed;
         offset += consumed;
         report.At(offset);
+    }
+    if (result.fixes == 0) {
+        // An empty or unreadable log would replace a good trace with nothing.
+        trace.Discard();
+        if (result.ok()) {
+            result.status = DecompressStatus::NoFix;
+            result.message = kNoLogData;
+        }
+        return result;
     }
     if (!FlushFixes(trace, output, used) || !trace.Commit()) {
         return Failure(DecompressStatus::WriteTraceFailed, "Write trace log file failed!", errno);

@@ -20,6 +20,7 @@ enum class DecompressStatus {
     CreateTraceFailed,
     WriteTraceFailed,
     BadRecord,  // a record of no known kind: the fixes before it are kept
+    NoFix,      // "No log data!": not a single fix, so the old trace is kept
 };
 
 struct DecompressOptions {
@@ -47,10 +48,10 @@ inline constexpr const char* kDownloadAgain =
     "To double check data, please download log data again.";
 
 // Reads rawPath and replaces tracePath atomically. On BadRecord the trace of the fixes before
-// the bad record is written, as the window has always kept them; on any other failure the old
-// trace file stays as it was. A partial record at the end of the raw log is dropped and counted.
-// The trace summary is the caller's next step after a successful run: from options.summary, or
-// ScanTraceLog.
+// the bad record is written, as the window has always kept them; on any other failure, and when
+// no fix at all came out (NoFix, or BadRecord at the first record), the old trace stays as it
+// was. A partial record at the end of the raw log is dropped and counted. The trace summary is
+// the caller's next step after a successful run: from options.summary, or ScanTraceLog.
 DecompressResult DecompressLog(const std::string& rawPath, const std::string& tracePath,
                                const DecompressOptions& options, ProgressSink* progress);
 

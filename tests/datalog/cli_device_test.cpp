@@ -1,8 +1,12 @@
 // pelmora-cli's device commands, run as a user would run them, on the built-in simulated logger.
 #include <gtest/gtest.h>
-#include <signal.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <functional>
+#include <vector>
 
 #include <array>
 #include <cstdio>
@@ -51,6 +55,31 @@ class CliDevice : public ::testing::Test {
         const int status = pclose(pipe);
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return run;
+    }
+    // Starts pelmora-cli with its output in root_/spawn.out, for tests that signal it.
+    pid_t Spawn(std::vector<std::string> args) {
+        const std::string out = (root_ / "spawn.out").string();
+        const std::string config = (root_ / "config").string();
+        const std::string data = (root_ / "data").string();
+        args.insert(args.begin(), PELMORA_CLI);
+        std::vector<char*> argv;
+        for (auto& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+            setenv("XDG_DATA_HOME", data.c_str(), 1);
+            const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int in = open("/dev/null", O_RDONLY);
+            dup2(in, 0);
+            dup2(fd, 1);
+            dup2(fd, 2);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        return pid;
     }
     std::string ReadText(const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
@@ -110,6 +139,73 @@ TEST_F(CliDevice, CommandsPrintTheSystemsTexts) {
         const CliRun run = Cli(row.args);
         EXPECT_EQ(run.status, row.status) << row.args << "\n" << run.out;
         EXPECT_EQ(run.out.rfind(row.output, 0), 0u) << row.args << "\n" << run.out;
+    }
+}
+
+// Every Read that does not complete keeps data.log and TraceLog.ltp, exits 1, says so, and
+// leaves the logger at its own rate.
+TEST_F(CliDevice, FailedReadsKeepThePreviousDownload) {
+    struct Row {
+        const char* legend;
+        std::function<void(sim::LoggerSimOptions&)> options;
+        std::function<void(sim::LoggerSim&)> arrange;
+        std::vector<int> signals;  // sent once the first range is on its way
+        bool canRestore = true;    // a logger that is gone cannot be switched back
+    };
+    const auto paced = [](sim::LoggerSimOptions& o) {
+        o.paced = true;
+        o.flash.SetWriteOffset(40 * sim::kSectorSize);  // three ranges
+    };
+    const Row rows[] = {
+        {"refused", {}, [](sim::LoggerSim& l) { l.NackNext(1000); }, {}},
+        {"silent", [](sim::LoggerSimOptions& o) { o.silent = true; }, {}, {}},
+        {"unplugged", {}, [](sim::LoggerSim& l) { l.HangUpMidRange(5000); }, {}, false},
+        {"silent mid-range", {}, [](sim::LoggerSim& l) { l.SilenceMidRange(5000); }, {}, false},
+        {"Ctrl-C", paced, {}, {SIGINT}},
+        {"SIGTERM twice", paced, {}, {SIGTERM, SIGTERM}},
+        {"SIGHUP", paced, {}, {SIGHUP}},
+    };
+    const fs::path dir = root_ / "data";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.legend);
+        fs::create_directories(dir);
+        std::ofstream(dir / "data.log") << "previous log";
+        std::ofstream(dir / "TraceLog.ltp") << "previous trace";
+        sim::LoggerSimOptions options;
+        options.baud = 9600;
+        options.paced = false;
+        if (row.options) {
+            row.options(options);
+        }
+        sim::LoggerSim logger(options);
+        ASSERT_TRUE(logger.Start());
+        if (row.arrange) {
+            row.arrange(logger);
+        }
+        const pid_t pid = Spawn({"read", "--port", logger.SlavePath(), "--baud", "9600",
+                                 "--data-dir", dir.string()});
+        ASSERT_GT(pid, 0);
+        if (!row.signals.empty()) {
+            for (int i = 0; i < 3000 && logger.RangesServed() == 0; ++i) {
+                usleep(10000);
+            }
+            for (const int signal : row.signals) {
+                kill(pid, signal);
+                usleep(200000);
+            }
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        EXPECT_TRUE(ReadText(dir / "data.log") == "previous log");
+        EXPECT_TRUE(ReadText(dir / "TraceLog.ltp") == "previous trace");
+        EXPECT_NE(ReadText(root_ / "spawn.out").find("previous download was kept"),
+                  std::string::npos)
+            << ReadText(root_ / "spawn.out");
+        if (row.canRestore) {
+            EXPECT_EQ(logger.Baud(), 9600);
+        }
+        logger.Stop();
     }
 }
 

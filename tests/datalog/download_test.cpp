@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "receiver/datalog_codes.h"
@@ -24,15 +25,9 @@ Bytes ReadFile(const fs::path& p) {
 
 class RecordingObserver : public DownloadObserver {
   public:
-    void DownloadStarted(std::uint32_t sectors, std::uint64_t used) override {
-        startedSectors = sectors;
-        usedBytes = used;
-    }
-    void ReadProgress(std::uint64_t bytes, int percent) override {
-        lastBytes = bytes;
-        lastPercent = percent;
-        ++progressCalls;
-        if (stopAfterBytes != 0 && bytes >= stopAfterBytes) {
+    void ReadProgress(const DownloadProgress& p) override {
+        last = p;
+        if (stopAfterBytes != 0 && p.done >= stopAfterBytes) {
             stop.store(true);
         }
     }
@@ -42,11 +37,7 @@ class RecordingObserver : public DownloadObserver {
     }
     void StatusLine(const std::string& line) override { lines.push_back(line); }
 
-    std::uint32_t startedSectors = 0;
-    std::uint64_t usedBytes = 0;
-    std::uint64_t lastBytes = 0;
-    int lastPercent = -1;
-    int progressCalls = 0;
+    DownloadProgress last;
     int questions = 0;
     bool answerYes = false;
     std::uint64_t stopAfterBytes = 0;
@@ -61,13 +52,16 @@ class Download : public SimLink {
         char name[] = "/tmp/pelmora-download-XXXXXX";
         ASSERT_NE(mkdtemp(name), nullptr);
         dir_ = name;
-        request_.rawLogPath = dir_ / "data.log";
-        request_.traceLogPath = dir_ / "TraceLog.ltp";
-        request_.rateSwitchWait = 50ms;
+        request_.dataFolder = dir_;
         request_.settleWait = 10ms;
-        // Old files of an earlier read.
-        std::ofstream(request_.rawLogPath) << "old log";
-        std::ofstream(request_.traceLogPath) << "old trace";
+        request_.clock = [] { return std::time_t{1796724900}; };  // 2026-12-08 10:15:00 UTC
+        WriteOldFiles();
+    }
+    // Files of an earlier read.
+    void WriteOldFiles() {
+        fs::remove_all(dir_ / "downloads");
+        std::ofstream(dir_ / "data.log") << "old log";
+        std::ofstream(dir_ / "TraceLog.ltp") << "old trace";
     }
     void TearDown() override {
         SimLink::TearDown();
@@ -80,6 +74,12 @@ class Download : public SimLink {
         lastRange_ = device_.ReadRange(0, static_cast<std::uint32_t>(count), 16, buffer, got, 0x1D);
         buffer.resize(got);
         return buffer;
+    }
+    Bytes DataLog() const { return ReadFile(dir_ / "data.log"); }
+    void ExpectOldFilesKept() const {
+        EXPECT_EQ(ReadFile(dir_ / "data.log"), (Bytes{'o', 'l', 'd', ' ', 'l', 'o', 'g'}));
+        EXPECT_EQ(ReadFile(dir_ / "TraceLog.ltp").size(), 9u);
+        EXPECT_FALSE(fs::exists(dir_ / "downloads"));
     }
 
     fs::path dir_;
@@ -145,64 +145,64 @@ TEST_F(Download, ThirtyFailedAttemptsGiveUp) {
     }
 }
 
-TEST_F(Download, WholeReadWritesTheFilteredFlash) {
+TEST_F(Download, WholeReadWritesAndArchivesTheFilteredFlash) {
     const DownloadResult r = Run();
     EXPECT_EQ(r.code, kDownloadDone);
     EXPECT_EQ(r.sectors, 20u);
-    EXPECT_EQ(ReadFile(request_.rawLogPath), sim_->ExpectedDownload());
-    EXPECT_FALSE(fs::exists(request_.traceLogPath));
-    EXPECT_EQ(observer_.startedSectors, 20u);
-    EXPECT_EQ(observer_.usedBytes, sim_->Flash().WriteOffset());
-    EXPECT_EQ(observer_.lastPercent, 100);
-    EXPECT_EQ(observer_.lines, (std::vector<std::string>{"read successful..."}));
-    // At 57600 already: no rate change. The receiver is restarted at the end.
-    EXPECT_TRUE(ReceivedPayloads(0x05).empty());
-    ASSERT_TRUE(WaitForId(0x01));
-    const auto payloads = ReceivedPayloads();
-    ASSERT_FALSE(payloads.empty());
-    EXPECT_EQ(payloads.back()[0], 0x01);
-    EXPECT_EQ(payloads.front(), (Bytes{0x17}));
-}
-
-TEST_F(Download, ReadAtAnotherRateSwitchesAndComesBack) {
-    sim::LoggerSimOptions options;
-    options.baud = 9600;
-    options.paced = false;
-    options.flash = FlashOfSectors(3);
-    StartSim(std::move(options));
-    const DownloadResult r = Run();
-    EXPECT_EQ(r.code, kDownloadDone);
-    EXPECT_EQ(ReadFile(request_.rawLogPath), sim_->ExpectedDownload());
-    EXPECT_EQ(ReceivedPayloads(0x05),
-              (std::vector<Bytes>{{0x05, 0x00, 0x04, 0x02}, {0x05, 0x00, 0x01, 0x02}}));
-    EXPECT_EQ(port_.BaudRate(), 9600);
-    ASSERT_TRUE(sim_->WaitForRateChanges(2, 2s));
-    EXPECT_EQ(sim_->Baud(), 9600);
-}
-
-TEST_F(Download, StopBetweenRangesWritesNothing) {
-    observer_.stopAfterBytes = 1;  // Stop pressed during the first range
-    const DownloadResult r = Run();
-    EXPECT_EQ(r.code, kDownloadStopped);
-    EXPECT_FALSE(fs::exists(request_.rawLogPath));
-    EXPECT_FALSE(fs::exists(request_.traceLogPath));
-    // The range in flight completes; the next one is never asked for.
-    EXPECT_EQ(ReceivedPayloads(0x1D), (std::vector<Bytes>{{0x1D, 0x00, 0x00, 0x00, 0x10}}));
-    EXPECT_EQ(observer_.lines, (std::vector<std::string>{"read fail..."}));
+    EXPECT_EQ(DataLog(), sim_->ExpectedDownload());
+    EXPECT_EQ(ReadFile(dir_ / "downloads/2026-12-08T101500Z.log"), sim_->ExpectedDownload());
+    EXPECT_EQ(ReadFile(dir_ / "TraceLog.ltp").size(), 9u);  // the decoder's to replace
+    EXPECT_EQ(observer_.last.done, 20u * 4096);
+    EXPECT_EQ(observer_.last.total, 20u * 4096);
+    EXPECT_EQ(observer_.lines.back(), kLineReadSuccessful);
     ASSERT_TRUE(WaitForId(0x01));
     EXPECT_EQ(ReceivedPayloads().back()[0], 0x01);
+    EXPECT_EQ(ReceivedPayloads().front(), (Bytes{0x17}));
+
+    // A second Read in the same second gets its own archive copy.
+    request_.full = true;
+    EXPECT_EQ(Run().code, kDownloadDone);
+    EXPECT_EQ(ReadFile(dir_ / "downloads/2026-12-08T101500Z-2.log"), sim_->ExpectedDownload());
 }
 
-TEST_F(Download, FailedReadLeavesNoFile) {
+// Every failing Read keeps data.log and the trace as they were and says so.
+TEST_F(Download, FailedReadsKeepThePreviousDownload) {
     device_.timings.retryWait = 1ms;
     device_.timings.requestWait = 1ms;
-    sim_->NackNext(1000);
-    // The status query is NACKed as well.
-    DownloadResult r = Run();
-    EXPECT_EQ(r.code, kDownloadStatusFailed);
-    EXPECT_EQ(r.statusCode, kDatalogNack);
-    EXPECT_FALSE(fs::exists(request_.rawLogPath));
-    EXPECT_EQ(recorder_.codes, (std::vector<int>{kDatalogNack}));
+    device_.timings.deadLine = 1500ms;
+    struct Row {
+        const char* legend;
+        std::function<void(sim::LoggerSim&, RecordingObserver&)> arrange;
+        int code;
+    };
+    const Row rows[] = {
+        {"status NACKed", [](auto& s, auto&) { s.NackNext(1000); }, kDownloadStatusFailed},
+        {"ranges corrupt", [](auto& s, auto&) { s.CorruptNextRanges(1000); }, kDownloadGaveUp},
+        {"silent mid-range", [](auto& s, auto&) { s.SilenceMidRange(5000); }, kDownloadLineDead},
+        {"stopped", [](auto&, auto& o) { o.stopAfterBytes = 1; }, kDownloadStopped},
+        {"unplugged", [](auto& s, auto&) { s.HangUpMidRange(5000); }, kDownloadGaveUp},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.legend);
+        StartSim([] {
+            sim::LoggerSimOptions o;
+            o.baud = 57600;
+            o.paced = false;
+            o.flash = FlashOfSectors(20);
+            return o;
+        }());
+        request_.rate = 57600;
+        WriteOldFiles();
+        observer_.lines.clear();
+        observer_.stopAfterBytes = 0;
+        observer_.stop.store(false);
+        row.arrange(*sim_, observer_);
+        const DownloadResult r = Run();
+        EXPECT_EQ(r.code, row.code);
+        ExpectOldFilesKept();
+        EXPECT_NE(std::find(observer_.lines.begin(), observer_.lines.end(), kLinePreviousKept),
+                  observer_.lines.end());
+    }
 }
 
 TEST_F(Download, LoggerWithErrorsOffersTheFactoryReset) {
@@ -219,7 +219,75 @@ TEST_F(Download, LoggerWithErrorsOffersTheFactoryReset) {
     EXPECT_EQ(r.factoryResetCode, kDatalogAck);
     EXPECT_EQ(ReceivedPayloads(0x04), (std::vector<Bytes>{{0x04, 0x01}}));
     EXPECT_TRUE(ReceivedPayloads(0x1D).empty());
-    EXPECT_FALSE(fs::exists(request_.rawLogPath));
+    ExpectOldFilesKept();
+}
+
+}  // namespace
+}  // namespace pelmora
+
+namespace pelmora {
+namespace {
+
+// A logger that refuses the fastest rate, by NACK or by acknowledging and staying, is read at
+// the next one, byte-identical, and left at its own rate.
+TEST_F(Download, RefusedRatesFallBackToTheNextOne) {
+    for (const sim::RateRefusal refusal : {sim::RateRefusal::Nack, sim::RateRefusal::AckAndKeep}) {
+        sim::LoggerSimOptions o;
+        o.baud = 9600;
+        o.paced = false;
+        o.flash = FlashOfSectors(3);
+        o.highestRate = 115200;
+        o.refusal = refusal;
+        StartSim(std::move(o));
+        const DownloadResult r = Run();
+        EXPECT_EQ(r.code, kDownloadDone);
+        EXPECT_EQ(r.rate, 115200);
+        EXPECT_EQ(DataLog(), sim_->ExpectedDownload());
+        ASSERT_TRUE(WaitForId(0x01));
+        EXPECT_EQ(sim_->Baud(), 9600);
+        EXPECT_EQ(port_.BaudRate(), 9600);
+    }
+}
+
+// After the log grows, only the sectors from the last one held on cross the line, plus sector 0
+// to verify the rest; after a clear and a new recording everything does. data.log equals a full
+// read's each time, and every Read is archived.
+TEST_F(Download, IncrementalReadFetchesOnlyWhatIsNew) {
+    request_.rate = 57600;
+    sim_->SetFlash(FlashOfSectors(30));
+    ASSERT_EQ(Run().code, kDownloadDone);
+
+    sim_->SetFlash(FlashOfSectors(40));
+    sim_->ClearLogs();
+    DownloadResult r = Run();
+    EXPECT_EQ(r.code, kDownloadDone);
+    EXPECT_TRUE(r.incremental);
+    EXPECT_EQ(r.transferred, (1u + 40 - 29) * 4096);
+    EXPECT_EQ(ReceivedPayloads(0x1D), (std::vector<Bytes>{{0x1D, 0x00, 0x00, 0x00, 0x01},
+                                                           {0x1D, 0x00, 0x1D, 0x00, 0x0B}}));
+    EXPECT_EQ(DataLog(), sim_->ExpectedDownload());
+
+    // Cleared and recorded anew: the first sector differs, so everything is read.
+    sim::FlashImage fresh(512);
+    for (int i = 0; fresh.SectorsInUse() < 45; ++i) {
+        fresh.AppendRecord(std::vector<std::uint8_t>{0x80, 1, 2, 3, 4, 5, 6,
+                                                     static_cast<std::uint8_t>(i)});
+    }
+    sim_->SetFlash(fresh);
+    r = Run();
+    EXPECT_EQ(r.code, kDownloadDone);
+    EXPECT_FALSE(r.incremental);
+    EXPECT_EQ(DataLog(), sim_->ExpectedDownload());
+
+    request_.full = true;
+    r = Run();
+    EXPECT_FALSE(r.incremental);
+    EXPECT_EQ(r.transferred, 45u * 4096);
+    std::size_t archived = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_ / "downloads")) {
+        ++archived;
+    }
+    EXPECT_EQ(archived, 4u);
 }
 
 }  // namespace

@@ -258,23 +258,25 @@ TEST(Decompress, PartialRecordAtTheEndIsDropped) {
         WriteBytes(dir / "data.log", raw);
         const DecompressResult r =
             DecompressLog(dir / "data.log", dir / "TraceLog.ltp", At(kNow2026), nullptr);
-        EXPECT_TRUE(r.ok()) << row.legend;
+        EXPECT_EQ(r.ok(), row.fixes > 0) << row.legend;  // no fix at all writes no trace
         EXPECT_EQ(r.fixes, row.fixes) << row.legend;
         EXPECT_EQ(r.droppedTailBytes, row.dropped) << row.legend;
         EXPECT_EQ(ReadBytes(dir / "TraceLog.ltp").size(), row.fixes * kTraceFixSize);
     }
 }
 
-TEST(Decompress, EmptyRawLogGivesAnEmptyTraceAndNoLogData) {
+TEST(Decompress, ALogWithoutAFixKeepsTheOldTrace) {
     TempFolder dir;
-    WriteBytes(dir / "data.log", {});
-    WriteBytes(dir / "TraceLog.ltp", Fix(2024, 1, 1, 0, 0, 0, 1, 2, 3, 0));
-    const DecompressResult r =
-        DecompressLog(dir / "data.log", dir / "TraceLog.ltp", At(kNow2026), nullptr);
-    EXPECT_TRUE(r.ok());
-    EXPECT_EQ(r.fixes, 0u);
-    EXPECT_TRUE(ReadBytes(dir / "TraceLog.ltp").empty());
-    EXPECT_EQ(ScanTraceLog(dir / "TraceLog.ltp", ZoneRules::Fixed(0), 1).message, "No log data!");
+    const std::vector<std::uint8_t> old = Fix(2024, 1, 1, 0, 0, 0, 1, 2, 3, 0);
+    WriteBytes(dir / "TraceLog.ltp", old);
+    for (const std::vector<std::uint8_t>& raw : {std::vector<std::uint8_t>{},
+                                                 std::vector<std::uint8_t>(64, 0x00)}) {
+        WriteBytes(dir / "data.log", raw);
+        const DecompressResult r =
+            DecompressLog(dir / "data.log", dir / "TraceLog.ltp", At(kNow2026), nullptr);
+        EXPECT_EQ(r.status, raw.empty() ? DecompressStatus::NoFix : DecompressStatus::BadRecord);
+        EXPECT_EQ(ReadBytes(dir / "TraceLog.ltp"), old);
+    }
 }
 
 TEST(Decompress, FailuresLeaveTheOldTraceAlone) {

@@ -84,8 +84,11 @@ class NoDevice : public DeviceSession {
     int ClearLog() override { return 0; }
     int ConfigureLog(const RecordOptionsCommand&) override { return 0; }
     int WriteDeviceId(const std::string&) override { return 0; }
-    ReadOutcome ReadLog(const std::string&, ReadObserver&, const std::atomic<bool>&) override {
-        return ReadOutcome::Failed;
+    DownloadResult ReadLog(const DownloadRequest&, DownloadObserver&,
+                           const std::atomic<bool>&) override {
+        DownloadResult r;
+        r.code = kDownloadStatusFailed;
+        return r;
     }
     bool opens = false;
     std::atomic<bool> open{false};

@@ -1,0 +1,169 @@
+#include "receiver/download_store.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "trace/atomic_file.h"
+
+namespace pelmora {
+namespace {
+
+constexpr const char* kMapMagic = "pelmora-sectors 1";
+// A log has at most 65536 sectors (the request's 16-bit count): anything beyond is no map.
+constexpr std::size_t kMaxMapSectors = 65536;
+
+bool WriteWhole(const std::string& path, std::span<const std::uint8_t> bytes) {
+    AtomicFile file;
+    if (!file.Open(path)) {
+        return false;
+    }
+    if (!file.Write(bytes.data(), bytes.size())) {
+        const int saved = errno;
+        file.Discard();
+        errno = saved;
+        return false;
+    }
+    return file.Commit();
+}
+
+}  // namespace
+
+std::string DataFolderPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) {
+        return name;
+    }
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::uint64_t SectorMap::KeptBefore(std::size_t sector) const {
+    std::uint64_t sum = 0;
+    for (std::size_t i = 0; i < sector && i < keptBytes.size(); ++i) {
+        sum += keptBytes[i];
+    }
+    return sum;
+}
+
+std::uint64_t LogHash(std::span<const std::uint8_t> bytes) {
+    // FNV-1a: enough to notice a data.log that was replaced behind the map's back.
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    for (const std::uint8_t b : bytes) {
+        h = (h ^ b) * 0x100000001b3ULL;
+    }
+    return h;
+}
+
+std::optional<std::vector<std::uint8_t>> LoadDataLog(const std::string& folder) {
+    std::ifstream in(DataFolderPath(folder, kDataLogName), std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::optional<SectorMap> LoadSectorMap(const std::string& folder) {
+    std::ifstream in(DataFolderPath(folder, kSectorMapName));
+    std::string magic;
+    if (!std::getline(in, magic) || magic != kMapMagic) {
+        return std::nullopt;
+    }
+    SectorMap map;
+    std::size_t count = 0;
+    if (!(in >> map.usedLogBytes >> map.logSize >> map.logHash >> count) ||
+        count > kMaxMapSectors) {
+        return std::nullopt;
+    }
+    map.keptBytes.resize(count);
+    for (auto& kept : map.keptBytes) {
+        if (!(in >> kept) || kept > 4096) {
+            return std::nullopt;
+        }
+    }
+    if (map.KeptBefore(count) != map.logSize) {
+        return std::nullopt;
+    }
+    const auto log = LoadDataLog(folder);
+    if (!log || log->size() != map.logSize || LogHash(*log) != map.logHash) {
+        return std::nullopt;
+    }
+    return map;
+}
+
+bool StoreDownload(const std::string& folder, std::span<const std::uint8_t> log, SectorMap map) {
+    const std::string mapPath = DataFolderPath(folder, kSectorMapName);
+    if (!WriteWhole(DataFolderPath(folder, kDataLogName), log)) {
+        const int saved = errno;
+        std::remove(mapPath.c_str());  // it may describe the old data.log no longer
+        errno = saved;
+        return false;
+    }
+    map.logSize = log.size();
+    map.logHash = LogHash(log);
+    std::ostringstream text;
+    text << kMapMagic << '\n'
+         << map.usedLogBytes << ' ' << map.logSize << ' ' << map.logHash << ' '
+         << map.keptBytes.size() << '\n';
+    for (const std::uint32_t kept : map.keptBytes) {
+        text << kept << '\n';
+    }
+    const std::string s = text.str();
+    const int saved = errno;
+    if (!WriteWhole(mapPath, {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()})) {
+        std::remove(mapPath.c_str());
+    }
+    errno = saved;
+    return true;
+}
+
+std::string ArchiveName(std::time_t utc, int clash) {
+    std::tm tm{};
+    gmtime_r(&utc, &tm);
+    char name[48];
+    std::strftime(name, sizeof name, "%Y-%m-%dT%H%M%SZ", &tm);
+    std::string out = name;
+    if (clash > 0) {
+        out += "-" + std::to_string(clash + 1);
+    }
+    return out + ".log";
+}
+
+std::string ArchiveDownload(const std::string& folder, std::span<const std::uint8_t> log,
+                            std::time_t utc) {
+    const std::string archive = DataFolderPath(folder, kArchiveFolderName);
+    if (::mkdir(archive.c_str(), 0777) != 0 && errno != EEXIST) {
+        return {};
+    }
+    // Written whole under a private name, then linked to its own: link() never replaces a file,
+    // so two Reads in the same second cannot overwrite each other's copy.
+    const std::string part =
+        DataFolderPath(archive, ".part-" + std::to_string(::getpid()) + ".log");
+    if (!WriteWhole(part, log)) {
+        return {};
+    }
+    for (int clash = 0; clash < 1000; ++clash) {
+        const std::string path = DataFolderPath(archive, ArchiveName(utc, clash));
+        if (::link(part.c_str(), path.c_str()) == 0) {
+            ::unlink(part.c_str());
+            return path;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    const int saved = errno;
+    ::unlink(part.c_str());
+    errno = saved;
+    return {};
+}
+
+}  // namespace pelmora
