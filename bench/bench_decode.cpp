@@ -67,7 +67,7 @@ void BM_DecompressLog(benchmark::State& state) {
             break;
         }
         if (withSummary) {
-            benchmark::DoNotOptimize(summary.Finish(r.fixes * 22, 0, "(UTC)", 1));
+            benchmark::DoNotOptimize(summary.Finish(r.fixes * 22, pelmora::ZoneRules::Fixed(0), 1));
         }
         fixes = r.fixes;
     }

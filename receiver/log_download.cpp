@@ -302,6 +302,9 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
             result.bytes = transfer->log.size();
             const std::time_t now = request.clock ? request.clock() : std::time(nullptr);
             result.archivePath = ArchiveDownload(request.dataFolder, transfer->log, now);
+            if (result.incremental) {
+                observer.StatusLine("Only the new sectors were read; the rest is unchanged...");
+            }
             observer.StatusLine(kLineReadSuccessful);
             if (result.archivePath.empty()) {
                 observer.StatusLine(std::string("The archive copy failed: ") +

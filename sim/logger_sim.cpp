@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "sim/nmea_source.h"
+#include "trace/raw_record.h"
 #include "sim/pty_line.h"
 #include "sim/sim_frame.h"
 
@@ -626,6 +627,54 @@ bool LoggerSim::AppendRecords(const std::vector<std::vector<std::uint8_t>>& reco
     }
     impl_->shared->core.SetFlash(std::move(flash));
     return all;
+}
+
+namespace {
+std::vector<std::vector<std::uint8_t>> LogRecords(const FlashImage& flash) {
+    std::vector<std::vector<std::uint8_t>> records;
+    for (std::uint16_t i = 0; i < flash.SectorsInUse(); ++i) {
+        auto valid = ValidRecordsOfSector(flash.Sector(i));
+        while (!valid.empty()) {
+            const std::size_t n = RawRecordLength(valid[0]);
+            if (n == 0 || n > valid.size()) {
+                break;
+            }
+            records.emplace_back(valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(n));
+            valid = valid.subspan(n);
+        }
+    }
+    return records;
+}
+}  // namespace
+
+void LoggerSim::GrowLog(double fraction) {
+    std::lock_guard lock(impl_->shared->m);
+    FlashImage flash = impl_->shared->core.Flash();
+    const auto records = LogRecords(flash);
+    const auto target = static_cast<std::size_t>(static_cast<double>(flash.WriteOffset()) *
+                                                  (1.0 + fraction));
+    for (std::size_t i = 0; !records.empty() && flash.WriteOffset() < target; ++i) {
+        if (!flash.AppendRecord(records[i % records.size()])) {
+            break;
+        }
+    }
+    impl_->shared->core.SetFlash(std::move(flash));
+}
+
+void LoggerSim::RecordAnew() {
+    std::lock_guard lock(impl_->shared->m);
+    FlashImage flash = impl_->shared->core.Flash();
+    const auto records = LogRecords(flash);
+    flash.Erase();
+    // From the first full record of the later half, so the log decodes and its start differs.
+    std::size_t from = records.size() / 2;
+    while (from < records.size() && records[from].size() != 18) {
+        ++from;
+    }
+    for (std::size_t i = from; i < records.size(); ++i) {
+        flash.AppendRecord(records[i]);
+    }
+    impl_->shared->core.SetFlash(std::move(flash));
 }
 
 void LoggerSim::SetEcho(EchoStyle echo) {

@@ -111,6 +111,10 @@ class LoggerSim {
     void SetRateLimit(int highest, RateRefusal how);
     // The logger records on: appends these records to its log (false when it is full).
     bool AppendRecords(const std::vector<std::vector<std::uint8_t>>& records);
+    // Records on until the log is this much longer, repeating its own records.
+    void GrowLog(double fraction);
+    // Cleared, then recording anew: the log's later half laid from the flash's start.
+    void RecordAnew();
 
     // ---- faults (one-shot counts add up; 0 clears) ----
     void NackNext(int frames);

@@ -17,9 +17,17 @@
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
+volatile std::sig_atomic_t g_grow = 0;
+volatile std::sig_atomic_t g_anew = 0;
 
 void OnSignal(int) {
     g_stop = 1;
+}
+void OnGrow(int) {
+    g_grow = 1;
+}
+void OnAnew(int) {
+    g_anew = 1;
 }
 
 constexpr const char* kUsage =
@@ -39,6 +47,10 @@ constexpr const char* kUsage =
     "  --split-marker B     split every end marker after B bytes (1-3)\n"
     "  --stall-range BYTES  fall silent after BYTES data bytes of the next ranged read\n"
     "  --hang-up BYTES      hang up the line after BYTES data bytes of the next ranged read\n"
+    "  --silence-range BYTES  fall silent for good after BYTES data bytes of the next ranged read\n"
+    "  --highest-rate N     refuse rates above N bit/s (NACK)\n"
+    "  --keep-rate          above --highest-rate, acknowledge and keep the rate instead\n"
+    "  SIGUSR1 grows the log by a third; SIGUSR2 clears it and records anew\n"
     "  --random-faults SEED:P  each status, ID or range frame draws a fault with probability P\n"
     "  --verbose            print every received frame on standard error\n";
 
@@ -67,7 +79,7 @@ int main(int argc, char** argv) {
     LoggerSimOptions options;
     struct {
         long long nack = 0, loseAck = 0, ignore = 0, corrupt = 0, split = 0;
-        long long stall = -1, hangUp = -1;
+        long long stall = -1, hangUp = -1, silence = -1;
         unsigned long long seed = 0;
         double probability = 0.0;
     } faults;
@@ -115,6 +127,13 @@ int main(int argc, char** argv) {
             ok = number(faults.stall);
         } else if (arg == "--hang-up") {
             ok = number(faults.hangUp);
+        } else if (arg == "--silence-range") {
+            ok = number(faults.silence);
+        } else if (arg == "--highest-rate") {
+            ok = number(n) && IndexForRate(static_cast<int>(n)) >= 0;
+            options.highestRate = static_cast<int>(n);
+        } else if (arg == "--keep-rate") {
+            options.refusal = RateRefusal::AckAndKeep;
         } else if (arg == "--random-faults") {
             const char* v = value();
             ok = v != nullptr &&
@@ -156,6 +175,11 @@ int main(int argc, char** argv) {
     if (faults.hangUp >= 0) {
         sim.HangUpMidRange(static_cast<std::size_t>(faults.hangUp));
     }
+    if (faults.silence >= 0) {
+        sim.SilenceMidRange(static_cast<std::size_t>(faults.silence));
+    }
+    std::signal(SIGUSR1, OnGrow);
+    std::signal(SIGUSR2, OnAnew);
     if (faults.probability > 0.0) {
         sim.SetRandomFaults(faults.seed, faults.probability);
     }
@@ -167,6 +191,14 @@ int main(int argc, char** argv) {
     const bool watchStdin = !StdinIsNull();
     std::size_t shown = 0;
     while (g_stop == 0 && sim.Running()) {
+        if (g_grow != 0) {
+            g_grow = 0;
+            sim.GrowLog(1.0 / 3.0);
+        }
+        if (g_anew != 0) {
+            g_anew = 0;
+            sim.RecordAnew();
+        }
         pollfd in{STDIN_FILENO, POLLIN, 0};
         const int ready = ::poll(&in, watchStdin ? 1 : 0, 200);
         if (ready > 0) {

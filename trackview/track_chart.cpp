@@ -77,7 +77,8 @@ void TrackChartView::SetModel(const TrackModel* model) {
 
     // The stops are shaded behind the chart (drawBackground): an area series of hundreds of
     // stops takes half a second a frame. This empty one only gives the legend its entry.
-    auto* stopArea = new QAreaSeries(new QLineSeries);
+    auto* stopArea = new QAreaSeries;
+    stopArea->setUpperSeries(new QLineSeries(stopArea));  // the area does not own its edge
     stopArea->setName(QStringLiteral("Stops"));
     stopArea->setColor(kStopShade);
     stopArea->setBorderColor(Qt::transparent);
