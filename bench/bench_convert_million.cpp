@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/million_trace.h"
 #include "settings/conversion_settings.h"
 #include "sim/track/builtin_track.h"
 #include "trace/convert_pipeline.h"
 #include "trace/trace_fix.h"
-#include "bench/million_trace.h"
 
 namespace {
 
@@ -111,7 +111,9 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--time-zone") == 0 && i + 1 < argc) {
             g_zone = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: %s [--fixes N] [--dir DIR] [--keep] [--gpx] [--time-zone NAME]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--fixes N] [--dir DIR] [--keep] [--gpx] [--time-zone NAME]\n",
+                         argv[0]);
             return 2;
         }
     }

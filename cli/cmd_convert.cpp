@@ -177,7 +177,8 @@ const CommandRegistrar kConvert{
     "convert",
     "convert --output PATH [--data-dir DIR] [--begin 'YYYY-MM-DD HH:MM:SS'] [--end '...'] "
     "[--formats kml-path,kml-point,nmea,nmea-id,csv,gpx] [--speed-unit mps|kmh|mph] "
-    "[--tz-bias MINUTES | --time-zone NAME|local] [--stop-period MIN] [--stop-distance N] [--over-speed N] "
+    "[--tz-bias MINUTES | --time-zone NAME|local] [--stop-period MIN] [--stop-distance N] "
+    "[--over-speed N] "
     "[--record-time S] [--record-distance M] [--id TEXT]",
     "convert DIR/TraceLog.ltp into the chosen outputs named after PATH; begin and end are local "
     "times in the chosen zone (default: the whole trace)",

@@ -24,8 +24,8 @@
 #include "settings/app_paths.h"
 #include "settings/download_settings.h"
 #include "settings/string_table.h"
-#include "trace/clean_text.h"
 #include "sim/logger_sim.h"
+#include "trace/clean_text.h"
 
 namespace pelmora::cli {
 namespace {
@@ -352,8 +352,9 @@ int RunRead(const std::vector<std::string>& args) {
         case kDownloadStopped:
             return Fail("stopped: the previous download was kept");
         case kDownloadLineDead:
-            return Fail("the logger stopped answering (no byte for 15 s); the previous download "
-                        "was kept");
+            return Fail(
+                "the logger stopped answering (no byte for 15 s); the previous download "
+                "was kept");
         case kDownloadGaveUp:
             return Fail(CodeText(kDatalogTimeout));
         case kDownloadStatusFailed:

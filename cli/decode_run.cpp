@@ -41,9 +41,9 @@ int DecodeAndSummarize(const std::string& raw, const std::string& folder, bool a
         case DecompressStatus::BadRecord:
             return Fail(result.message + " (" + raw + ": no record starts at byte " +
                         std::to_string(result.badRecordOffset) + "; " +
-                        (result.fixes == 0 ? trace + " kept as it was"
-                                           : std::to_string(result.fixes) +
-                                                 " fixes before it kept in " + trace) +
+                        (result.fixes == 0
+                             ? trace + " kept as it was"
+                             : std::to_string(result.fixes) + " fixes before it kept in " + trace) +
                         ")");
     }
     if (result.droppedTailBytes != 0) {
@@ -53,8 +53,8 @@ int DecodeAndSummarize(const std::string& raw, const std::string& folder, bool a
     if (announceCompletion) {
         std::printf("%s\n", result.message.c_str());
     }
-    const TraceSummary summary = summarizer.Finish(result.fixes * kTraceFixSize, settings.Zone,
-                                                   settings.SpeedUnit);
+    const TraceSummary summary =
+        summarizer.Finish(result.fixes * kTraceFixSize, settings.Zone, settings.SpeedUnit);
     if (!summary.ok()) {
         return Fail(summary.message);
     }

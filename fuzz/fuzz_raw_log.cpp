@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // No fix at all leaves the trace of an earlier input in place.
     if (r.fixes > 0 && (r.ok() || r.status == pelmora::DecompressStatus::BadRecord)) {
         FUZZ_CHECK(pelmora::fuzz::ReadWholeFile(trace) == fixes);
-        const pelmora::TraceSummary s = pelmora::ScanTraceLog(trace, pelmora::ZoneRules::Fixed(480 * 60), 1);
+        const pelmora::TraceSummary s =
+            pelmora::ScanTraceLog(trace, pelmora::ZoneRules::Fixed(480 * 60), 1);
         FUZZ_CHECK(s.status != pelmora::TraceSummaryStatus::OpenFailed);
         pelmora::ScanTraceLog(trace, pelmora::ZoneRules::Fixed(-300 * 60), 2);
     }

@@ -5,8 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -27,7 +27,6 @@
 #include "mainwindow/settings_summary.h"
 #include "mainwindow/status_log.h"
 #include "mainwindow/window_texts.h"
-#include "trackview/track_view_dlg.h"
 #include "receiver/log_status.h"
 #include "settings/app_paths.h"
 #include "settings/download_settings.h"
@@ -36,6 +35,7 @@
 #include "settings/qt_text.h"
 #include "trace/clean_text.h"
 #include "trace/convert_texts.h"
+#include "trackview/track_view_dlg.h"
 #include "ui_datalog_dlg.h"
 
 namespace pelmora {
@@ -402,9 +402,9 @@ void CdatalogDlg::closeEvent(QCloseEvent* event) {
         // The logger is at the download rate: the Read ends through its Stop path, which
         // switches it back, and the window closes when the read worker has ended.
         event->ignore();
-        if (m_quitAfterRead || !m_config.services.boxes->AskYesNo(
-                                   this, QLatin1String(kWindowTitle),
-                                   QString::fromLatin1(kAskStopReadAndQuit))) {
+        if (m_quitAfterRead ||
+            !m_config.services.boxes->AskYesNo(this, QLatin1String(kWindowTitle),
+                                               QString::fromLatin1(kAskStopReadAndQuit))) {
             return;
         }
         m_quitAfterRead = true;
@@ -450,8 +450,8 @@ void CdatalogDlg::TraceQuestion() {
         trace.close();
         if (m_config.services.boxes->AskYesNo(this, QLatin1String(kWindowTitle),
                                               QtText(IDS_OPEN_OLD_LOG))) {
-            ApplyTraceSummary(m_config.trace->Scan(tracePath, m_settings.Zone,
-                                                   m_settings.SpeedUnit));
+            ApplyTraceSummary(
+                m_config.trace->Scan(tracePath, m_settings.Zone, m_settings.SpeedUnit));
             return;
         }
     }
@@ -989,8 +989,7 @@ void CdatalogDlg::StartDecompression() {
             });
             return;
         }
-        const TraceSummary summary =
-            m_config.trace->Scan(trace, settings.Zone, settings.SpeedUnit);
+        const TraceSummary summary = m_config.trace->Scan(trace, settings.Zone, settings.SpeedUnit);
         PostToGui([this, summary] {
             SetReadProgress(-1);
             SetStatus(QString::fromLatin1(kStatusReadingDone));
@@ -1097,9 +1096,8 @@ void CdatalogDlg::OnConvert() {
     }
     // One name stands for up to six files: ask once, naming every one that would be replaced.
     const QStringList existing = ExistingOutputs(PlannedOutputs(chosen, m_settings.Conversion));
-    if (!existing.isEmpty() &&
-        !m_config.services.boxes->AskOkCancel(this, QLatin1String(kWindowTitle),
-                                              ReplaceQuestion(existing))) {
+    if (!existing.isEmpty() && !m_config.services.boxes->AskOkCancel(
+                                   this, QLatin1String(kWindowTitle), ReplaceQuestion(existing))) {
         SetStatus(QString::fromLatin1(kStatusReady));
         return;
     }

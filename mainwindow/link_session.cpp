@@ -68,7 +68,7 @@ int LinkSession::ConfigureLog(const RecordOptionsCommand& options) {
 }
 
 DownloadResult LinkSession::ReadLog(const DownloadRequest& request, DownloadObserver& observer,
-                                   const std::atomic<bool>& stop) {
+                                    const std::atomic<bool>& stop) {
     DownloadRequest timed = request;
     timed.settleWait = m_downloadTimings.settleWait;
     return DownloadLog(m_device, timed, observer, stop);

@@ -30,8 +30,7 @@ class CoreTraceServices : public TraceServices {
                                 const DecompressOptions& options, ProgressSink* progress) override {
         return DecompressLog(rawLogPath, tracePath, options, progress);
     }
-    TraceSummary Scan(const std::string& tracePath, const ZoneRules& zone,
-                      int speedUnit) override {
+    TraceSummary Scan(const std::string& tracePath, const ZoneRules& zone, int speedUnit) override {
         return ScanTraceLog(tracePath, zone, speedUnit);
     }
     ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) override {

@@ -38,8 +38,7 @@ std::optional<std::vector<std::uint8_t>> LoadDataLog(const std::string& folder);
 // Replaces data.log, then its sector map, each atomically. False with errno when data.log could
 // not be written (the old one is untouched); a map that cannot be written is removed, which only
 // costs the next Read its shortcut.
-bool StoreDownload(const std::string& folder, std::span<const std::uint8_t> log,
-                   SectorMap map);
+bool StoreDownload(const std::string& folder, std::span<const std::uint8_t> log, SectorMap map);
 
 // "2026-12-08T101500Z.log" for that UTC time.
 std::string ArchiveName(std::time_t utc, int clash = 0);

@@ -20,10 +20,10 @@ enum class LinkFault : std::uint8_t {
     Lost,              // the line went away under an open port
     Other,
     // What is on the port.
-    Silent,        // nothing at all arrived at any rate
-    WrongRate,     // bytes arrived, but no NMEA and no answer at any rate
-    NotSwitched,   // found at another rate, and it did not go back to the configured one
-    NotALogger,    // NMEA, but no answer to the device-ID query
+    Silent,       // nothing at all arrived at any rate
+    WrongRate,    // bytes arrived, but no NMEA and no answer at any rate
+    NotSwitched,  // found at another rate, and it did not go back to the configured one
+    NotALogger,   // NMEA, but no answer to the device-ID query
 };
 
 struct LinkError {

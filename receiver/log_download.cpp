@@ -201,8 +201,8 @@ std::string ProgressText(const DownloadProgress& p) {
                           p.bytesPerSecond / 1000.0);
     if (p.secondsLeft >= 0 && n > 0 && static_cast<std::size_t>(n) < sizeof text) {
         const long left = static_cast<long>(p.secondsLeft + 0.5);
-        std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n),
-                      ", %ld min %02ld s left", left / 60, left % 60);
+        std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ", %ld min %02ld s left",
+                      left / 60, left % 60);
     }
     return text;
 }

@@ -25,9 +25,9 @@ inline constexpr std::uint32_t kSectorsPerRange = 16;
 inline constexpr int kDownloadRates[] = {230400, 115200, 57600};
 
 // Outcomes of DownloadLog.
-inline constexpr int kDownloadDone = 0;           // data.log written
-inline constexpr int kDownloadGaveUp = 9;         // a range failed thirty times ("Target Timeout...")
-inline constexpr int kDownloadStopped = 99;       // Stop before a range: nothing written
+inline constexpr int kDownloadDone = 0;      // data.log written
+inline constexpr int kDownloadGaveUp = 9;    // a range failed thirty times ("Target Timeout...")
+inline constexpr int kDownloadStopped = 99;  // Stop before a range: nothing written
 inline constexpr int kDownloadStatusFailed = 10;  // the log-status query failed (see statusCode)
 inline constexpr int kDownloadDeviceError = 11;   // the logger reports 0 sectors
 inline constexpr int kDownloadWriteFailed = 12;   // data.log could not be written (errno kept)

@@ -311,8 +311,7 @@ void SerialPort::DrainOutput() {
         return;
     }
     const int rate = std::max(baud_.load(), 300);
-    const auto deadline =
-        Clock::now() + std::chrono::milliseconds(1000 + 10'000LL * queued / rate);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(1000 + 10'000LL * queued / rate);
     while (queued > 0 && Clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) {
@@ -332,9 +331,9 @@ std::chrono::milliseconds SerialPort::Silence() const {
 }
 
 void SerialPort::ResetSilence() {
-    lastByteNs_.store(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                          Clock::now().time_since_epoch())
-                          .count());
+    lastByteNs_.store(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+            .count());
 }
 
 bool SerialPort::LineDead() const {

@@ -1,7 +1,7 @@
 #include "settings/conversion_settings.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -64,8 +64,7 @@ std::string ZoneIdOfDisplay(const std::string& display) {
 int StandardOffsetMinutes(const ZoneRules& zone) {
     const std::int64_t now = std::time(nullptr);
     const std::int64_t year = now - now % (365 * 86400LL);
-    const std::int64_t offset =
-        std::min(zone.OffsetAt(year), zone.OffsetAt(year + 182 * 86400LL));
+    const std::int64_t offset = std::min(zone.OffsetAt(year), zone.OffsetAt(year + 182 * 86400LL));
     return static_cast<int>(offset / 60);
 }
 

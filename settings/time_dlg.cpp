@@ -212,7 +212,8 @@ bool CTimeDlg::ExchangeInteger(QLineEdit* edit, const SettingRange& range, int& 
     if (!parsed) {
         prompt = QStringLiteral("Enter an integer.");
     } else if (*parsed < range.min || *parsed > range.max) {
-        prompt = QStringLiteral("Enter an integer between %1 and %2.").arg(range.min).arg(range.max);
+        prompt =
+            QStringLiteral("Enter an integer between %1 and %2.").arg(range.min).arg(range.max);
     }
     if (!prompt.isEmpty()) {
         m_prompter->Warn(this, prompt);

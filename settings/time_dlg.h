@@ -5,8 +5,8 @@
 #include <QDialog>
 #include <memory>
 
-#include "settings/profile_store.h"
 #include "settings/conversion_settings.h"
+#include "settings/profile_store.h"
 #include "settings/prompter.h"
 #include "settings/time_zone_catalogue.h"
 

@@ -60,7 +60,8 @@ ZoneBiasResult BiasForPick(int hoursIndex, int minutesIndex) {
 }
 
 std::string BiasDisplay(int biasMinutes) {
-    const long long magnitude = biasMinutes < 0 ? -static_cast<long long>(biasMinutes) : biasMinutes;
+    const long long magnitude =
+        biasMinutes < 0 ? -static_cast<long long>(biasMinutes) : biasMinutes;
     char buf[64];
     std::snprintf(buf, sizeof buf, "%s %c%lld:%02lld", std::string(LoadString(IDS_BIAS)).c_str(),
                   biasMinutes < 0 ? '-' : '+', magnitude / 60, magnitude % 60);

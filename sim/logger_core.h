@@ -35,8 +35,8 @@ int IndexForRate(int rate);
 
 // What a logger does when asked for a rate above the highest it takes.
 enum class RateRefusal : std::uint8_t {
-    Nack,         // says no and stays
-    AckAndKeep,   // says yes and stays: the client hears nothing at the new rate
+    Nack,        // says no and stays
+    AckAndKeep,  // says yes and stays: the client hears nothing at the new rate
 };
 
 // How the ranged read's trailer carries the first sector back.

@@ -14,9 +14,9 @@
 #include <thread>
 
 #include "sim/nmea_source.h"
-#include "trace/raw_record.h"
 #include "sim/pty_line.h"
 #include "sim/sim_frame.h"
+#include "trace/raw_record.h"
 
 namespace pelmora::sim {
 namespace {
@@ -651,8 +651,8 @@ void LoggerSim::GrowLog(double fraction) {
     std::lock_guard lock(impl_->shared->m);
     FlashImage flash = impl_->shared->core.Flash();
     const auto records = LogRecords(flash);
-    const auto target = static_cast<std::size_t>(static_cast<double>(flash.WriteOffset()) *
-                                                  (1.0 + fraction));
+    const auto target =
+        static_cast<std::size_t>(static_cast<double>(flash.WriteOffset()) * (1.0 + fraction));
     for (std::size_t i = 0; !records.empty() && flash.WriteOffset() < target; ++i) {
         if (!flash.AppendRecord(records[i % records.size()])) {
             break;

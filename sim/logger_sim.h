@@ -24,10 +24,10 @@
 namespace pelmora::sim {
 
 struct LoggerSimOptions {
-    int baud = 4800;      // the logger's own rate (the profile's default rate)
-    bool silent = false;  // send nothing at all: no NMEA, no answers
+    int baud = 4800;       // the logger's own rate (the profile's default rate)
+    bool silent = false;   // send nothing at all: no NMEA, no answers
     bool commands = true;  // false: NMEA only, no answer to any frame (a receiver, no logger)
-    bool paced = true;    // bytes leave at the line's byte rate (10 bits per byte)
+    bool paced = true;     // bytes leave at the line's byte rate (10 bits per byte)
     FlashImage flash = BuiltInFlash();
     std::string deviceId;  // empty: the ID query answers "no ID"
     EchoStyle echo = EchoStyle::Sector;

@@ -127,9 +127,8 @@ std::string FormatNmeaLongitude(double longitude) {
 std::string FormatNmeaSentence(NmeaSentence kind, TimeValue utc, double latitude, double longitude,
                                double height, double speedKmh, int bearing) {
     char buf[kSentenceRoom];
-    return std::string(
-        buf, BuildSentence(buf, kind, BreakTimeValue(utc), latitude, longitude, height, speedKmh,
-                           bearing));
+    return std::string(buf, BuildSentence(buf, kind, BreakTimeValue(utc), latitude, longitude,
+                                          height, speedKmh, bearing));
 }
 
 bool WriteNmea(const std::vector<TrackPoint>& points, NmeaKind kind, std::string_view idText,
@@ -145,8 +144,8 @@ bool WriteNmea(const std::vector<TrackPoint>& points, NmeaKind kind, std::string
         } else {
             out.PutRaw(idText);
         }
-        out.PutRaw({buf, BuildSentence(buf, NmeaSentence::Rmc, f, p.latitude, p.longitude,
-                                       p.height, p.speed, p.bearing)});
+        out.PutRaw({buf, BuildSentence(buf, NmeaSentence::Rmc, f, p.latitude, p.longitude, p.height,
+                                       p.speed, p.bearing)});
         if (progress != nullptr) {
             progress->SetWriter(i + 1, n);
             if ((i & 0xFFF) == 0 && progress->StopRequested()) {

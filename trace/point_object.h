@@ -17,7 +17,7 @@ struct SatelliteEntry {
 };
 
 class CPointObject {
-public:
+  public:
     CPointObject() = default;
     virtual ~CPointObject() = default;
     CPointObject(const CPointObject&) = default;

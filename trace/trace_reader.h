@@ -17,7 +17,7 @@ namespace pelmora {
 struct TraceReadOptions {
     TimeValue begin = 0;  // UTC, inclusive
     TimeValue end = 0;    // UTC, inclusive
-    ZoneRules zone;  // gives each fix its local time
+    ZoneRules zone;       // gives each fix its local time
     int speedUnit = 1;
 };
 

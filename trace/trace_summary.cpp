@@ -152,8 +152,7 @@ TraceSummary TraceSummaryBuilder::Finish(std::uint64_t traceBytes, const ZoneRul
     s.message = "Begin" + FormatTime(s.begin, ": %Y-%m-%d %H:%M:%S") + " " +
                 zone.LabelAt(s.beginUtc) + "\n" + "End" + FormatTime(s.end, ": %Y-%m-%d %H:%M:%S") +
                 " " + zone.LabelAt(s.endUtc) + "\n" + FormatSpan(s.span, convert_text::kTotalTime) +
-                "\n" +
-                MileageText(s.mileage, speedUnit);
+                "\n" + MileageText(s.mileage, speedUnit);
     return s;
 }
 

@@ -32,7 +32,7 @@ struct TraceSummary {
     TimeValue end = 0;    // last fix, local time in the zone
     TimeValue beginUtc = 0;
     TimeValue endUtc = 0;
-    TimeSpan span = 0;  // endUtc - beginUtc: a clock change never stretches it
+    TimeSpan span = 0;   // endUtc - beginUtc: a clock change never stretches it
     double mileage = 0;  // metres along the fixes
     std::size_t records = 0;
     bool ok() const { return status == TraceSummaryStatus::Ok; }

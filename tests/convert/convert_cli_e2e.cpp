@@ -88,8 +88,9 @@ TEST_F(ConvertCli, ProfileChoosesFormatsAndOptionsOverrideIt) {
 TEST_F(ConvertCli, NamedZoneGivesSummerTimeInEveryOutputAndThePeriod) {
     WriteProfile("[Setting]\nTimeZoneDisplay=UTC\nTimeZoneBias=0\n");
     Decode();
-    CliRun r = Cli(Convert("--formats kml-path,kml-point,csv --time-zone Europe/Berlin "
-                           "--begin '2024-05-18 09:42:12' --end '2024-05-18 09:42:16'"));
+    CliRun r =
+        Cli(Convert("--formats kml-path,kml-point,csv --time-zone Europe/Berlin "
+                    "--begin '2024-05-18 09:42:12' --end '2024-05-18 09:42:16'"));
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string csv = Slurp(home_ + "/out/drive.csv");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3) << csv;

@@ -219,9 +219,9 @@ TEST_F(ConvertPipeline, OutOfMemorySaysHowLargeTheTraceIs) {
         void OnProgress(int) override { throw std::bad_alloc(); }
     } starved;
     EXPECT_EQ(ConvertTraceLog(Request(kAll), starved).status, ConvertStatus::OutOfMemory);
-    EXPECT_EQ(starved.messages,
-              std::vector<std::string>{
-                  "Not enough memory to convert the trace of 10 fixes (0.0 MB)."});
+    EXPECT_EQ(
+        starved.messages,
+        std::vector<std::string>{"Not enough memory to convert the trace of 10 fixes (0.0 MB)."});
     EXPECT_TRUE(Files(out_.path()).empty());
 }
 

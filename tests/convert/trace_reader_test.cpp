@@ -107,7 +107,8 @@ TEST(TraceReader, FileStatuses) {
     EXPECT_EQ(ReadTraceLog(dir.path(), Whole(), points, {}), TraceReadStatus::NoData);
 
     test::WriteFile(dir / "TraceLog.ltp", test::Bytes({Fix(kT0, 25, 121, 0, 0)}));
-    EXPECT_EQ(ReadTraceLog(dir.path(), {0, kT0 - 1, ZoneRules(), 1}, points, {}), TraceReadStatus::NoData);
+    EXPECT_EQ(ReadTraceLog(dir.path(), {0, kT0 - 1, ZoneRules(), 1}, points, {}),
+              TraceReadStatus::NoData);
     EXPECT_EQ(ReadTraceLog(dir.path(), Whole(), points, {}), TraceReadStatus::Ok);
     EXPECT_EQ(points.size(), 1u);
     EXPECT_EQ(ReadTraceLog(dir.path(), Whole(), points,

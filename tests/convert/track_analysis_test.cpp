@@ -36,7 +36,9 @@ TEST(SpikeFilter, RemovesOutAndBackJumpsAndKeepsFastTravel) {
     const SpikeRow rows[] = {
         {"out-and-back spike", {0, 150, 0}, 100, {0, 2}},
         {"near one neighbour", {0, 150, 200}, 100, {0, 1, 2}},
-        {"highway, a fix every 5 s at 120 km/h", {0, 167, 334, 501, 668, 835}, 100,
+        {"highway, a fix every 5 s at 120 km/h",
+         {0, 167, 334, 501, 668, 835},
+         100,
          {0, 1, 2, 3, 4, 5}},
         {"flight at 1 Hz", {0, 250, 500, 750, 1000}, 100, {0, 1, 2, 3, 4}},
         {"spike on a highway", {0, 167, 2000, 501, 668}, 100, {0, 1, 3, 4}},

@@ -1,6 +1,6 @@
 // pelmora-cli's device commands, run as a user would run them, on the built-in simulated logger.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -103,9 +103,9 @@ TEST_F(CliDevice, ReadDownloadsAndDecodes) {
     EXPECT_EQ(fs::file_size(dir / "TraceLog.ltp") % 22, 0u);
 
     // The trace that Read left is what Convert works on.
-    const CliRun convert = Cli("convert --data-dir '" + dir.string() + "' --output '" +
-                               (dir / "track.kml").string() +
-                               "' --formats kml-path,kml-point,nmea,nmea-id,csv");
+    const CliRun convert =
+        Cli("convert --data-dir '" + dir.string() + "' --output '" + (dir / "track.kml").string() +
+            "' --formats kml-path,kml-point,nmea,nmea-id,csv");
     ASSERT_EQ(convert.status, 0) << convert.out;
     for (const char* name :
          {"track.kml", "track_point.kml", "track.txt", "track_id.txt", "track.csv"}) {
@@ -182,8 +182,8 @@ TEST_F(CliDevice, FailedReadsKeepThePreviousDownload) {
         if (row.arrange) {
             row.arrange(logger);
         }
-        const pid_t pid = Spawn({"read", "--port", logger.SlavePath(), "--baud", "9600",
-                                 "--data-dir", dir.string()});
+        const pid_t pid = Spawn(
+            {"read", "--port", logger.SlavePath(), "--baud", "9600", "--data-dir", dir.string()});
         ASSERT_GT(pid, 0);
         if (!row.signals.empty()) {
             for (int i = 0; i < 3000 && logger.RangesServed() == 0; ++i) {

@@ -263,15 +263,15 @@ TEST_F(Download, IncrementalReadFetchesOnlyWhatIsNew) {
     EXPECT_EQ(r.code, kDownloadDone);
     EXPECT_TRUE(r.incremental);
     EXPECT_EQ(r.transferred, (1u + 40 - 29) * 4096);
-    EXPECT_EQ(ReceivedPayloads(0x1D), (std::vector<Bytes>{{0x1D, 0x00, 0x00, 0x00, 0x01},
-                                                           {0x1D, 0x00, 0x1D, 0x00, 0x0B}}));
+    EXPECT_EQ(ReceivedPayloads(0x1D),
+              (std::vector<Bytes>{{0x1D, 0x00, 0x00, 0x00, 0x01}, {0x1D, 0x00, 0x1D, 0x00, 0x0B}}));
     EXPECT_EQ(DataLog(), sim_->ExpectedDownload());
 
     // Cleared and recorded anew: the first sector differs, so everything is read.
     sim::FlashImage fresh(512);
     for (int i = 0; fresh.SectorsInUse() < 45; ++i) {
-        fresh.AppendRecord(std::vector<std::uint8_t>{0x80, 1, 2, 3, 4, 5, 6,
-                                                     static_cast<std::uint8_t>(i)});
+        fresh.AppendRecord(
+            std::vector<std::uint8_t>{0x80, 1, 2, 3, 4, 5, 6, static_cast<std::uint8_t>(i)});
     }
     sim_->SetFlash(fresh);
     r = Run();

@@ -161,8 +161,7 @@ class Golden : public ::testing::TestWithParam<std::string> {
         DecompressOptions options;
         options.nowUtc = MakeTimeValue(2026, 1, 1, 0, 0, 0);  // goldens never age
         const DecompressResult decoded = DecompressLog(input.string(), trace, options, nullptr);
-        produced_["decode.txt"] =
-            DecodeReport(decoded, ScanTraceLog(trace, s.Zone, s.SpeedUnit));
+        produced_["decode.txt"] = DecodeReport(decoded, ScanTraceLog(trace, s.Zone, s.SpeedUnit));
         if (s.Conversion == 0) {
             return;
         }

@@ -36,11 +36,8 @@ TEST(ConversionSettingsTest, BiasGivesLabelAndOffset) {
         std::int64_t offset;
     };
     const Row rows[] = {
-        {-30, "(GMT-0:30)", -1800},
-        {330, "(GMT+5:30)", 19800},
-        {0, "(UTC)", 0},
-        {-330, "(GMT-5:30)", -19800},
-        {780, "(GMT+13:00)", 46800},
+        {-30, "(GMT-0:30)", -1800},   {330, "(GMT+5:30)", 19800},  {0, "(UTC)", 0},
+        {-330, "(GMT-5:30)", -19800}, {780, "(GMT+13:00)", 46800},
     };
     for (const Row& row : rows) {
         MemoryProfileStore profile;
@@ -101,9 +98,7 @@ TEST(ConversionSettingsTest, SpeedUnitGivesItsTextsAndOtherValuesLabelMps) {
         const char* speed;
         const char* distance;
     };
-    const Row rows[] = {{0, "m/s", "Meter"},
-                        {1, "KM/h", "Meter"},
-                        {2, "MPH", "Feet"}};
+    const Row rows[] = {{0, "m/s", "Meter"}, {1, "KM/h", "Meter"}, {2, "MPH", "Feet"}};
     for (const Row& row : rows) {
         MemoryProfileStore profile;
         profile.ProfileWriteInt(kSectionSetting, "SpeedUnit", row.unit);

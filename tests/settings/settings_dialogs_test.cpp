@@ -338,7 +338,8 @@ void SettingsDialogsTest::timeDlgNonIntegerStaysOpen() {
             edit->setText(QStringLiteral(" -7 "));
             Child<QPushButton>(dlg, "okButton")->click();
             QCOMPARE(prompter.texts.size(), 2);
-            QVERIFY(prompter.texts.at(1).startsWith(QStringLiteral("Enter an integer between 0 and ")));
+            QVERIFY(
+                prompter.texts.at(1).startsWith(QStringLiteral("Enter an integer between 0 and ")));
             QVERIFY(dlg.isVisible());
             // Mended text goes through.
             edit->setText(QStringLiteral(" 7 "));
@@ -431,7 +432,8 @@ void SettingsDialogsTest::timeDlgZoneFilterStoresTheZoneId() {
         QVERIFY(view->isRowHidden(0) && !view->isRowHidden(2));
         dlg.accept();
     }
-    QCOMPARE(profile.ProfileReadText(kSectionSetting, "TimeZoneId", ""), std::string("Asia/Kolkata"));
+    QCOMPARE(profile.ProfileReadText(kSectionSetting, "TimeZoneId", ""),
+             std::string("Asia/Kolkata"));
     {
         CTimeDlg dlg(profile, zones);
         Child<QRadioButton>(dlg, "zoneComputer")->click();

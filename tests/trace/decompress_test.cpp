@@ -269,8 +269,8 @@ TEST(Decompress, ALogWithoutAFixKeepsTheOldTrace) {
     TempFolder dir;
     const std::vector<std::uint8_t> old = Fix(2024, 1, 1, 0, 0, 0, 1, 2, 3, 0);
     WriteBytes(dir / "TraceLog.ltp", old);
-    for (const std::vector<std::uint8_t>& raw : {std::vector<std::uint8_t>{},
-                                                 std::vector<std::uint8_t>(64, 0x00)}) {
+    for (const std::vector<std::uint8_t>& raw :
+         {std::vector<std::uint8_t>{}, std::vector<std::uint8_t>(64, 0x00)}) {
         WriteBytes(dir / "data.log", raw);
         const DecompressResult r =
             DecompressLog(dir / "data.log", dir / "TraceLog.ltp", At(kNow2026), nullptr);

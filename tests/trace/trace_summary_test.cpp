@@ -197,7 +197,8 @@ TEST(SampleLog, DecodesToTheRecordedDrive) {
               "Total mileage: 71.602 KM");
     // The summary worked out while decoding is the one read back, to the last bit of the mileage,
     // and that mileage is the full conversion's, fix by fix.
-    const TraceSummary fromPass = inPass.Finish(r.fixes * kTraceFixSize, ZoneRules::Fixed(2 * 3600), 1);
+    const TraceSummary fromPass =
+        inPass.Finish(r.fixes * kTraceFixSize, ZoneRules::Fixed(2 * 3600), 1);
     EXPECT_EQ(fromPass.message, s.message);
     EXPECT_EQ(fromPass.beginLabel + fromPass.endLabel, s.beginLabel + s.endLabel);
     const double metres = MileageFixByFix(trace);

@@ -2,6 +2,9 @@
 // no rate works on, a busy port, a receiver that is no logger), the connect worker and the status
 // poll, Read with its rate switch, decoding and summary, Stop during a read and during its last
 // range, closing during a read, Clear, Configure, Set.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
@@ -14,9 +17,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 
@@ -417,9 +417,10 @@ class DeviceTest : public QObject {
         QTRY_VERIFY(!PortHolders(path, true).empty());
         r.services.ports.answers.push_back({true, QStringLiteral("None"), QStringLiteral("4800")});
         QVERIFY(r.StartWithoutLogger(4800));
-        const QString expected = QStringLiteral("Incorrect port !\n%1: busy: held by sleep (pid %2)")
-                                     .arg(QString::fromStdString(r.logger.SlavePath()))
-                                     .arg(holder);
+        const QString expected =
+            QStringLiteral("Incorrect port !\n%1: busy: held by sleep (pid %2)")
+                .arg(QString::fromStdString(r.logger.SlavePath()))
+                .arg(holder);
         QVERIFY2(r.services.boxes.Has(expected), qPrintable(r.services.boxes.Texts().join('|')));
         QCOMPARE(r.services.ports.asked, 2);
         kill(holder, SIGTERM);
@@ -432,8 +433,9 @@ class DeviceTest : public QObject {
         Run r(std::move(o));
         QVERIFY(r.Start(4800));
         const QString text = QString::fromStdString(r.logger.SlavePath()) +
-                             QStringLiteral(": not a data logger (it sends NMEA but does not "
-                                            "answer the device-ID query)");
+                             QStringLiteral(
+                                 ": not a data logger (it sends NMEA but does not "
+                                 "answer the device-ID query)");
         QTRY_VERIFY_WITH_TIMEOUT(r.services.boxes.Has(text), 30000);
         for (const char* name : {"clearButton", "readButton", "configureButton", "setButton"}) {
             QVERIFY2(!Child<QPushButton>(*r.dlg, name)->isEnabled(), name);
