@@ -20,32 +20,6 @@
 namespace pelmora::test {
 namespace {
 
-class NoDevice : public DeviceSession {
-  public:
-    void BindHandlers(DeviceEventSink&) override {}
-    LinkError Open(const std::string& path, int) override { return OpenError(path, ENOENT); }
-    void Close() override {}
-    bool IsOpen() const override { return false; }
-    void ResetBuffers() override {}
-    bool StartReader() override { return false; }
-    bool StopReader() override { return true; }
-    bool LinkAlive() const override { return false; }
-    int LineKind() const override { return 0; }
-    RateSearchResult FindLoggerRate(int, bool) override { return {}; }
-    void RecordLink(const std::string&, int) override {}
-    int QueryDeviceId(std::string&) override { return 0; }
-    int QueryLogStatus() override { return 0; }
-    int ClearLog() override { return 0; }
-    int ConfigureLog(const RecordOptionsCommand&) override { return 0; }
-    int WriteDeviceId(const std::string&) override { return 0; }
-    DownloadResult ReadLog(const DownloadRequest&, DownloadObserver&,
-                           const std::atomic<bool>&) override {
-        DownloadResult r;
-        r.code = kDownloadStatusFailed;
-        return r;
-    }
-};
-
 // Pixels of the colour map_painter draws the period in (its antialiased core).
 int PeriodPixels(const QImage& image) {
     int n = 0;

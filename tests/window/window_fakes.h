@@ -4,9 +4,12 @@
 #include <QStringList>
 #include <QWidget>
 #include <QtGlobal>
+#include <atomic>
+#include <cerrno>
 #include <deque>
 #include <functional>
 
+#include "mainwindow/device_session.h"
 #include "mainwindow/window_services.h"
 
 namespace pelmora::test {
@@ -144,6 +147,39 @@ struct FakeServices {
     FakeSettingsEditor settings;
     FixedClock clock;
     WindowServices Get() { return {&boxes, &saveFile, &folders, &ports, &settings, &clock}; }
+};
+
+// Opens no port, unless a test lets it (then it answers NMEA once nmea is set).
+class NoDevice : public DeviceSession {
+  public:
+    void BindHandlers(DeviceEventSink&) override {}
+    LinkError Open(const std::string& path, int) override {
+        open = opens;
+        return open ? LinkError{} : OpenError(path, ENOENT);
+    }
+    void Close() override { open = false; }
+    bool IsOpen() const override { return open; }
+    void ResetBuffers() override {}
+    bool StartReader() override { return false; }
+    bool StopReader() override { return true; }
+    bool LinkAlive() const override { return open; }
+    int LineKind() const override { return nmea ? 1 : 0; }
+    RateSearchResult FindLoggerRate(int, bool) override { return {}; }
+    void RecordLink(const std::string&, int) override {}
+    int QueryDeviceId(std::string&) override { return open ? 1 : 0; }
+    int QueryLogStatus() override { return 0; }
+    int ClearLog() override { return 0; }
+    int ConfigureLog(const RecordOptionsCommand&) override { return 0; }
+    int WriteDeviceId(const std::string&) override { return 0; }
+    DownloadResult ReadLog(const DownloadRequest&, DownloadObserver&,
+                           const std::atomic<bool>&) override {
+        DownloadResult r;
+        r.code = kDownloadStatusFailed;
+        return r;
+    }
+    bool opens = false;
+    std::atomic<bool> open{false};
+    std::atomic<bool> nmea{false};
 };
 
 }  // namespace pelmora::test
