@@ -55,6 +55,11 @@ void CTrackViewDlg::StopLoading() {
 
 void CTrackViewDlg::Reload(const TrackViewOptions& options) {
     StopLoading();
+    {
+        std::lock_guard lock(m_loadedMutex);  // a model of the last load not yet taken is stale
+        m_loaded.reset();
+        m_hasLoaded = false;
+    }
     m_config.options = options;
     m_info->setText(QStringLiteral("Reading the trace..."));
     m_loader = std::thread([this, folder = m_config.dataFolder, options] {
@@ -63,10 +68,32 @@ void CTrackViewDlg::Reload(const TrackViewOptions& options) {
         if (status == TraceReadStatus::Stopped) {
             return;
         }
-        // Queued to the window; dropped with it if it went meanwhile (the destructor joins).
-        QMetaObject::invokeMethod(
-            this, [this, model, status] { OnLoaded(model, status); }, Qt::QueuedConnection);
+        {
+            std::lock_guard lock(m_loadedMutex);
+            m_loaded = std::move(model);
+            m_loadedStatus = status;
+            m_hasLoaded = true;
+        }
+        // A queued call by name carries only the wake-up and is built and freed inside QtCore;
+        // the model passes through our mutex, where ThreadSanitizer sees the hand-over. Dropped
+        // with the window if it went meanwhile (the destructor joins).
+        QMetaObject::invokeMethod(this, "TakeLoaded", Qt::QueuedConnection);
     });
+}
+
+void CTrackViewDlg::TakeLoaded() {
+    std::shared_ptr<TrackModel> model;
+    TraceReadStatus status = TraceReadStatus::Ok;
+    {
+        std::lock_guard lock(m_loadedMutex);
+        if (!m_hasLoaded) {
+            return;
+        }
+        model = std::move(m_loaded);
+        status = m_loadedStatus;
+        m_hasLoaded = false;
+    }
+    OnLoaded(std::move(model), status);
 }
 
 void CTrackViewDlg::OnLoaded(std::shared_ptr<TrackModel> model, TraceReadStatus status) {

@@ -3,10 +3,11 @@
 // trace on a thread of its own, so a long trace never blocks the main window.
 //
 // Thread contract: the window and its widgets belong to the GUI thread; the loading thread
-// only fills a model it alone holds and hands it over by a queued call.
+// only fills a model it alone holds and hands it over through m_loadedMutex.
 #include <QDialog>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -50,6 +51,10 @@ class CTrackViewDlg : public QDialog {
     // The trace was read (true) or could not be (false, the reason shown in the window).
     void modelLoaded(bool ok);
 
+  private slots:
+    // Runs on the GUI thread, woken by the loading thread: takes the model it handed over.
+    void TakeLoaded();
+
   private:
     void StopLoading();
     void OnLoaded(std::shared_ptr<TrackModel> model, TraceReadStatus status);
@@ -64,6 +69,10 @@ class CTrackViewDlg : public QDialog {
     TimeValue m_endUtc = INT64_MAX;
     std::atomic<bool> m_stopLoad{false};
     std::thread m_loader;  // joined before the window goes
+    std::mutex m_loadedMutex;
+    std::shared_ptr<TrackModel> m_loaded;  // guarded by m_loadedMutex, with the next two
+    TraceReadStatus m_loadedStatus = TraceReadStatus::Ok;
+    bool m_hasLoaded = false;
 };
 
 }  // namespace pelmora
