@@ -29,14 +29,7 @@ std::vector<std::string> Files(const std::string& folder) {
 class ConvertPipeline : public ::testing::Test {
   protected:
     ConvertRequest Request(int conversion) {
-        ConvertRequest r;
-        r.traceFolder = trace_.path();
-        r.outputPath = out_ / "track.kml";
-        r.begin = INT64_MIN;
-        r.end = INT64_MAX;
-        r.settings = test::Settings();
-        r.settings.Conversion = conversion;
-        r.settings.ConversionCount = CountConversions(conversion);
+        ConvertRequest r = test::WholeTraceRequest(trace_.path(), out_ / "track.kml", conversion);
         r.idText = "ID1";
         return r;
     }

@@ -12,6 +12,7 @@
 
 #include "settings/conversion_settings.h"
 #include "trace/convert_observer.h"
+#include "trace/convert_pipeline.h"
 #include "trace/convert_point.h"
 #include "trace/time_value.h"
 #include "trace/trace_fix.h"
@@ -29,6 +30,20 @@ inline ConversionSettings Settings(int biasMinutes = 480, int speedUnit = UnitKm
     s.SpeedUnitLabel = SpeedUnitText(speedUnit);
     s.StopPeriod = stopPeriod;
     return s;
+}
+
+// The whole trace of traceFolder converted into the chosen outputs with the test settings.
+inline ConvertRequest WholeTraceRequest(const std::string& traceFolder,
+                                        const std::string& outputPath, int conversion) {
+    ConvertRequest r;
+    r.traceFolder = traceFolder;
+    r.outputPath = outputPath;
+    r.begin = INT64_MIN;
+    r.end = INT64_MAX;
+    r.settings = Settings();
+    r.settings.Conversion = conversion;
+    r.settings.ConversionCount = CountConversions(conversion);
+    return r;
 }
 
 inline TrackPoint Point(TimeValue utc, double latitude, double longitude, double height = 0,

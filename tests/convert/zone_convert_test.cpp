@@ -49,15 +49,8 @@ TEST(ZoneConvert, TracksAcrossEachChangeShowTheZonesLocalTimes) {
         }
         test::TempDir dir;
         test::WriteFile(dir / "TraceLog.ltp", test::Bytes(fixes));
-        ConvertRequest r;
-        r.traceFolder = dir.path();
-        r.outputPath = dir / "out.kml";
-        r.begin = INT64_MIN;
-        r.end = INT64_MAX;
-        r.settings = test::Settings();
+        ConvertRequest r = test::WholeTraceRequest(dir.path(), dir / "out.kml", ConvCsv);
         ASSERT_TRUE(SetNamedZone(r.settings, row.zone));
-        r.settings.Conversion = ConvCsv;
-        r.settings.ConversionCount = 1;
         test::RecordingObserver observer;
         ASSERT_TRUE(ConvertTraceLog(r, observer).ok()) << row.zone;
 
