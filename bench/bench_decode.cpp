@@ -18,10 +18,11 @@ std::string ScratchFolder() {
     return access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
 }
 
-std::string MakeRawLog(std::size_t targetBytes) {
-    const std::string path =
-        ScratchFolder() + "/pelmora-bench-" + std::to_string(getpid()) + ".log";
+bool WriteRawLog(const std::string& path, std::size_t targetBytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) {
+        return false;
+    }
     pelmora::RawTrackEncoder encoder;
     pelmora::TrackFix fix;
     fix.utc = pelmora::MakeTimeValue(2025, 6, 1, 8, 0, 0);
@@ -39,7 +40,15 @@ std::string MakeRawLog(std::size_t targetBytes) {
         std::fwrite(r.data(), 1, r.size(), f);
         written += r.size();
     }
-    std::fclose(f);
+    return std::fclose(f) == 0;
+}
+
+std::string MakeRawLog(std::size_t targetBytes) {
+    const std::string path =
+        ScratchFolder() + "/pelmora-bench-" + std::to_string(getpid()) + ".log";
+    if (!WriteRawLog(path, targetBytes)) {
+        std::perror(path.c_str());
+    }
     return path;
 }
 
@@ -92,4 +101,18 @@ BENCHMARK(BM_DecompressLog)
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// bench_decode --write-log PATH MIB writes the benchmark's raw log for a timed pelmora-cli decode
+// (bench/decode_cli.sh) and exits; any other arguments go to the benchmark.
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--write-log") {
+        if (!WriteRawLog(argv[2], std::stoul(argv[3]) << 20)) {
+            std::perror(argv[2]);
+            return 1;
+        }
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

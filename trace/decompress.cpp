@@ -146,7 +146,7 @@ DecompressResult DecompressLog(const std::string& rawPath, const std::string& tr
         PackTraceFix(output.data() + used, clock.DateWord(), clock.HalfSeconds(), state.x, state.y,
                      state.z, state.speed);
         if (options.summary != nullptr) {
-            options.summary->Add(output.data() + used);
+            options.summary->Add(clock.DateWord(), clock.HalfSeconds(), state.x, state.y, state.z);
         }
         used += kTraceFixSize;
         if (used == output.size() && !FlushFixes(trace, output, used)) {

@@ -10,11 +10,21 @@ namespace pelmora {
 class TraceFixClock {
   public:
     // Sets the words for the UTC time t (whole seconds).
-    void Set(TimeValue t);
+    void Set(TimeValue t) {
+        // Compared as a difference, not t < dayStart_ + kDay: a damaged stream can put t
+        // anywhere.
+        if (!haveDay_ || t < dayStart_ || t - dayStart_ >= kDay) {
+            NewDay(t);
+        }
+        halfSeconds_ = static_cast<std::uint16_t>((t - dayStart_) / 2);
+    }
     std::uint16_t DateWord() const { return dateWord_; }
     std::uint16_t HalfSeconds() const { return halfSeconds_; }
 
   private:
+    static constexpr TimeValue kDay = 86400;
+    void NewDay(TimeValue t);
+
     bool haveDay_ = false;
     TimeValue dayStart_ = 0;
     std::uint16_t dateWord_ = 0;

@@ -3,6 +3,15 @@
 
 namespace pelmora {
 
+// The ellipsoid's semi-axes, first eccentricity squared, and the two products of Bowring's method.
+namespace wgs84 {
+inline constexpr double kA = 6378137.0;
+inline constexpr double kB = 6356752.314245179;
+inline constexpr double kE2 = 0.006694379990141317;
+inline constexpr double kEp2B = 42841.31151331357;
+inline constexpr double kE2A = 42697.67270717997;
+}  // namespace wgs84
+
 struct Geodetic {
     double latitudeRad = 0;
     double longitudeRad = 0;
@@ -12,24 +21,8 @@ struct Geodetic {
 // Bowring's method; a point on the polar axis gets latitude +-90 degrees and longitude 0.
 Geodetic EcefToGeodetic(double x, double y, double z);
 
-// Latitude and longitude only (height left 0), exactly as EcefToGeodetic gives them: the summary
-// needs no height, and its sine, root and cosine are a third of the conversion's cost.
-Geodetic EcefToLatLon(double x, double y, double z);
-
 // Metres on a sphere whose half meridian is 20001.6 km; arguments in degrees.
 double GreatCircleDistance(double lat1, double lon1, double lat2, double lon2);
-
-// GreatCircleDistance from the previous point to each next one, bit for bit, with each point's
-// sine and cosine worked out once instead of twice.
-class GreatCirclePath {
-  public:
-    // The distance from the previous point (0 for the first).
-    double Add(double latDeg, double lonDeg);
-
-  private:
-    bool started_ = false;
-    double lat_ = 0, lon_ = 0, sinPhi_ = 0, cosPhi_ = 0;
-};
 
 inline constexpr double kDegreesPerRadian = 57.2957795131;
 

@@ -5,14 +5,8 @@
 
 namespace pelmora {
 namespace {
-const TimeValue kGpsEpoch = MakeTimeValue(1980, 1, 6, 0, 0, 0);
 constexpr std::int64_t kRolloverWeeks = 1024;
 }  // namespace
-
-TimeValue GpsTimeToTimeValue(int week, std::int64_t timeOfWeek) {
-    return kGpsEpoch + static_cast<std::int64_t>(week) * kSecondsPerGpsWeek + timeOfWeek -
-           kGpsUtcOffsetSeconds;
-}
 
 void GpsTimeToUtc(int week, double timeOfWeek, GpsDateTime& dateTime) {
     const double whole = std::floor(timeOfWeek);
@@ -37,6 +31,9 @@ int ResolveGpsWeek(int weekModulo1024, std::int64_t timeOfWeek, TimeValue nowUtc
         return base;
     }
     const std::int64_t span = kRolloverWeeks * kSecondsPerGpsWeek;
+    if (latest - first < span) {
+        return base;  // the common case, without a division per record
+    }
     const std::int64_t k = (latest - first) / span;
     return base + static_cast<int>(k * kRolloverWeeks);
 }

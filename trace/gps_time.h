@@ -19,11 +19,16 @@ struct GpsDateTime {
 // The logger's fixed GPS-UTC offset.
 inline constexpr std::int64_t kGpsUtcOffsetSeconds = 14;
 inline constexpr std::int64_t kSecondsPerGpsWeek = 604800;
+// The GPS epoch, 1980-01-06 00:00:00 UTC, as a time value.
+inline constexpr TimeValue kGpsEpoch = 315964800;
 
 // A full GPS week number and a time of week (which may run past the week's end) to UTC.
 void GpsTimeToUtc(int week, double timeOfWeek, GpsDateTime& dateTime);
 // The same instant as a zone-free time value (whole seconds).
-TimeValue GpsTimeToTimeValue(int week, std::int64_t timeOfWeek);
+inline TimeValue GpsTimeToTimeValue(int week, std::int64_t timeOfWeek) {
+    return kGpsEpoch + static_cast<std::int64_t>(week) * kSecondsPerGpsWeek + timeOfWeek -
+           kGpsUtcOffsetSeconds;
+}
 
 // The logger keeps the week modulo 1024. The full week is the latest week + 1024*k whose time
 // is not after now + 1 day, and never earlier than week + 1024 (1999-08-22 on), so a log of

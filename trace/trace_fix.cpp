@@ -66,8 +66,12 @@ bool WriteTraceFix(std::FILE* file, int year, int month, int day, int hour, int 
 }
 
 TraceFixDateTime DecodeTraceFixDateTime(const std::uint8_t* record) {
-    const std::uint32_t v = static_cast<std::uint32_t>(ReadLe16(record)) |
-                            (static_cast<std::uint32_t>(ReadLe16(record + 2)) << 16);
+    return DecodeTraceFixDateTime(ReadLe16(record), ReadLe16(record + 2));
+}
+
+TraceFixDateTime DecodeTraceFixDateTime(std::uint16_t dateWord, std::uint16_t halfSeconds) {
+    const std::uint32_t v =
+        static_cast<std::uint32_t>(dateWord) | (static_cast<std::uint32_t>(halfSeconds) << 16);
     TraceFixDateTime f;
     f.year = static_cast<int>(((v >> 9) & 0x7F) + 1980);
     f.month = static_cast<int>((v >> 5) & 0xF);

@@ -38,6 +38,7 @@ struct TraceFixDateTime {
     int second = 0;
 };
 TraceFixDateTime DecodeTraceFixDateTime(const std::uint8_t* record);
+TraceFixDateTime DecodeTraceFixDateTime(std::uint16_t dateWord, std::uint16_t halfSeconds);
 
 inline std::uint16_t ReadLe16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));

@@ -2,13 +2,10 @@
 // The trace summary: the period and the mileage of TraceLog.ltp, with the texts that the window
 // and the command line show. Damaged records never stop it.
 #include <cstdint>
-#include <deque>
-#include <future>
 #include <string>
-#include <vector>
 
 #include "settings/zone_rules.h"
-#include "trace/geodesy.h"
+#include "trace/mileage.h"
 #include "trace/time_value.h"
 
 namespace pelmora {
@@ -45,41 +42,24 @@ inline constexpr const char* kNoStopLogData = "No stop log data!";
 // The summary worked out one fix at a time, from the 22 bytes of each fix as the trace file holds
 // them: the decoder feeds it while it writes the trace, ScanTraceLog while it reads one back, and
 // both give the same summary.
-//
-// The mileage costs five libm calls a fix, several times the decoding itself, so blocks of
-// positions go to worker threads (std::async, as many in flight as the machine has cores) that
-// return each step's distance; the steps are summed here in their order, so the total is bit for
-// bit the sequential one. Used from one thread.
 class TraceSummaryBuilder {
   public:
-    TraceSummaryBuilder() = default;
-    TraceSummaryBuilder(const TraceSummaryBuilder&) = delete;
-    TraceSummaryBuilder& operator=(const TraceSummaryBuilder&) = delete;
-
     void Add(const std::uint8_t* fix);
+    // The same from the fields the decoder has just packed, without reading them back.
+    void Add(std::uint16_t dateWord, std::uint16_t halfSeconds, std::int32_t x, std::int32_t y,
+             std::int32_t z);
     // traceBytes: the file's size (a partial fix at its end counts for "No log data!" only).
-    // Waits for the blocks in flight. zone: gives the local times and their labels ("(UTC)",
-    // "(GMT+8:00)") by the offset in force at each.
+    // zone: gives the local times and their labels ("(UTC)", "(GMT+8:00)") by the offset in
+    // force at each.
     TraceSummary Finish(std::uint64_t traceBytes, const ZoneRules& zone, int speedUnit);
 
   private:
-    struct Position {
-        std::int32_t x, y, z;
-    };
-    static std::vector<double> Steps(const std::vector<Position>& block);
-    void Dispatch();
-    // Sums the oldest blocks in flight until at most keep are left.
-    void Drain(std::size_t keep);
-    void Collect(const std::vector<double>& steps);
-
     std::size_t records_ = 0;
     int previousSecond_ = 60;  // the first fix never matches
-    std::uint8_t first_[4] = {};
-    std::uint8_t last_[4] = {};  // time words of the last fix; its second is previousSecond_
-    // Positions not yet handed out; after the first block, [0] repeats the last one handed out.
-    std::vector<Position> block_;
-    std::deque<std::future<std::vector<double>>> inFlight_;
-    double metres_ = 0;
+    // The time words of the first and the last fix; the last one's second is previousSecond_.
+    std::uint16_t firstDate_ = 0, firstHalfSeconds_ = 0;
+    std::uint16_t lastDate_ = 0, lastHalfSeconds_ = 0;
+    MileageWalk mileage_;
 };
 
 // speedUnit: 2 (MPH) gives the mileage in miles, any other value in kilometres.
