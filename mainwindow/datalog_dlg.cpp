@@ -35,6 +35,7 @@
 #include "settings/qt_text.h"
 #include "trace/clean_text.h"
 #include "trace/convert_texts.h"
+#include "trace/trace_fix.h"
 #include "trackview/track_view_dlg.h"
 #include "ui_datalog_dlg.h"
 
@@ -747,8 +748,6 @@ void CdatalogDlg::OnBinaryMsg(int code) {
 }
 
 // The download reports its progress itself; these two events are never raised.
-void CdatalogDlg::OnLogReadProgress(int, long) {}
-void CdatalogDlg::OnProgress(int) {}
 
 // ---- device commands ----
 
@@ -974,8 +973,11 @@ void CdatalogDlg::StartDecompression() {
     DecompressOptions options;
     options.nowUtc = m_config.services.clock->Now();
     const ConversionSettings settings = m_settings;
-    m_workThread->Post([this, raw, trace, options, settings] {
+    m_workThread->Post([this, raw, trace, options, settings]() mutable {
         WorkReport report(*this);
+        // The summary is worked out while the trace is written, not read back from it.
+        TraceSummaryBuilder summarizer;
+        options.summary = &summarizer;
         const DecompressResult result = m_config.trace->Decompress(raw, trace, options, &report);
         if (!result.ok()) {
             PostToGui([this, message = Q(result.message)] {
@@ -989,7 +991,8 @@ void CdatalogDlg::StartDecompression() {
             });
             return;
         }
-        const TraceSummary summary = m_config.trace->Scan(trace, settings.Zone, settings.SpeedUnit);
+        const TraceSummary summary =
+            summarizer.Finish(result.fixes * kTraceFixSize, settings.Zone, settings.SpeedUnit);
         PostToGui([this, summary] {
             SetReadProgress(-1);
             SetStatus(QString::fromLatin1(kStatusReadingDone));

@@ -114,8 +114,6 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     void OnQueryLogStatus(unsigned char* frame) override;
     void OnPostMsg(unsigned char* text) override;
     void OnBinaryMsg(int code) override;
-    void OnLogReadProgress(int index, long bytes) override;
-    void OnProgress(int percent) override;
 
   signals:
     void processEnd();

@@ -23,8 +23,6 @@ class DeviceEventSink {
     virtual void OnQueryLogStatus(unsigned char* frame) = 0;
     virtual void OnPostMsg(unsigned char* text) = 0;
     virtual void OnBinaryMsg(int code) = 0;
-    virtual void OnLogReadProgress(int index, long bytes) = 0;
-    virtual void OnProgress(int percent) = 0;
 };
 
 // The minima the user sets; the maxima and the log mode are fixed by the command itself.
@@ -38,7 +36,7 @@ class DeviceSession {
   public:
     virtual ~DeviceSession() = default;
 
-    // Registers the five handlers on the link's event lists. Called once, from any thread: the
+    // Registers the three handlers on the link's event lists. Called once, from any thread: the
     // lists are guarded, so the reader may already run.
     virtual void BindHandlers(DeviceEventSink& sink) = 0;
 

@@ -23,10 +23,6 @@ void LinkSession::BindHandlers(DeviceEventSink& sink) {
         new Vantrel_receiver::tpost_msgHandler<Sink>(&sink, &Sink::OnPostMsg));
     m_device.binary_msg.Register(
         new Vantrel_receiver::tbinary_msgHandler<Sink>(&sink, &Sink::OnBinaryMsg));
-    m_device.log_read_progress.Register(
-        new Vantrel_datalog::tlog_read_progressHandler<Sink>(&sink, &Sink::OnLogReadProgress));
-    m_device.Progress.Register(
-        new Vantrel_receiver::t_ProgressHandler<Sink>(&sink, &Sink::OnProgress));
 }
 
 LinkError LinkSession::Open(const std::string& path, int baudRate) {

@@ -54,7 +54,6 @@ class DatalogDevice : public ReceiverProtocol {
     DatalogDevice() = default;
 
     EventList<Vantrel_datalog::AbstracttQuery_log_statusHandler> query_log_status;
-    EventList<Vantrel_datalog::Abstracttlog_read_progressHandler> log_read_progress;
 
     // On ACK and a well-formed reply: fires query_log_status with the reply frame (at least 45
     // valid bytes, zero-filled to 513) and returns 1; otherwise fires binary_msg with the code

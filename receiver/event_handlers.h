@@ -182,10 +182,6 @@ class Abstracttbinary_msgHandler : public AbstractEventHandler<int> {
   public:
     using AbstractEventHandler::AbstractEventHandler;
 };
-class Abstractt_ProgressHandler : public AbstractEventHandler<int> {
-  public:
-    using AbstractEventHandler::AbstractEventHandler;
-};
 
 template <class Target, class Member = void (Target::*)(unsigned char*)>
 class tpost_msgHandler : public EventHandler<Target, Member, Abstracttpost_msgHandler> {
@@ -197,11 +193,6 @@ class tbinary_msgHandler : public EventHandler<Target, Member, Abstracttbinary_m
   public:
     using EventHandler<Target, Member, Abstracttbinary_msgHandler>::EventHandler;
 };
-template <class Target, class Member = void (Target::*)(int)>
-class t_ProgressHandler : public EventHandler<Target, Member, Abstractt_ProgressHandler> {
-  public:
-    using EventHandler<Target, Member, Abstractt_ProgressHandler>::EventHandler;
-};
 
 }  // namespace Vantrel_receiver
 
@@ -211,22 +202,12 @@ class AbstracttQuery_log_statusHandler : public AbstractEventHandler<unsigned ch
   public:
     using AbstractEventHandler::AbstractEventHandler;
 };
-class Abstracttlog_read_progressHandler : public AbstractEventHandler<int, long> {
-  public:
-    using AbstractEventHandler::AbstractEventHandler;
-};
 
 template <class Target, class Member = void (Target::*)(unsigned char*)>
 class tQuery_log_statusHandler
     : public EventHandler<Target, Member, AbstracttQuery_log_statusHandler> {
   public:
     using EventHandler<Target, Member, AbstracttQuery_log_statusHandler>::EventHandler;
-};
-template <class Target, class Member = void (Target::*)(int, long)>
-class tlog_read_progressHandler
-    : public EventHandler<Target, Member, Abstracttlog_read_progressHandler> {
-  public:
-    using EventHandler<Target, Member, Abstracttlog_read_progressHandler>::EventHandler;
 };
 
 }  // namespace Vantrel_datalog

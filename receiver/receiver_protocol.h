@@ -69,7 +69,6 @@ class ReceiverProtocol {
 
     EventList<Vantrel_receiver::Abstracttpost_msgHandler> post_msg;
     EventList<Vantrel_receiver::Abstracttbinary_msgHandler> binary_msg;
-    EventList<Vantrel_receiver::Abstractt_ProgressHandler> Progress;
 
     LinkState link;
 

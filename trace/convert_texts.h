@@ -1,10 +1,11 @@
 #pragma once
-// The texts of the conversion run and its writers, verbatim.
+// The texts of the conversion run, the trace summary and the writers, verbatim.
 namespace pelmora::convert_text {
 
 inline constexpr const char* kOpenTraceFailed = "Open trace log file failed!";
 inline constexpr const char* kTraceInvalid = "Trace log file is invalid!";
 inline constexpr const char* kNoLogData = "No log data!";
+inline constexpr const char* kNoStopLogData = "No stop log data!";
 inline constexpr const char* kOutputInvalid = "Output file is invalid!";
 inline constexpr const char* kConvertingDone = "Coverting done";
 // Not in the reference texts: a run with nothing chosen used to say "Coverting done".

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "trace/atomic_file.h"
+#include "trace/convert_texts.h"
 #include "trace/fix_clock.h"
 #include "trace/gps_time.h"
 #include "trace/raw_log_decoder.h"
@@ -163,7 +164,7 @@ DecompressResult DecompressLog(const std::string& rawPath, const std::string& tr
         trace.Discard();
         if (result.ok()) {
             result.status = DecompressStatus::NoFix;
-            result.message = kNoLogData;
+            result.message = convert_text::kNoLogData;
         }
         return result;
     }

@@ -64,10 +64,10 @@ void TraceSummaryBuilder::Add(std::uint16_t dateWord, std::uint16_t halfSeconds,
 TraceSummary TraceSummaryBuilder::Finish(std::uint64_t traceBytes, const ZoneRules& zone,
                                          int speedUnit) {
     if (traceBytes == 0) {
-        return WithStatus(TraceSummaryStatus::NoData, kNoLogData);
+        return WithStatus(TraceSummaryStatus::NoData, convert_text::kNoLogData);
     }
     if (records_ < 2) {
-        TraceSummary s = WithStatus(TraceSummaryStatus::NoStopData, kNoStopLogData);
+        TraceSummary s = WithStatus(TraceSummaryStatus::NoStopData, convert_text::kNoStopLogData);
         s.records = records_;
         return s;
     }
@@ -98,7 +98,7 @@ TraceSummary TraceSummaryBuilder::Finish(std::uint64_t traceBytes, const ZoneRul
 TraceSummary ScanTraceLog(const std::string& tracePath, const ZoneRules& zone, int speedUnit) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(tracePath.c_str(), "rb"));
     if (!file) {
-        TraceSummary s = WithStatus(TraceSummaryStatus::OpenFailed, kOpenTraceFailed);
+        TraceSummary s = WithStatus(TraceSummaryStatus::OpenFailed, convert_text::kOpenTraceFailed);
         s.beginLabel = "0";
         s.endLabel = "0";
         return s;

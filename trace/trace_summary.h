@@ -35,10 +35,6 @@ struct TraceSummary {
     bool ok() const { return status == TraceSummaryStatus::Ok; }
 };
 
-inline constexpr const char* kOpenTraceFailed = "Open trace log file failed!";
-inline constexpr const char* kNoLogData = "No log data!";
-inline constexpr const char* kNoStopLogData = "No stop log data!";
-
 // The summary worked out one fix at a time, from the 22 bytes of each fix as the trace file holds
 // them: the decoder feeds it while it writes the trace, ScanTraceLog while it reads one back, and
 // both give the same summary.

@@ -11,6 +11,7 @@
 #include "cli/command_registry.h"
 #include "cli/zone_options.h"
 #include "settings/app_paths.h"
+#include "trace/convert_texts.h"
 #include "trace/track_view.h"
 #include "trackview/preview.h"
 #include "trackview/tile_source.h"
@@ -63,16 +64,16 @@ int RunPreview(const std::vector<std::string>& args) {
         case TraceReadStatus::Ok:
             break;
         case TraceReadStatus::OpenFailed:
-            return Fail("Open trace log file failed! (no " + JoinPath(folder, kTraceLogName) +
-                        ": run pelmora-cli decode first)");
+            return Fail(std::string(convert_text::kOpenTraceFailed) + " (no " +
+                        JoinPath(folder, kTraceLogName) + ": run pelmora-cli decode first)");
         case TraceReadStatus::Invalid:
-            return Fail("Trace log file is invalid!");
+            return Fail(convert_text::kTraceInvalid);
         default:
-            return Fail("No log data!");
+            return Fail(convert_text::kNoLogData);
     }
     const IndexRange period = model.PeriodRange(begin, end);
     if (period.empty()) {
-        return Fail("No log data!");
+        return Fail(convert_text::kNoLogData);
     }
 
     // Scripts run this without a display.

@@ -18,9 +18,6 @@ struct Window {
     void OnLogStatus(unsigned char* frame) {
         calls.push_back("status " + std::to_string(frame[4]));
     }
-    void OnReadProgress(int a, long b) {
-        calls.push_back("read " + std::to_string(a) + " " + std::to_string(b));
-    }
 };
 
 TEST(EventList, FiresEveryHandlerInOrderOfRegistration) {
@@ -38,23 +35,15 @@ TEST(EventList, FiresEveryHandlerInOrderOfRegistration) {
 TEST(EventList, CarriesEachEventsArguments) {
     Window w;
     EventList<Vantrel_receiver::Abstracttpost_msgHandler> post;
-    EventList<Vantrel_receiver::Abstractt_ProgressHandler> progress;
     EventList<Vantrel_datalog::AbstracttQuery_log_statusHandler> status;
-    EventList<Vantrel_datalog::Abstracttlog_read_progressHandler> readProgress;
     post.Register(new Vantrel_receiver::tpost_msgHandler<Window>(&w, &Window::OnPostMsg));
-    progress.Register(new Vantrel_receiver::t_ProgressHandler<Window>(&w, &Window::OnProgress));
     status.Register(
         new Vantrel_datalog::tQuery_log_statusHandler<Window>(&w, &Window::OnLogStatus));
-    readProgress.Register(
-        new Vantrel_datalog::tlog_read_progressHandler<Window>(&w, &Window::OnReadProgress));
     unsigned char line[] = "$GPGGA,1";
     unsigned char frame[] = {0xA0, 0xA1, 0, 1, 0x94, 0x94, 0x0D, 0x0A};
     post.Fire(line);
-    progress.Fire(40);
     status.Fire(frame);
-    readProgress.Fire(3, 70000L);
-    EXPECT_EQ(w.calls, (std::vector<std::string>{"post $GPGGA,1", "progress 40", "status 148",
-                                                 "read 3 70000"}));
+    EXPECT_EQ(w.calls, (std::vector<std::string>{"post $GPGGA,1", "status 148"}));
 }
 
 TEST(EventList, DeletesOwnedAndDetachesBorrowedHandlers) {
