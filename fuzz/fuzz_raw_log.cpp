@@ -1,7 +1,8 @@
 // The raw log as it comes from the logger's flash (data.log): record by record in memory, then
 // the whole decompression run into a trace file, which must hold exactly the fixes of the records
-// decoded one by one, and the trace summary over it; and the same bytes read as a damaged trace
-// file.
+// decoded one by one, and the trace summary over it, the same whether worked out in the pass or
+// read back; and the same bytes read as a damaged trace file.
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,6 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pelmora::fuzz::WriteWholeFile(raw, data, size);
     pelmora::DecompressOptions options;
     options.nowUtc = kNow;
+    pelmora::TraceSummaryBuilder inPass;
+    options.summary = &inPass;
     const pelmora::DecompressResult r = pelmora::DecompressLog(raw, trace, options, nullptr);
     FUZZ_CHECK(r.fixes == r.fullRecords + r.compactRecords);
     FUZZ_CHECK(r.fullRecords * pelmora::kRawFullRecordSize +
@@ -61,6 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const pelmora::TraceSummary s =
             pelmora::ScanTraceLog(trace, pelmora::ZoneRules::Fixed(480 * 60), 1);
         FUZZ_CHECK(s.status != pelmora::TraceSummaryStatus::OpenFailed);
+        // Worked out while decoding or read back: the same summary, a finite mileage.
+        const pelmora::TraceSummary fromPass =
+            inPass.Finish(r.fixes * pelmora::kTraceFixSize, pelmora::ZoneRules::Fixed(480 * 60), 1);
+        FUZZ_CHECK(fromPass.message == s.message && fromPass.mileage == s.mileage);
+        FUZZ_CHECK(std::isfinite(s.mileage) && s.mileage >= 0);
         pelmora::ScanTraceLog(trace, pelmora::ZoneRules::Fixed(-300 * 60), 2);
     }
     // The same bytes taken for a trace file.

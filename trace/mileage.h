@@ -3,11 +3,11 @@
 // EcefToGeodetic gives, on the same sphere, summed fix after fix.
 //
 // Worked out without one trigonometric call, so that it keeps pace with the decoder: the point of
-// the unit sphere at a fix's latitude and longitude is the direction of (m x, m y, t), where t/m
-// is Bowring's tangent of the latitude times the distance from the axis, and a step is the angle
-// whose half chord between two such points is its half sine. The arc cosine of
-// GreatCircleDistance loses most of its digits on steps of a few metres (a step of a centimetre
-// reads as 0 or 9 cm); the chord keeps them to the micrometre.
+// the unit sphere at a fix's latitude and longitude is the direction of (m x, m y, t), where
+// t / (m p) is Bowring's tangent of the latitude and p the distance from the axis; a step's angle
+// is twice the arc sine of half the chord between two such points. The arc cosine of
+// GreatCircleDistance loses most of its digits on short steps and reads metre steps about 150
+// parts in a million long; the chord keeps them to the micrometre.
 #include <array>
 #include <cstddef>
 #include <cstdint>
