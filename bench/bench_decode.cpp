@@ -93,8 +93,8 @@ BENCHMARK(BM_DecompressLog)
     ->Args({48, 0})
     ->Args({48, 1})
     ->ArgNames({"MiB", "summary"})
-    // The summary's mileage runs on worker threads: bytes per second of the whole process's CPU
-    // time, which a loaded machine does not distort as it does wall time.
+    // Bytes per second of the process's CPU time, which a loaded machine distorts less than it
+    // does wall time.
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
