@@ -22,7 +22,7 @@ using Steps = std::array<double, MileageWalk::kBlock>;
 
 // Four positions to a vector where the processor has AVX2, two elsewhere: the same operations in
 // the same order either way, so the same metres to the last bit.
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(PELMORA_AVX2_CLONES) && defined(__GNUC__)
 #define PELMORA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define PELMORA_VECTOR_CLONES
