@@ -104,6 +104,14 @@ struct Run {
         QTest::qWait(50);  // the ended worker's report, posted to the GUI thread, runs too
         return idle;
     }
+    // The window connected at baud with a Read under way: the logger has served a range.
+    bool ReadUnderway(int baud) {
+        if (!Start(baud) || !Connected() || !Idle()) {
+            return false;
+        }
+        Click("readButton");
+        return QTest::qWaitFor([this] { return logger.RangesServed() >= 1; }, 30000);
+    }
 };
 
 sim::LoggerSimOptions At(int baud, bool paced = false) {
@@ -227,11 +235,7 @@ class DeviceTest : public QObject {
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("previous");
         }
-        QVERIFY(r.Start(57600));
-        QVERIFY(r.Connected());
-        QVERIFY(r.Idle());
-        r.Click("readButton");
-        QTRY_VERIFY_WITH_TIMEOUT(r.logger.RangesServed() >= 1, 30000);
+        QVERIFY(r.ReadUnderway(57600));
         r.Click("stopButton");
         QCOMPARE(r.dlg->activityState(), int{ActivityStopRequested});
         QVERIFY(!Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
@@ -449,11 +453,7 @@ class DeviceTest : public QObject {
         sim::LoggerSimOptions o = At(57600, true);
         o.flash.SetWriteOffset(12 * kSectorSize);
         Run r(std::move(o));
-        QVERIFY(r.Start(57600));
-        QVERIFY(r.Connected());
-        QVERIFY(r.Idle());
-        r.Click("readButton");
-        QTRY_VERIFY_WITH_TIMEOUT(r.logger.RangesServed() >= 1, 30000);
+        QVERIFY(r.ReadUnderway(57600));
         r.Click("stopButton");
         QVERIFY(r.dlg->statusText().startsWith(QStringLiteral("Reading......")));
         QVERIFY(!Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
@@ -475,11 +475,7 @@ class DeviceTest : public QObject {
         sim::LoggerSimOptions o = At(9600, true);
         o.flash.SetWriteOffset(40 * kSectorSize);
         Run r(std::move(o));
-        QVERIFY(r.Start(9600));
-        QVERIFY(r.Connected());
-        QVERIFY(r.Idle());
-        r.Click("readButton");
-        QTRY_VERIFY_WITH_TIMEOUT(r.logger.RangesServed() >= 1, 30000);
+        QVERIFY(r.ReadUnderway(9600));
         r.services.boxes.yes = false;
         r.dlg->close();
         QVERIFY(r.dlg->isVisible());  // No: the Read goes on
