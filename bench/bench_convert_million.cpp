@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "bench/million_trace.h"
-#include "settings/conversion_settings.h"
+#include "convert/convert_pipeline.h"
+#include "core/conversion_settings.h"
+#include "decode/trace_fix.h"
 #include "sim/track/builtin_track.h"
-#include "trace/convert_pipeline.h"
-#include "trace/trace_fix.h"
 
 namespace {
 

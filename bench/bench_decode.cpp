@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
+#include "decode/decompress.h"
 #include "sim/track/raw_record_encoder.h"
-#include "trace/decompress.h"
 
 namespace {
 

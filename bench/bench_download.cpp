@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <string>
 
-#include "receiver/datalog_device.h"
-#include "receiver/log_download.h"
-#include "receiver/serial_port.h"
+#include "link/datalog_device.h"
+#include "link/log_download.h"
+#include "link/serial_port.h"
 #include "sim/logger_sim.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "receiver/byte_source.h"
-#include "receiver/nmea_sentence.h"
-#include "receiver/receiver_protocol.h"
+#include "link/byte_source.h"
+#include "link/nmea_sentence.h"
+#include "link/receiver_protocol.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The Application Setting dialog reads the whole zone list each time it opens.
 #include <benchmark/benchmark.h>
 
-#include "settings/port_list.h"
-#include "settings/qt_time_zone_source.h"
-#include "settings/time_zone_catalogue.h"
+#include "core/time_zone_catalogue.h"
+#include "link/port_list.h"
+#include "ui/qt_time_zone_source.h"
 
 namespace {
 

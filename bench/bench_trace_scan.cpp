@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "decode/decompress.h"
+#include "decode/raw_log_decoder.h"
+#include "decode/trace_summary.h"
 #include "sim/track/builtin_track.h"
-#include "trace/decompress.h"
-#include "trace/raw_log_decoder.h"
-#include "trace/trace_summary.h"
 
 namespace {
 

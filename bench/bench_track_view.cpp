@@ -13,9 +13,9 @@
 #include <string>
 
 #include "bench/million_trace.h"
-#include "trace/track_view.h"
-#include "trackview/map_painter.h"
-#include "trackview/track_chart.h"
+#include "convert/track_model.h"
+#include "ui/map_painter.h"
+#include "ui/track_chart.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/time_value.h"
+#include "decode/trace_fix.h"
 #include "sim/track/builtin_track.h"
-#include "trace/time_value.h"
-#include "trace/trace_fix.h"
 
 namespace pelmora::bench {
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "settings/app_paths.h"
-#include "settings/qt_profile_store.h"
+#include "core/app_paths.h"
+#include "ui/qt_profile_store.h"
 
 namespace pelmora::cli {
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "cli/cli_options.h"
-#include "settings/conversion_settings.h"
-#include "settings/profile_store.h"
-#include "trace/progress_sink.h"
+#include "core/conversion_settings.h"
+#include "core/profile_store.h"
+#include "core/progress_sink.h"
 
 namespace pelmora::cli {
 

@@ -11,13 +11,13 @@
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
 #include "cli/zone_options.h"
-#include "settings/app_paths.h"
-#include "settings/conversion_settings.h"
-#include "trace/clean_text.h"
-#include "trace/convert_paths.h"
-#include "trace/convert_pipeline.h"
-#include "trace/convert_texts.h"
-#include "trace/time_value.h"
+#include "convert/convert_paths.h"
+#include "convert/convert_pipeline.h"
+#include "core/app_paths.h"
+#include "core/clean_text.h"
+#include "core/conversion_settings.h"
+#include "core/convert_texts.h"
+#include "core/time_value.h"
 
 namespace pelmora::cli {
 namespace {

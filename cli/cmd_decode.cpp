@@ -5,7 +5,7 @@
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
 #include "cli/decode_run.h"
-#include "settings/app_paths.h"
+#include "core/app_paths.h"
 
 namespace pelmora::cli {
 namespace {

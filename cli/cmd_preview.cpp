@@ -10,11 +10,11 @@
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
 #include "cli/zone_options.h"
-#include "settings/app_paths.h"
-#include "trace/convert_texts.h"
-#include "trace/track_view.h"
-#include "trackview/preview.h"
-#include "trackview/tile_source.h"
+#include "convert/track_model.h"
+#include "core/app_paths.h"
+#include "core/convert_texts.h"
+#include "ui/preview.h"
+#include "ui/tile_source.h"
 
 namespace pelmora::cli {
 namespace {

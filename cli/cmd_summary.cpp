@@ -7,8 +7,8 @@
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
 #include "cli/zone_options.h"
-#include "settings/app_paths.h"
-#include "trace/trace_summary.h"
+#include "core/app_paths.h"
+#include "decode/trace_summary.h"
 
 namespace pelmora::cli {
 namespace {

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "cli/cli_common.h"
-#include "settings/app_paths.h"
-#include "trace/decompress.h"
-#include "trace/trace_fix.h"
-#include "trace/trace_summary.h"
+#include "core/app_paths.h"
+#include "decode/decompress.h"
+#include "decode/trace_fix.h"
+#include "decode/trace_summary.h"
 
 namespace pelmora::cli {
 namespace {

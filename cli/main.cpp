@@ -7,7 +7,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
-#include "trace/atomic_file.h"
+#include "core/atomic_file.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "settings/zone_bias.h"
+#include "core/zone_bias.h"
 
 namespace pelmora::cli {
 

@@ -3,7 +3,7 @@
 // offset) or --time-zone NAME|local (a zone with its daylight-saving rules). Either overrides the
 // profile's zone for one run, as the Application Setting dialog would have stored it.
 #include "cli/cli_options.h"
-#include "settings/conversion_settings.h"
+#include "core/conversion_settings.h"
 
 namespace pelmora::cli {
 

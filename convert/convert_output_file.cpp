@@ -1,4 +1,4 @@
-#include "trace/convert_output_file.h"
+#include "convert/convert_output_file.h"
 
 #include <cerrno>
 

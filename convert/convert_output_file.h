@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "trace/atomic_file.h"
-#include "trace/convert_text.h"
+#include "convert/convert_text.h"
+#include "core/atomic_file.h"
 
 namespace pelmora {
 

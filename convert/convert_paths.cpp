@@ -1,4 +1,4 @@
-#include "trace/convert_paths.h"
+#include "convert/convert_paths.h"
 
 namespace pelmora {
 namespace {

@@ -1,4 +1,4 @@
-#include "trace/convert_pipeline.h"
+#include "convert/convert_pipeline.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,19 +6,19 @@
 #include <functional>
 #include <new>
 
-#include "settings/app_paths.h"
-#include "trace/clean_text.h"
-#include "trace/convert_output_file.h"
-#include "trace/convert_paths.h"
-#include "trace/convert_texts.h"
-#include "trace/csv_writer.h"
-#include "trace/gpx_writer.h"
-#include "trace/kml_path_writer.h"
-#include "trace/kml_point_writer.h"
-#include "trace/nmea_writer.h"
-#include "trace/stdio_file_utf8.h"
-#include "trace/trace_reader.h"
-#include "trace/track_analysis.h"
+#include "convert/convert_output_file.h"
+#include "convert/convert_paths.h"
+#include "convert/csv_writer.h"
+#include "convert/gpx_writer.h"
+#include "convert/kml_path_writer.h"
+#include "convert/kml_point_writer.h"
+#include "convert/nmea_writer.h"
+#include "convert/stdio_file_utf8.h"
+#include "convert/trace_reader.h"
+#include "convert/track_analysis.h"
+#include "core/app_paths.h"
+#include "core/clean_text.h"
+#include "core/convert_texts.h"
 
 namespace pelmora {
 namespace {

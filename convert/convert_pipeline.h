@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "settings/conversion_settings.h"
-#include "trace/convert_observer.h"
-#include "trace/time_value.h"
+#include "convert/convert_observer.h"
+#include "core/conversion_settings.h"
+#include "core/time_value.h"
 
 namespace pelmora {
 

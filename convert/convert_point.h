@@ -3,7 +3,7 @@
 // the analysis and the writers read, so a million-fix trace stays well under 100 MB.
 #include <cstdint>
 
-#include "trace/time_value.h"
+#include "core/time_value.h"
 
 namespace pelmora {
 

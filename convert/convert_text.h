@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "trace/time_value.h"
+#include "core/time_value.h"
 
 namespace pelmora {
 

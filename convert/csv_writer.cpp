@@ -1,6 +1,6 @@
-#include "trace/csv_writer.h"
+#include "convert/csv_writer.h"
 
-#include "trace/convert_texts.h"
+#include "core/convert_texts.h"
 
 namespace pelmora {
 

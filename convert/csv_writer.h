@@ -3,10 +3,10 @@
 // the chosen unit, bearing. LF line ends, no byte-order mark.
 #include <vector>
 
-#include "settings/conversion_settings.h"
-#include "trace/convert_observer.h"
-#include "trace/convert_point.h"
-#include "trace/convert_text.h"
+#include "convert/convert_observer.h"
+#include "convert/convert_point.h"
+#include "convert/convert_text.h"
+#include "core/conversion_settings.h"
 
 namespace pelmora {
 

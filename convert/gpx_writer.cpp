@@ -1,7 +1,7 @@
-#include "trace/gpx_writer.h"
+#include "convert/gpx_writer.h"
 
-#include "trace/clean_text.h"
-#include "trace/convert_texts.h"
+#include "core/clean_text.h"
+#include "core/convert_texts.h"
 
 namespace pelmora {
 namespace {

@@ -1,9 +1,9 @@
-#include "trace/kml_markup.h"
+#include "convert/kml_markup.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "trace/convert_texts.h"
+#include "core/convert_texts.h"
 
 namespace pelmora::kml {
 namespace {

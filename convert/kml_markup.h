@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "settings/conversion_settings.h"
-#include "trace/convert_point.h"
-#include "trace/convert_text.h"
+#include "convert/convert_point.h"
+#include "convert/convert_text.h"
+#include "core/conversion_settings.h"
 
 namespace pelmora::kml {
 

@@ -1,7 +1,7 @@
-#include "trace/kml_path_writer.h"
+#include "convert/kml_path_writer.h"
 
-#include "trace/convert_texts.h"
-#include "trace/kml_markup.h"
+#include "convert/kml_markup.h"
+#include "core/convert_texts.h"
 
 namespace pelmora {
 

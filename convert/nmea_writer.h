@@ -4,10 +4,10 @@
 #include <string_view>
 #include <vector>
 
-#include "trace/convert_observer.h"
-#include "trace/convert_point.h"
-#include "trace/convert_text.h"
-#include "trace/time_value.h"
+#include "convert/convert_observer.h"
+#include "convert/convert_point.h"
+#include "convert/convert_text.h"
+#include "core/time_value.h"
 
 namespace pelmora {
 

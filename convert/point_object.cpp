@@ -1,9 +1,9 @@
-#include "trace/point_object.h"
+#include "convert/point_object.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "trace/geodesy.h"
+#include "decode/geodesy.h"
 
 namespace pelmora {
 

@@ -3,8 +3,8 @@
 #include <array>
 #include <cstdint>
 
-#include "trace/time_value.h"
-#include "trace/trace_fix.h"
+#include "core/time_value.h"
+#include "decode/trace_fix.h"
 
 namespace pelmora {
 

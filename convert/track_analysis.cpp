@@ -1,10 +1,10 @@
-#include "trace/track_analysis.h"
+#include "convert/track_analysis.h"
 
 #include <cmath>
 #include <numbers>
 
-#include "settings/conversion_settings.h"
-#include "trace/geodesy.h"
+#include "core/conversion_settings.h"
+#include "decode/geodesy.h"
 
 namespace pelmora {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "trace/convert_point.h"
+#include "convert/convert_point.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "settings/app_paths.h"
+#include "core/app_paths.h"
 
 #include <pwd.h>
 #include <sys/stat.h>

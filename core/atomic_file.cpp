@@ -1,4 +1,4 @@
-#include "trace/atomic_file.h"
+#include "core/atomic_file.h"
 
 #include <dirent.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "settings/conversion_settings.h"
+#include "core/conversion_settings.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <optional>
 #include <utility>
 
-#include "settings/string_table.h"
+#include "core/string_table.h"
 
 namespace pelmora {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "settings/profile_store.h"
-#include "settings/zone_rules.h"
+#include "core/profile_store.h"
+#include "core/zone_rules.h"
 
 namespace pelmora {
 

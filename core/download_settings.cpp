@@ -1,6 +1,6 @@
-#include "settings/download_settings.h"
+#include "core/download_settings.h"
 
-#include "settings/conversion_settings.h"
+#include "core/conversion_settings.h"
 
 namespace pelmora {
 

@@ -2,7 +2,7 @@
 // The Read's settings in the profile section "Serial", shared by the window and pelmora-cli:
 // "DownloadRate" (0 the fastest the logger takes, or 57600, 115200, 230400) and "FullRead" (1:
 // every Read fetches the whole log). Values outside these are treated as missing.
-#include "settings/profile_store.h"
+#include "core/profile_store.h"
 
 namespace pelmora {
 

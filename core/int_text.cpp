@@ -1,4 +1,4 @@
-#include "settings/int_text.h"
+#include "core/int_text.h"
 
 #include <cstdint>
 #include <limits>

@@ -1,5 +1,5 @@
-#include "settings/int_text.h"
-#include "settings/profile_store.h"
+#include "core/int_text.h"
+#include "core/profile_store.h"
 
 namespace pelmora {
 

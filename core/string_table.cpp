@@ -1,4 +1,4 @@
-#include "settings/string_table.h"
+#include "core/string_table.h"
 
 #include <array>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "trace/time_value.h"
+#include "core/time_value.h"
 
 #include <array>
 #include <cstdio>

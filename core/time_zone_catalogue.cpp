@@ -1,4 +1,4 @@
-#include "settings/time_zone_catalogue.h"
+#include "core/time_zone_catalogue.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "settings/zone_bias.h"
+#include "core/zone_bias.h"
 
 #include <cstdio>
 
-#include "settings/string_table.h"
+#include "core/string_table.h"
 
 namespace pelmora {
 

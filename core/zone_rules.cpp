@@ -1,4 +1,4 @@
-#include "settings/zone_rules.h"
+#include "core/zone_rules.h"
 
 #include <algorithm>
 #include <chrono>

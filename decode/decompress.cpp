@@ -1,4 +1,4 @@
-#include "trace/decompress.h"
+#include "decode/decompress.h"
 
 #include <sys/stat.h>
 
@@ -8,13 +8,13 @@
 #include <memory>
 #include <vector>
 
-#include "trace/atomic_file.h"
-#include "trace/convert_texts.h"
-#include "trace/fix_clock.h"
-#include "trace/gps_time.h"
-#include "trace/raw_log_decoder.h"
-#include "trace/trace_fix.h"
-#include "trace/trace_summary.h"
+#include "core/atomic_file.h"
+#include "core/convert_texts.h"
+#include "decode/fix_clock.h"
+#include "decode/gps_time.h"
+#include "decode/raw_log_decoder.h"
+#include "decode/trace_fix.h"
+#include "decode/trace_summary.h"
 
 namespace pelmora {
 namespace {

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "trace/progress_sink.h"
-#include "trace/time_value.h"
-#include "trace/trace_summary.h"
+#include "core/progress_sink.h"
+#include "core/time_value.h"
+#include "decode/trace_summary.h"
 
 namespace pelmora {
 

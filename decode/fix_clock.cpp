@@ -1,6 +1,6 @@
-#include "trace/fix_clock.h"
+#include "decode/fix_clock.h"
 
-#include "trace/trace_fix.h"
+#include "decode/trace_fix.h"
 
 namespace pelmora {
 

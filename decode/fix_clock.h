@@ -3,7 +3,7 @@
 // on the same day, so the calendar date is worked out once per day rather than once per fix.
 #include <cstdint>
 
-#include "trace/time_value.h"
+#include "core/time_value.h"
 
 namespace pelmora {
 

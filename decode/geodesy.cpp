@@ -1,4 +1,4 @@
-#include "trace/geodesy.h"
+#include "decode/geodesy.h"
 
 #include <algorithm>
 #include <cmath>

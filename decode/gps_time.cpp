@@ -1,4 +1,4 @@
-#include "trace/gps_time.h"
+#include "decode/gps_time.h"
 
 #include <chrono>
 #include <cmath>

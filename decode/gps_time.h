@@ -2,7 +2,7 @@
 // GPS week and time of week to a UTC calendar date and time.
 #include <cstdint>
 
-#include "trace/time_value.h"
+#include "core/time_value.h"
 
 namespace pelmora {
 

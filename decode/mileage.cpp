@@ -1,9 +1,9 @@
-#include "trace/mileage.h"
+#include "decode/mileage.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "trace/geodesy.h"
+#include "decode/geodesy.h"
 
 namespace pelmora {
 namespace {

@@ -1,4 +1,4 @@
-#include "trace/raw_log_decoder.h"
+#include "decode/raw_log_decoder.h"
 
 namespace pelmora {
 namespace {

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "trace/gps_time.h"
-#include "trace/raw_record.h"
-#include "trace/time_value.h"
+#include "core/time_value.h"
+#include "decode/gps_time.h"
+#include "decode/raw_record.h"
 
 namespace pelmora {
 

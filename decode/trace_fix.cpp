@@ -1,4 +1,4 @@
-#include "trace/trace_fix.h"
+#include "decode/trace_fix.h"
 
 #include <bit>
 #include <cstring>

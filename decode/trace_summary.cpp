@@ -1,13 +1,13 @@
-#include "trace/trace_summary.h"
+#include "decode/trace_summary.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
-#include "settings/conversion_settings.h"
-#include "trace/convert_texts.h"
-#include "trace/trace_fix.h"
+#include "core/conversion_settings.h"
+#include "core/convert_texts.h"
+#include "decode/trace_fix.h"
 
 namespace pelmora {
 namespace {

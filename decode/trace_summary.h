@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "settings/zone_rules.h"
-#include "trace/mileage.h"
-#include "trace/time_value.h"
+#include "core/time_value.h"
+#include "core/zone_rules.h"
+#include "decode/mileage.h"
 
 namespace pelmora {
 

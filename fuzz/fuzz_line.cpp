@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "receiver/byte_source.h"
-#include "receiver/link_state.h"
-#include "receiver/nmea_sentence.h"
-#include "receiver/receiver_protocol.h"
-#include "receiver/serial_port.h"
+#include "link/byte_source.h"
+#include "link/link_state.h"
+#include "link/nmea_sentence.h"
+#include "link/receiver_protocol.h"
+#include "link/serial_port.h"
 
 namespace {
 

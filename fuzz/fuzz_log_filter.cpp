@@ -5,10 +5,10 @@
 #include <span>
 #include <vector>
 
+#include "decode/raw_record.h"
 #include "fuzz_check.h"
-#include "receiver/log_filter.h"
+#include "link/log_filter.h"
 #include "sim/flash_image.h"
-#include "trace/raw_record.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::uint8_t> expected;

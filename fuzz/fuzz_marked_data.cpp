@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "receiver/marked_data.h"
+#include "link/marked_data.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <string>
 
-#include "settings/conversion_settings.h"
-#include "settings/port_list.h"
-#include "settings/qt_profile_store.h"
-#include "settings/zone_bias.h"
+#include "core/conversion_settings.h"
+#include "core/zone_bias.h"
+#include "link/port_list.h"
+#include "ui/qt_profile_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string path =

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "core/app_paths.h"
+#include "decode/decompress.h"
+#include "decode/raw_log_decoder.h"
+#include "decode/trace_fix.h"
+#include "decode/trace_summary.h"
 #include "fuzz_check.h"
-#include "settings/app_paths.h"
-#include "trace/decompress.h"
-#include "trace/raw_log_decoder.h"
-#include "trace/trace_fix.h"
-#include "trace/trace_summary.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "receiver/log_download.h"
-#include "receiver/log_status.h"
+#include "link/log_download.h"
+#include "link/log_status.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (const auto status = pelmora::ParseLogStatusReply(data, size)) {

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "convert/trace_reader.h"
+#include "convert/track_analysis.h"
+#include "core/app_paths.h"
+#include "decode/trace_fix.h"
 #include "fuzz_check.h"
-#include "settings/app_paths.h"
-#include "trace/trace_fix.h"
-#include "trace/trace_reader.h"
-#include "trace/track_analysis.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {

@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "settings/app_paths.h"
-#include "settings/conversion_settings.h"
-#include "settings/qt_profile_store.h"
+#include "core/app_paths.h"
+#include "core/conversion_settings.h"
+#include "decode/decompress.h"
+#include "decode/trace_fix.h"
 #include "sim/flash_image.h"
 #include "sim/logger_core.h"
 #include "sim/nmea_source.h"
 #include "sim/sim_frame.h"
-#include "trace/decompress.h"
-#include "trace/trace_fix.h"
+#include "ui/qt_profile_store.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;

@@ -1,4 +1,4 @@
-#include "receiver/byte_source.h"
+#include "link/byte_source.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Result codes of the datalog commands and the download. A command passes on the code of its
 // acknowledged send (0 not connected, 1 ACK, 2 NACK, 9 time-out) unless it has one of its own.
-#include "receiver/serial_port.h"
+#include "link/serial_port.h"
 
 namespace pelmora {
 

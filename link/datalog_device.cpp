@@ -1,12 +1,12 @@
-#include "receiver/datalog_device.h"
+#include "link/datalog_device.h"
 
 #include <algorithm>
 #include <cstring>
 #include <thread>
 
-#include "receiver/datalog_codes.h"
-#include "receiver/log_filter.h"
-#include "receiver/marked_data.h"
+#include "link/datalog_codes.h"
+#include "link/log_filter.h"
+#include "link/marked_data.h"
 
 namespace pelmora {
 

@@ -16,10 +16,10 @@
 #include <string>
 #include <string_view>
 
-#include "receiver/datalog_payloads.h"
-#include "receiver/event_handlers.h"
-#include "receiver/log_status.h"
-#include "receiver/receiver_protocol.h"
+#include "link/datalog_payloads.h"
+#include "link/event_handlers.h"
+#include "link/log_status.h"
+#include "link/receiver_protocol.h"
 
 namespace pelmora {
 

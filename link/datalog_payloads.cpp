@@ -1,4 +1,4 @@
-#include "receiver/datalog_payloads.h"
+#include "link/datalog_payloads.h"
 
 #include <algorithm>
 #include <array>

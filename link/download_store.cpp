@@ -1,4 +1,4 @@
-#include "receiver/download_store.h"
+#include "link/download_store.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "trace/atomic_file.h"
+#include "core/atomic_file.h"
 
 namespace pelmora {
 namespace {

@@ -1,4 +1,4 @@
-#include "receiver/link_error.h"
+#include "link/link_error.h"
 
 #include <dirent.h>
 #include <grp.h>

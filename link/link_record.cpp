@@ -1,9 +1,9 @@
-#include "receiver/link_record.h"
+#include "link/link_record.h"
 
 #include <algorithm>
 
-#include "settings/app_paths.h"
-#include "trace/atomic_file.h"
+#include "core/app_paths.h"
+#include "core/atomic_file.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "receiver/link_state.h"
+#include "link/link_state.h"
 
 namespace pelmora {
 

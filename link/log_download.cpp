@@ -1,4 +1,4 @@
-#include "receiver/log_download.h"
+#include "link/log_download.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,11 +9,11 @@
 #include <thread>
 #include <vector>
 
-#include "receiver/datalog_codes.h"
-#include "receiver/datalog_device.h"
-#include "receiver/download_store.h"
-#include "receiver/log_filter.h"
-#include "receiver/log_status.h"
+#include "link/datalog_codes.h"
+#include "link/datalog_device.h"
+#include "link/download_store.h"
+#include "link/log_filter.h"
+#include "link/log_status.h"
 
 namespace pelmora {
 

@@ -1,9 +1,9 @@
-#include "receiver/log_filter.h"
+#include "link/log_filter.h"
 
 #include <cstring>
 
-#include "receiver/log_status.h"
-#include "trace/raw_record.h"
+#include "decode/raw_record.h"
+#include "link/log_status.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "receiver/log_status.h"
+#include "link/log_status.h"
 
 #include <cstdio>
 

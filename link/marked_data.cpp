@@ -1,8 +1,8 @@
-#include "receiver/marked_data.h"
+#include "link/marked_data.h"
 
 #include <array>
 
-#include "receiver/datalog_codes.h"
+#include "link/datalog_codes.h"
 
 namespace pelmora {
 namespace {

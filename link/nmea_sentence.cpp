@@ -1,4 +1,4 @@
-#include "receiver/nmea_sentence.h"
+#include "link/nmea_sentence.h"
 
 #include <array>
 #include <cstring>

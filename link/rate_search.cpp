@@ -1,7 +1,7 @@
-#include "receiver/rate_search.h"
+#include "link/rate_search.h"
 
-#include "receiver/datalog_payloads.h"
-#include "receiver/nmea_sentence.h"
+#include "link/datalog_payloads.h"
+#include "link/nmea_sentence.h"
 
 namespace pelmora {
 namespace {

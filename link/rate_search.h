@@ -6,8 +6,8 @@
 // Thread contract: the device thread, with the reader stopped.
 #include <chrono>
 
-#include "receiver/datalog_device.h"
-#include "receiver/link_error.h"
+#include "link/datalog_device.h"
+#include "link/link_error.h"
 
 namespace pelmora {
 

@@ -1,9 +1,9 @@
-#include "receiver/receiver_protocol.h"
+#include "link/receiver_protocol.h"
 
 #include <chrono>
 #include <cstring>
 
-#include "receiver/nmea_sentence.h"
+#include "link/nmea_sentence.h"
 
 namespace pelmora {
 

@@ -11,9 +11,9 @@
 #include <mutex>
 #include <thread>
 
-#include "receiver/event_handlers.h"
-#include "receiver/link_state.h"
-#include "receiver/serial_port.h"
+#include "link/event_handlers.h"
+#include "link/link_state.h"
+#include "link/serial_port.h"
 
 namespace pelmora {
 

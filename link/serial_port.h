@@ -13,8 +13,8 @@
 #include <functional>
 #include <string>
 
-#include "receiver/byte_source.h"
-#include "receiver/link_error.h"
+#include "link/byte_source.h"
+#include "link/link_error.h"
 
 namespace pelmora {
 

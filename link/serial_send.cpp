@@ -2,7 +2,7 @@
 #include <chrono>
 #include <thread>
 
-#include "receiver/serial_port.h"
+#include "link/serial_port.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "settings/udev_port_enumerator.h"
+#include "link/udev_port_enumerator.h"
 
 #include <libudev.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Serial ports found by libudev: tty devices that have a parent device (real hardware or a
 // driver behind it, unlike virtual consoles).
-#include "settings/port_list.h"
+#include "link/port_list.h"
 
 namespace pelmora {
 

@@ -12,7 +12,7 @@ for tool in Xvfb xdotool import; do
     exit 1
   fi
 done
-[ -x "$build/app/pelmora" ] || cmake --build "$build" --target pelmora -j2
+[ -x "$build/ui/pelmora" ] || cmake --build "$build" --target pelmora -j2
 
 work="$(mktemp -d)"
 display=":$((90 + RANDOM % 100))"
@@ -34,7 +34,7 @@ export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_CACHE_HOME=
 mkdir -p "$XDG_CONFIG_HOME/Pelmora"
 printf '[Setting]\nMapTiles=0\n' >"$XDG_CONFIG_HOME/Pelmora/Pelmora.ini"
 unset QT_QPA_PLATFORM
-"$build/app/pelmora" --simulate >"$work/pelmora.log" 2>&1 &
+"$build/ui/pelmora" --simulate >"$work/pelmora.log" 2>&1 &
 app_pid=$!
 
 wait_window() {  # title

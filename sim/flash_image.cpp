@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "trace/raw_record.h"
+#include "decode/raw_record.h"
 
 namespace pelmora::sim {
 

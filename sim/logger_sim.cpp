@@ -13,10 +13,10 @@
 #include <mutex>
 #include <thread>
 
+#include "decode/raw_record.h"
 #include "sim/nmea_source.h"
 #include "sim/pty_line.h"
 #include "sim/sim_frame.h"
-#include "trace/raw_record.h"
 
 namespace pelmora::sim {
 namespace {

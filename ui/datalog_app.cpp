@@ -1,20 +1,20 @@
-#include "app/datalog_app.h"
+#include "ui/datalog_app.h"
 
 #include <QCommandLineParser>
 #include <QIcon>
 #include <cstdio>
 #include <memory>
 
-#include "app/about_dlg.h"
-#include "app/dialog_services.h"
-#include "mainwindow/datalog_dlg.h"
-#include "mainwindow/link_session.h"
-#include "mainwindow/qt_window_services.h"
-#include "settings/app_paths.h"
-#include "settings/qt_profile_store.h"
-#include "settings/qt_time_zone_source.h"
-#include "settings/udev_port_enumerator.h"
+#include "core/app_paths.h"
+#include "link/udev_port_enumerator.h"
 #include "sim/logger_sim.h"
+#include "ui/about_dlg.h"
+#include "ui/datalog_dlg.h"
+#include "ui/dialog_services.h"
+#include "ui/link_session.h"
+#include "ui/qt_profile_store.h"
+#include "ui/qt_time_zone_source.h"
+#include "ui/qt_window_services.h"
 
 namespace pelmora {
 

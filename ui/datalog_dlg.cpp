@@ -1,4 +1,4 @@
-#include "mainwindow/datalog_dlg.h"
+#include "ui/datalog_dlg.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
@@ -21,22 +21,22 @@
 #include <future>
 #include <utility>
 
-#include "mainwindow/gui_call_queue.h"
-#include "mainwindow/job_thread.h"
-#include "mainwindow/output_files.h"
-#include "mainwindow/settings_summary.h"
-#include "mainwindow/status_log.h"
-#include "mainwindow/window_texts.h"
-#include "receiver/log_status.h"
-#include "settings/app_paths.h"
-#include "settings/download_settings.h"
-#include "settings/int_text.h"
-#include "settings/port_list.h"
-#include "settings/qt_text.h"
-#include "trace/clean_text.h"
-#include "trace/convert_texts.h"
-#include "trace/trace_fix.h"
-#include "trackview/track_view_dlg.h"
+#include "core/app_paths.h"
+#include "core/clean_text.h"
+#include "core/convert_texts.h"
+#include "core/download_settings.h"
+#include "core/int_text.h"
+#include "decode/trace_fix.h"
+#include "link/log_status.h"
+#include "link/port_list.h"
+#include "ui/gui_call_queue.h"
+#include "ui/job_thread.h"
+#include "ui/output_files.h"
+#include "ui/qt_text.h"
+#include "ui/settings_summary.h"
+#include "ui/status_log.h"
+#include "ui/track_view_dlg.h"
+#include "ui/window_texts.h"
 #include "ui_datalog_dlg.h"
 
 namespace pelmora {

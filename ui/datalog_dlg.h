@@ -14,13 +14,13 @@
 #include <memory>
 #include <string>
 
-#include "mainwindow/device_session.h"
-#include "mainwindow/main_menu.h"
-#include "mainwindow/trace_services.h"
-#include "mainwindow/window_services.h"
-#include "settings/conversion_settings.h"
-#include "settings/profile_store.h"
-#include "trace/time_value.h"
+#include "core/conversion_settings.h"
+#include "core/profile_store.h"
+#include "core/time_value.h"
+#include "ui/device_session.h"
+#include "ui/main_menu.h"
+#include "ui/trace_services.h"
+#include "ui/window_services.h"
 
 class QLabel;
 class QLineEdit;

@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <string>
 
-#include "receiver/link_error.h"
-#include "receiver/log_download.h"
-#include "receiver/rate_search.h"
+#include "link/link_error.h"
+#include "link/log_download.h"
+#include "link/rate_search.h"
 
 namespace pelmora {
 

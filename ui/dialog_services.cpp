@@ -1,7 +1,7 @@
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 
-#include "settings/set_dlg.h"
-#include "settings/time_dlg.h"
+#include "ui/set_dlg.h"
+#include "ui/time_dlg.h"
 
 namespace pelmora {
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "mainwindow/window_services.h"
-#include "settings/port_list.h"
-#include "settings/profile_store.h"
-#include "settings/time_zone_catalogue.h"
+#include "core/profile_store.h"
+#include "core/time_zone_catalogue.h"
+#include "link/port_list.h"
+#include "ui/window_services.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "mainwindow/gui_call_queue.h"
+#include "ui/gui_call_queue.h"
 
 #include <QMetaObject>
 #include <utility>

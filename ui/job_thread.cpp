@@ -1,4 +1,4 @@
-#include "mainwindow/job_thread.h"
+#include "ui/job_thread.h"
 
 #include <utility>
 

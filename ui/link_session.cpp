@@ -1,8 +1,8 @@
-#include "mainwindow/link_session.h"
+#include "ui/link_session.h"
 
 #include <utility>
 
-#include "receiver/link_record.h"
+#include "link/link_record.h"
 
 namespace pelmora {
 

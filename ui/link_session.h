@@ -7,10 +7,10 @@
 // LinkAlive and LineKind.
 #include <string>
 
-#include "mainwindow/device_session.h"
-#include "receiver/datalog_device.h"
-#include "receiver/log_download.h"
-#include "receiver/serial_port.h"
+#include "link/datalog_device.h"
+#include "link/log_download.h"
+#include "link/serial_port.h"
+#include "ui/device_session.h"
 
 namespace pelmora {
 

@@ -1,5 +1,5 @@
-#include "app/datalog_app.h"
-#include "trace/atomic_file.h"
+#include "core/atomic_file.h"
+#include "ui/datalog_app.h"
 
 int main(int argc, char** argv) {
     pelmora::InstallTemporaryCleanup();  // SIGTERM during a conversion leaves no temporary

@@ -1,4 +1,4 @@
-#include "mainwindow/main_menu.h"
+#include "ui/main_menu.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "trackview/map_painter.h"
+#include "ui/map_painter.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "trackview/tile_source.h"
+#include "ui/tile_source.h"
 
 namespace pelmora {
 namespace {

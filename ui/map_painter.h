@@ -5,7 +5,7 @@
 #include <QRect>
 #include <optional>
 
-#include "trace/track_view.h"
+#include "convert/track_model.h"
 
 class QPainter;
 

@@ -1,10 +1,10 @@
-#include "mainwindow/output_files.h"
+#include "ui/output_files.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include "settings/conversion_settings.h"
-#include "trace/convert_paths.h"
+#include "convert/convert_paths.h"
+#include "core/conversion_settings.h"
 
 namespace pelmora {
 

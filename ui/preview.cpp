@@ -1,9 +1,9 @@
-#include "trackview/preview.h"
+#include "ui/preview.h"
 
 #include <QPainter>
 
-#include "trackview/map_painter.h"
-#include "trackview/track_chart.h"
+#include "ui/map_painter.h"
+#include "ui/track_chart.h"
 
 namespace pelmora {
 

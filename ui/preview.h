@@ -4,7 +4,7 @@
 #include <QImage>
 #include <QSize>
 
-#include "trace/track_view.h"
+#include "convert/track_model.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "settings/prompter.h"
+#include "ui/prompter.h"
 
 #include <QMessageBox>
 

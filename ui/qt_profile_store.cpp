@@ -1,10 +1,10 @@
-#include "settings/qt_profile_store.h"
+#include "ui/qt_profile_store.h"
 
 #include <optional>
 
-#include "settings/app_paths.h"
-#include "settings/int_text.h"
-#include "settings/qt_time_zone_source.h"
+#include "core/app_paths.h"
+#include "core/int_text.h"
+#include "ui/qt_time_zone_source.h"
 
 namespace pelmora {
 namespace {

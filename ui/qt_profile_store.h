@@ -3,7 +3,7 @@
 #include <QSettings>
 #include <memory>
 
-#include "settings/profile_store.h"
+#include "core/profile_store.h"
 
 namespace pelmora {
 

@@ -2,7 +2,7 @@
 // A numbered text of the string table as a QString.
 #include <QString>
 
-#include "settings/string_table.h"
+#include "core/string_table.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "settings/qt_time_zone_source.h"
+#include "ui/qt_time_zone_source.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #pragma once
 // The system's zones as QTimeZone knows them.
-#include "settings/time_zone_catalogue.h"
+#include "core/time_zone_catalogue.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "mainwindow/qt_window_services.h"
+#include "ui/qt_window_services.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>

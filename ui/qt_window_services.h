@@ -2,7 +2,7 @@
 // The desktop's own answers: QMessageBox, QFileDialog, QDesktopServices, the system clock.
 #include <memory>
 
-#include "mainwindow/window_services.h"
+#include "ui/window_services.h"
 
 class QMessageBox;
 

@@ -1,4 +1,4 @@
-#include "settings/set_dlg.h"
+#include "ui/set_dlg.h"
 
 #include <algorithm>
 
@@ -9,10 +9,10 @@
 #include <QStandardItemModel>
 #include <QTreeView>
 
-#include "settings/conversion_settings.h"
-#include "settings/download_settings.h"
-#include "settings/qt_text.h"
-#include "settings/udev_port_monitor.h"
+#include "core/conversion_settings.h"
+#include "core/download_settings.h"
+#include "ui/qt_text.h"
+#include "ui/udev_port_monitor.h"
 #include "ui_set_dlg.h"
 
 namespace pelmora {

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "settings/port_list.h"
-#include "settings/profile_store.h"
+#include "core/profile_store.h"
+#include "link/port_list.h"
 
 namespace Ui {
 class CSetDlg;

@@ -1,11 +1,11 @@
-#include "mainwindow/settings_summary.h"
+#include "ui/settings_summary.h"
 
 #include <cstdio>
 #include <utility>
 #include <vector>
 
-#include "mainwindow/window_texts.h"
-#include "settings/string_table.h"
+#include "core/string_table.h"
+#include "ui/window_texts.h"
 
 namespace pelmora {
 namespace {

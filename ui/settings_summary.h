@@ -3,7 +3,7 @@
 // conversion settings record. No widget here: the window only places them.
 #include <string>
 
-#include "settings/conversion_settings.h"
+#include "core/conversion_settings.h"
 
 namespace pelmora {
 

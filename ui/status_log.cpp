@@ -1,4 +1,4 @@
-#include "mainwindow/status_log.h"
+#include "ui/status_log.h"
 
 #include <QAction>
 #include <QClipboard>

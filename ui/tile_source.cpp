@@ -1,4 +1,4 @@
-#include "trackview/tile_source.h"
+#include "ui/tile_source.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -9,8 +9,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include "settings/conversion_settings.h"
-#include "settings/profile_store.h"
+#include "core/conversion_settings.h"
+#include "core/profile_store.h"
 
 #ifndef PELMORA_VERSION
 #define PELMORA_VERSION "0"

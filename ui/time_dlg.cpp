@@ -1,4 +1,4 @@
-#include "settings/time_dlg.h"
+#include "ui/time_dlg.h"
 
 #include <QButtonGroup>
 #include <QDateTime>
@@ -6,11 +6,11 @@
 #include <QLineEdit>
 #include <QListView>
 
-#include "settings/conversion_settings.h"
-#include "settings/int_text.h"
-#include "settings/qt_text.h"
-#include "settings/zone_bias.h"
-#include "settings/zone_rules.h"
+#include "core/conversion_settings.h"
+#include "core/int_text.h"
+#include "core/zone_bias.h"
+#include "core/zone_rules.h"
+#include "ui/qt_text.h"
 #include "ui_time_dlg.h"
 
 namespace pelmora {

@@ -5,10 +5,10 @@
 #include <QDialog>
 #include <memory>
 
-#include "settings/conversion_settings.h"
-#include "settings/profile_store.h"
-#include "settings/prompter.h"
-#include "settings/time_zone_catalogue.h"
+#include "core/conversion_settings.h"
+#include "core/profile_store.h"
+#include "core/time_zone_catalogue.h"
+#include "ui/prompter.h"
 
 class QButtonGroup;
 class QLineEdit;

@@ -4,11 +4,11 @@
 // at start-up on the GUI thread); their observers forward to the GUI thread.
 #include <string>
 
-#include "trace/convert_observer.h"
-#include "trace/convert_pipeline.h"
-#include "trace/decompress.h"
-#include "trace/progress_sink.h"
-#include "trace/trace_summary.h"
+#include "convert/convert_observer.h"
+#include "convert/convert_pipeline.h"
+#include "core/progress_sink.h"
+#include "decode/decompress.h"
+#include "decode/trace_summary.h"
 
 namespace pelmora {
 

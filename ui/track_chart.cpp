@@ -1,4 +1,4 @@
-#include "trackview/track_chart.h"
+#include "ui/track_chart.h"
 
 #include <QAreaSeries>
 #include <QDateTime>

@@ -6,7 +6,7 @@
 #include <QRubberBand>
 #include <QString>
 
-#include "trace/track_view.h"
+#include "convert/track_model.h"
 
 class QLineSeries;
 

@@ -1,10 +1,10 @@
-#include "trackview/track_map_widget.h"
+#include "ui/track_map_widget.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
-#include "trackview/tile_source.h"
+#include "ui/tile_source.h"
 
 namespace pelmora {
 

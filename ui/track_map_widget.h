@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "trackview/map_painter.h"
+#include "ui/map_painter.h"
 
 namespace pelmora {
 

@@ -1,12 +1,12 @@
-#include "trackview/track_view_dlg.h"
+#include "ui/track_view_dlg.h"
 
 #include <QLabel>
 #include <QSplitter>
 #include <QVBoxLayout>
 
-#include "trace/convert_texts.h"
-#include "trackview/track_chart.h"
-#include "trackview/track_map_widget.h"
+#include "core/convert_texts.h"
+#include "ui/track_chart.h"
+#include "ui/track_map_widget.h"
 
 namespace pelmora {
 

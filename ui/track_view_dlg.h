@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "trace/track_view.h"
-#include "trackview/tile_source.h"
+#include "convert/track_model.h"
+#include "ui/tile_source.h"
 
 class QLabel;
 

@@ -1,4 +1,4 @@
-#include "settings/udev_port_monitor.h"
+#include "ui/udev_port_monitor.h"
 
 #include <libudev.h>
 

@@ -11,11 +11,11 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "mainwindow/datalog_dlg.h"
-#include "mainwindow/window_texts.h"
-#include "settings/app_paths.h"
-#include "settings/port_list.h"
-#include "trace/trace_summary.h"
+#include "core/app_paths.h"
+#include "decode/trace_summary.h"
+#include "link/port_list.h"
+#include "ui/datalog_dlg.h"
+#include "ui/window_texts.h"
 #include "ui_datalog_dlg.h"
 
 namespace pelmora {

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "trace/time_value.h"
+#include "core/time_value.h"
 
 class QWidget;
 

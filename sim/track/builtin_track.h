@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/time_value.h"
 #include "sim/track/raw_record_encoder.h"
-#include "trace/time_value.h"
 
 namespace pelmora {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/atomic_file.h"
 #include "sim/track/builtin_track.h"
-#include "trace/atomic_file.h"
 
 int main(int argc, char** argv) {
     pelmora::BuiltinTrackOptions options;

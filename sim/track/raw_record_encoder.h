@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "trace/time_value.h"
+#include "core/time_value.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "trace/convert_pipeline.h"
+#include "convert/convert_pipeline.h"
 
 #include <gtest/gtest.h>
 

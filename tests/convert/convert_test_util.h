@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "settings/conversion_settings.h"
-#include "trace/convert_observer.h"
-#include "trace/convert_pipeline.h"
-#include "trace/convert_point.h"
-#include "trace/time_value.h"
-#include "trace/trace_fix.h"
+#include "convert/convert_observer.h"
+#include "convert/convert_pipeline.h"
+#include "convert/convert_point.h"
+#include "core/conversion_settings.h"
+#include "core/time_value.h"
+#include "decode/trace_fix.h"
 
 namespace pelmora::test {
 

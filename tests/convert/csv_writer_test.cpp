@@ -1,9 +1,9 @@
-#include "trace/csv_writer.h"
+#include "convert/csv_writer.h"
 
 #include <gtest/gtest.h>
 
+#include "convert/trace_reader.h"
 #include "convert_test_util.h"
-#include "trace/trace_reader.h"
 
 namespace pelmora {
 namespace {

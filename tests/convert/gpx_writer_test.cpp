@@ -1,4 +1,4 @@
-#include "trace/gpx_writer.h"
+#include "convert/gpx_writer.h"
 
 #include <gtest/gtest.h>
 

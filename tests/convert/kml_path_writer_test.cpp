@@ -1,4 +1,4 @@
-#include "trace/kml_path_writer.h"
+#include "convert/kml_path_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "trace/kml_point_writer.h"
+#include "convert/kml_point_writer.h"
 
 #include <gtest/gtest.h>
 

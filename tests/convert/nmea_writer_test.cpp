@@ -1,4 +1,4 @@
-#include "trace/nmea_writer.h"
+#include "convert/nmea_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "trace/convert_text.h"
+#include "convert/convert_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "trace/trace_reader.h"
+#include "convert/trace_reader.h"
 
 #include <gtest/gtest.h>
 

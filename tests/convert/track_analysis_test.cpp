@@ -1,4 +1,4 @@
-#include "trace/track_analysis.h"
+#include "convert/track_analysis.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "convert/convert_pipeline.h"
 #include "convert_test_util.h"
-#include "trace/convert_pipeline.h"
 
 namespace pelmora {
 namespace {

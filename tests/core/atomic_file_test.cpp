@@ -1,4 +1,4 @@
-#include "trace/atomic_file.h"
+#include "core/atomic_file.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "convert_test_util.h"
+#include "tests/convert/convert_test_util.h"
 
 namespace pelmora {
 namespace {

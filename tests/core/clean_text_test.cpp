@@ -1,4 +1,4 @@
-#include "trace/clean_text.h"
+#include "core/clean_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "settings/conversion_settings.h"
+#include "core/conversion_settings.h"
 
 #include <gtest/gtest.h>
 
-#include "settings/profile_store.h"
+#include "core/profile_store.h"
 
 namespace pelmora {
 namespace {

@@ -2,7 +2,7 @@
 // A zone list chosen by the test.
 #include <utility>
 
-#include "settings/time_zone_catalogue.h"
+#include "core/time_zone_catalogue.h"
 
 namespace pelmora {
 

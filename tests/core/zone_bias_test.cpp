@@ -1,4 +1,4 @@
-#include "settings/zone_bias.h"
+#include "core/zone_bias.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
-#include "settings/zone_rules.h"
+#include "core/zone_rules.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
 
-#include "settings/conversion_settings.h"
-#include "settings/profile_store.h"
-#include "trace/time_value.h"
+#include "core/conversion_settings.h"
+#include "core/profile_store.h"
+#include "core/time_value.h"
 
 namespace pelmora {
 namespace {

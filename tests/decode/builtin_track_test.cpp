@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "decode/geodesy.h"
+#include "decode/raw_log_decoder.h"
 #include "sim/track/builtin_track.h"
-#include "trace/geodesy.h"
-#include "trace/raw_log_decoder.h"
 
 namespace pelmora {
 namespace {

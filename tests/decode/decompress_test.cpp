@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "decode/decompress.h"
+#include "decode/raw_log_decoder.h"
+#include "decode/trace_fix.h"
+#include "decode/trace_summary.h"
 #include "sim/track/raw_record_encoder.h"
-#include "trace/decompress.h"
-#include "trace/raw_log_decoder.h"
-#include "trace/trace_fix.h"
-#include "trace/trace_summary.h"
 
 namespace pelmora {
 namespace {

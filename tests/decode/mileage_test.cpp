@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "trace/geodesy.h"
-#include "trace/mileage.h"
+#include "decode/geodesy.h"
+#include "decode/mileage.h"
 
 namespace pelmora {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "decode/gps_time.h"
+#include "decode/raw_log_decoder.h"
 #include "sim/track/raw_record_encoder.h"
-#include "trace/gps_time.h"
-#include "trace/raw_log_decoder.h"
 
 namespace pelmora {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "trace/geodesy.h"
-#include "trace/point_object.h"
-#include "trace/time_value.h"
-#include "trace/trace_fix.h"
+#include "convert/point_object.h"
+#include "core/time_value.h"
+#include "decode/geodesy.h"
+#include "decode/trace_fix.h"
 
 namespace pelmora {
 namespace {

@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "settings/conversion_settings.h"
-#include "trace/convert_pipeline.h"
-#include "trace/decompress.h"
-#include "trace/trace_summary.h"
+#include "convert/convert_pipeline.h"
+#include "core/conversion_settings.h"
+#include "decode/decompress.h"
+#include "decode/trace_summary.h"
 
 namespace pelmora {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "receiver/datalog_codes.h"
+#include "link/datalog_codes.h"
 #include "sim_fixture.h"
 
 namespace pelmora {

@@ -7,8 +7,8 @@
 #include <functional>
 #include <iterator>
 
-#include "receiver/datalog_codes.h"
-#include "receiver/log_download.h"
+#include "link/datalog_codes.h"
+#include "link/log_download.h"
 #include "sim_fixture.h"
 
 namespace pelmora {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "receiver/event_handlers.h"
+#include "link/event_handlers.h"
 
 namespace pelmora {
 namespace {

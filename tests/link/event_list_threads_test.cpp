@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "receiver/receiver_protocol.h"
-#include "tests/receiver/pty_peer.h"
+#include "link/receiver_protocol.h"
+#include "tests/link/pty_peer.h"
 
 namespace pelmora {
 namespace {

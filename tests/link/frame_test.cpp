@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "receiver/receiver_protocol.h"
-#include "receiver/serial_port.h"
-#include "tests/receiver/bytes.h"
+#include "link/receiver_protocol.h"
+#include "link/serial_port.h"
+#include "tests/link/bytes.h"
 
 namespace pelmora {
 namespace {

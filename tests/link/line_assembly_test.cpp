@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "receiver/byte_source.h"
-#include "tests/receiver/bytes.h"
+#include "link/byte_source.h"
+#include "tests/link/bytes.h"
 
 namespace pelmora {
 namespace {

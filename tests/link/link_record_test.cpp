@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "receiver/link_record.h"
+#include "link/link_record.h"
 
 namespace pelmora {
 namespace {

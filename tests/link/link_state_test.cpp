@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "receiver/link_state.h"
+#include "link/link_state.h"
 
 namespace pelmora {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "receiver/log_filter.h"
+#include "link/log_filter.h"
 
 namespace pelmora {
 namespace {

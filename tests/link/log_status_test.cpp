@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "receiver/log_status.h"
+#include "link/log_status.h"
 
 namespace pelmora {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "receiver/datalog_codes.h"
-#include "receiver/marked_data.h"
+#include "link/datalog_codes.h"
+#include "link/marked_data.h"
 
 namespace pelmora {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "receiver/nmea_sentence.h"
+#include "link/nmea_sentence.h"
 
 namespace pelmora {
 namespace {

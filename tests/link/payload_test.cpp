@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "receiver/datalog_payloads.h"
+#include "link/datalog_payloads.h"
 
 namespace pelmora {
 namespace {

@@ -1,4 +1,4 @@
-#include "settings/port_list.h"
+#include "link/port_list.h"
 
 #include <gtest/gtest.h>
 

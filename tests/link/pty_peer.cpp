@@ -1,4 +1,4 @@
-#include "tests/receiver/pty_peer.h"
+#include "tests/link/pty_peer.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "receiver/receiver_protocol.h"
-#include "tests/receiver/pty_peer.h"
+#include "link/receiver_protocol.h"
+#include "tests/link/pty_peer.h"
 
 namespace pelmora {
 namespace {

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <vector>
 
-#include "receiver/receiver_protocol.h"
-#include "receiver/serial_port.h"
-#include "tests/receiver/pty_peer.h"
+#include "link/receiver_protocol.h"
+#include "link/serial_port.h"
+#include "tests/link/pty_peer.h"
 
 namespace pelmora {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "receiver/serial_port.h"
-#include "tests/receiver/pty_peer.h"
+#include "link/serial_port.h"
+#include "tests/link/pty_peer.h"
 
 namespace pelmora {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "receiver/datalog_device.h"
-#include "receiver/serial_port.h"
+#include "link/datalog_device.h"
+#include "link/serial_port.h"
 #include "sim/logger_sim.h"
 
 namespace pelmora {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "receiver/receiver_protocol.h"
+#include "link/receiver_protocol.h"
 #include "sim/logger_sim.h"
-#include "tests/receiver/pty_peer.h"
+#include "tests/link/pty_peer.h"
 
 namespace pelmora {
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "decode/raw_record.h"
 #include "sim/flash_image.h"
-#include "trace/raw_record.h"
 
 namespace pelmora::sim {
 namespace {

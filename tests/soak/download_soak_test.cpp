@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "receiver/datalog_device.h"
-#include "receiver/log_download.h"
-#include "receiver/serial_port.h"
+#include "link/datalog_device.h"
+#include "link/log_download.h"
+#include "link/serial_port.h"
 #include "sim/logger_sim.h"
 
 namespace pelmora {

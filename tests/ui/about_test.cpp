@@ -5,8 +5,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "app/about_dlg.h"
-#include "mainwindow/datalog_dlg.h"
+#include "ui/about_dlg.h"
+#include "ui/datalog_dlg.h"
 
 namespace pelmora::test {
 

@@ -20,13 +20,13 @@
 
 #include <chrono>
 
-#include "mainwindow/datalog_dlg.h"
-#include "mainwindow/link_session.h"
-#include "receiver/datalog_payloads.h"
-#include "receiver/link_error.h"
-#include "settings/profile_store.h"
+#include "core/profile_store.h"
+#include "link/datalog_payloads.h"
+#include "link/link_error.h"
 #include "sim/logger_sim.h"
-#include "tests/window/window_fakes.h"
+#include "tests/ui/window_fakes.h"
+#include "ui/datalog_dlg.h"
+#include "ui/link_session.h"
 
 namespace pelmora::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "mainwindow/gui_call_queue.h"
+#include "ui/gui_call_queue.h"
 
 namespace pelmora::test {
 

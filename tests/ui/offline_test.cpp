@@ -18,10 +18,10 @@
 #include <cerrno>
 #include <fstream>
 
-#include "mainwindow/datalog_dlg.h"
-#include "mainwindow/qt_window_services.h"
-#include "settings/profile_store.h"
-#include "tests/window/window_fakes.h"
+#include "core/profile_store.h"
+#include "tests/ui/window_fakes.h"
+#include "ui/datalog_dlg.h"
+#include "ui/qt_window_services.h"
 
 namespace pelmora::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "settings/qt_profile_store.h"
+#include "ui/qt_profile_store.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "settings/conversion_settings.h"
+#include "core/conversion_settings.h"
 
 namespace pelmora {
 namespace {

@@ -9,12 +9,12 @@
 #include <QRadioButton>
 #include <QtTest>
 
-#include "fake_time_zone_source.h"
-#include "settings/conversion_settings.h"
-#include "settings/profile_store.h"
-#include "settings/qt_profile_store.h"
-#include "settings/set_dlg.h"
-#include "settings/time_dlg.h"
+#include "core/conversion_settings.h"
+#include "core/profile_store.h"
+#include "tests/core/fake_time_zone_source.h"
+#include "ui/qt_profile_store.h"
+#include "ui/set_dlg.h"
+#include "ui/time_dlg.h"
 
 namespace pelmora {
 namespace {

@@ -2,7 +2,7 @@
 #include <QListWidget>
 #include <QtTest>
 
-#include "mainwindow/status_log.h"
+#include "ui/status_log.h"
 
 namespace pelmora::test {
 

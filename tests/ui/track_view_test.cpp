@@ -9,13 +9,13 @@
 #include <QtTest>
 #include <cerrno>
 
-#include "mainwindow/datalog_dlg.h"
-#include "settings/profile_store.h"
-#include "tests/window/window_fakes.h"
-#include "trackview/map_painter.h"
-#include "trackview/track_chart.h"
-#include "trackview/track_map_widget.h"
-#include "trackview/track_view_dlg.h"
+#include "core/profile_store.h"
+#include "tests/ui/window_fakes.h"
+#include "ui/datalog_dlg.h"
+#include "ui/map_painter.h"
+#include "ui/track_chart.h"
+#include "ui/track_map_widget.h"
+#include "ui/track_view_dlg.h"
 
 namespace pelmora::test {
 namespace {

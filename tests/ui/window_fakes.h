@@ -9,8 +9,8 @@
 #include <deque>
 #include <functional>
 
-#include "mainwindow/device_session.h"
-#include "mainwindow/window_services.h"
+#include "ui/device_session.h"
+#include "ui/window_services.h"
 
 namespace pelmora::test {
 

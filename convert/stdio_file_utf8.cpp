@@ -1,4 +1,4 @@
-#include "trace/stdio_file_utf8.h"
+#include "convert/stdio_file_utf8.h"
 
 namespace pelmora {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "trace/convert_output_file.h"
+#include "convert/convert_output_file.h"
 
 namespace pelmora {
 

@@ -1,14 +1,14 @@
-#include "trace/trace_reader.h"
+#include "convert/trace_reader.h"
 
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <memory>
 
-#include "settings/app_paths.h"
-#include "settings/conversion_settings.h"
-#include "trace/point_object.h"
-#include "trace/trace_fix.h"
+#include "convert/point_object.h"
+#include "core/app_paths.h"
+#include "core/conversion_settings.h"
+#include "decode/trace_fix.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "trace/track_view.h"
+#include "convert/track_model.h"
 
 #include <gtest/gtest.h>
 

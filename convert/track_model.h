@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "settings/conversion_settings.h"
-#include "trace/convert_point.h"
-#include "trace/time_value.h"
-#include "trace/trace_reader.h"
+#include "convert/convert_point.h"
+#include "convert/trace_reader.h"
+#include "core/conversion_settings.h"
+#include "core/time_value.h"
 
 namespace pelmora {
 

@@ -1,11 +1,11 @@
-#include "trace/track_view.h"
+#include "convert/track_model.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <numbers>
 
-#include "trace/track_analysis.h"
+#include "convert/track_analysis.h"
 
 namespace pelmora {
 namespace {

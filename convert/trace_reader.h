@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "settings/zone_rules.h"
-#include "trace/convert_point.h"
-#include "trace/time_value.h"
+#include "convert/convert_point.h"
+#include "core/time_value.h"
+#include "core/zone_rules.h"
 
 namespace pelmora {
 
