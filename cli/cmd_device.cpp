@@ -30,7 +30,7 @@
 namespace pelmora::cli {
 namespace {
 
-constexpr const char* kDeviceErrorQuestion = "The device have errors. Reset to factory default ?";
+constexpr const char* kDeviceErrorQuestion = "The device has errors. Reset to factory default ?";
 
 // The texts the window shows for the codes of its binary-message events.
 std::string CodeText(int code) {

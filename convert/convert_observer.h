@@ -17,7 +17,7 @@ class ConvertObserver {
     virtual void OnProgress(int percent) = 0;
     // A message box of the window: the text and its icon.
     virtual void OnMessage(std::string_view text, MessageSeverity severity) = 0;
-    // Status-bar text ("Coverting done").
+    // Status-bar text ("Converting done").
     virtual void OnStatus(std::string_view /*text*/) {}
 };
 

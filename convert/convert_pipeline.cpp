@@ -85,7 +85,7 @@ ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer);
 ConvertResult ConvertTraceLog(const ConvertRequest& request, ConvertObserver& observer) {
     const ConversionSettings& s = request.settings;
     ConvertResult result;
-    // Checked before the trace is read: a refused run never says "Coverting done".
+    // Checked before the trace is read: a refused run never says "Converting done".
     if ((s.Conversion & kAllConversions) == 0) {
         observer.OnMessage(convert_text::kNoOutputChosen, MessageSeverity::Warning);
         result.status = ConvertStatus::Refused;

@@ -38,7 +38,7 @@ struct ConvertResult {
 
 // Messages go to the observer with the texts of the window ("Open trace log file failed!",
 // "Trace log file is invalid!", "No log data!", "Output file is invalid!") and the warning icon.
-// On Done the status text is "Coverting done". No output is written unless the trace was read.
+// On Done the status text is "Converting done". No output is written unless the trace was read.
 // A run that runs out of memory says how large the trace is.
 ConvertResult ConvertTraceLog(const ConvertRequest& request, ConvertObserver& observer);
 

@@ -7,8 +7,8 @@ inline constexpr const char* kTraceInvalid = "Trace log file is invalid!";
 inline constexpr const char* kNoLogData = "No log data!";
 inline constexpr const char* kNoStopLogData = "No stop log data!";
 inline constexpr const char* kOutputInvalid = "Output file is invalid!";
-inline constexpr const char* kConvertingDone = "Coverting done";
-// Not in the reference texts: a run with nothing chosen used to say "Coverting done".
+inline constexpr const char* kConvertingDone = "Converting done";
+// A run with nothing chosen used to say "Converting done" with nothing written.
 inline constexpr const char* kNoOutputChosen =
     "No output type is chosen: choose KML, NMEA, CSV or GPX in Change Setting.";
 

@@ -53,7 +53,7 @@ class DownloadObserver {
     virtual ~DownloadObserver() = default;
     // The transfer begins (again, with a larger total, when an incremental Read turns full).
     virtual void ReadProgress(const DownloadProgress& /*progress*/) {}
-    // The logger reports no sectors: "The device have errors. Reset to factory default ?"
+    // The logger reports no sectors: "The device has errors. Reset to factory default ?"
     // True sends the factory reset. Blocking is fine: the download waits for the answer.
     virtual bool ConfirmFactoryReset() { return false; }
     // Lines for the status log: the rate used, "read successful..." or "read fail...".

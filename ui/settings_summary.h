@@ -21,7 +21,7 @@ struct SettingsSummaryTexts {
 
 SettingsSummaryTexts MakeSettingsSummary(const ConversionSettings& settings);
 
-// " KML(Path), KML(Point), NMEA, NMEA(wiht ID), CSV, GPX" after "Conversion type:".
+// " KML(Path), KML(Point), NMEA, NMEA(with ID), CSV, GPX" after "Conversion type:".
 std::string ConversionTypeText(int conversionBits);
 
 }  // namespace pelmora

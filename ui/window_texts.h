@@ -10,8 +10,8 @@ inline constexpr const char* kTextDistance = "Distance";   // string 145
 inline constexpr const char* kStatusReady = "Ready";
 inline constexpr const char* kStatusReading = "Reading......";
 inline constexpr const char* kStatusReadingDone = "Reading done";
-inline constexpr const char* kStatusConverting = "Coverting......";
-inline constexpr const char* kStatusConvertingDone = "Coverting done";
+inline constexpr const char* kStatusConverting = "Converting......";
+inline constexpr const char* kStatusConvertingDone = "Converting done";
 
 // "read successful..." and "read fail..." are the download's own (receiver/log_download.h).
 inline constexpr const char* kLineDecompressDone = "Decompress is completed...";
@@ -20,7 +20,7 @@ inline constexpr const char* kLineWholeLogBeforeStop =
 
 inline constexpr const char* kAskConnect = "Please connect to Vantrel GPS";
 inline constexpr const char* kAskFactoryReset =
-    "The device have errors. Reset to factory default ?";
+    "The device has errors. Reset to factory default ?";
 inline constexpr const char* kAskStopReadAndQuit =
     "A download is running. Stop it, switch the logger back and quit?";
 inline constexpr const char* kRangePrompt = "Enter an integer between %1 and %2.";

@@ -55,7 +55,7 @@ TEST_F(ConvertPipeline, WritesEveryChosenOutputAtomically) {
     const ConvertResult r = ConvertTraceLog(Request(kAll), observer_);
     ASSERT_TRUE(r.ok());
     EXPECT_TRUE(observer_.messages.empty());
-    EXPECT_EQ(observer_.status, "Coverting done");
+    EXPECT_EQ(observer_.status, "Converting done");
     // No temporary files are left beside the outputs.
     EXPECT_EQ(Files(out_.path()),
               (std::vector<std::string>{"track.csv", "track.gpx", "track.kml", "track.txt",
@@ -201,7 +201,7 @@ TEST_F(ConvertPipeline, NothingToWriteOrAForgingIdIsRefusedBeforeReading) {
         r.idText = row.id;
         EXPECT_EQ(ConvertTraceLog(r, observer).status, ConvertStatus::Refused) << row.message;
         EXPECT_EQ(observer.messages, std::vector<std::string>{row.message});
-        EXPECT_TRUE(observer.status.empty());  // never "Coverting done"
+        EXPECT_TRUE(observer.status.empty());  // never "Converting done"
         EXPECT_TRUE(Files(out_.path()).empty());
     }
 }

@@ -268,7 +268,7 @@ class DeviceTest : public QObject {
         QVERIFY(r.Idle());
         r.Click("clearButton");
         const ShownBox* ask = r.services.boxes.Find(
-            QStringLiteral("All records in device will be cleared!\nWill you Countinue?"));
+            QStringLiteral("All records in device will be cleared!\nWill you Continue?"));
         QVERIFY(ask != nullptr);
         QCOMPARE(ask->kind, QStringLiteral("okcancel"));
         // Nothing of the logger's log was ever downloaded into this folder.
@@ -347,7 +347,7 @@ class DeviceTest : public QObject {
         r.services.boxes.yes = true;
         r.Click("readButton");
         const QString question =
-            QStringLiteral("The device have errors. Reset to factory default ?");
+            QStringLiteral("The device has errors. Reset to factory default ?");
         QTRY_VERIFY_WITH_TIMEOUT(r.services.boxes.Has(question), 20000);
         QCOMPARE(r.services.boxes.Find(question)->caption, QStringLiteral("pelmora"));
         QTRY_VERIFY_WITH_TIMEOUT(!FramesWithId(r.logger, kFactoryResetId).empty(), 15000);

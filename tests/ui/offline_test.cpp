@@ -210,7 +210,7 @@ class OfflineTest : public QObject {
         r.profile.ProfileWriteInt("Setting", "StopPeriod", 5);
         QVERIFY(r.Start());
         QCOMPARE(Child<QLabel>(*r.dlg, "conversionText")->text(),
-                 QStringLiteral("Conversion type: KML(Path), KML(Point), NMEA, NMEA(wiht ID), "
+                 QStringLiteral("Conversion type: KML(Path), KML(Point), NMEA, NMEA(with ID), "
                                 "CSV, GPX"));
         QCOMPARE(Child<QLabel>(*r.dlg, "distanceLabel")->text(),
                  QStringLiteral("Distance (10 Feet):"));
@@ -218,7 +218,7 @@ class OfflineTest : public QObject {
         QCOMPARE(Child<QLabel>(*r.dlg, "speedUnitText")->text(),
                  QStringLiteral("Speed unit setting: MPH"));
         QCOMPARE(Child<QLabel>(*r.dlg, "stopDistanceText")->text(),
-                 QStringLiteral("Stop point minimun distance: 30 Feet"));
+                 QStringLiteral("Stop point minimum distance: 30 Feet"));
         QCOMPARE(Child<QLabel>(*r.dlg, "overSpeedText")->text(),
                  QStringLiteral("Over-speed setting: 70 MPH"));
         QCOMPARE(Child<QLabel>(*r.dlg, "stopPeriodText")->text(),
@@ -346,9 +346,9 @@ class OfflineTest : public QObject {
         for (const QString& path : {first, second}) {
             r.services.saveFile.answers.push_back(path);
             QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
-            QCOMPARE(r.dlg->statusText(), QStringLiteral("Coverting......"));
+            QCOMPARE(r.dlg->statusText(), QStringLiteral("Converting......"));
             QVERIFY(finished.wait(5000));
-            QCOMPARE(r.dlg->statusText(), QStringLiteral("Coverting done"));
+            QCOMPARE(r.dlg->statusText(), QStringLiteral("Converting done"));
             // Offline only Convert, Report and Change Setting come back.
             QVERIFY(Child<QPushButton>(*r.dlg, "reportButton")->isEnabled());
             QVERIFY(Child<QPushButton>(*r.dlg, "convertButton")->isEnabled());

@@ -144,7 +144,7 @@ void SettingsDialogsTest::timeDlgTexts() {
     QCOMPARE(Child<QCheckBox>(dlg, "kmlPathCheck")->text(), QString("KML(Path)"));
     QCOMPARE(Child<QCheckBox>(dlg, "kmlPointCheck")->text(), QString("KML(Point)"));
     QCOMPARE(Child<QCheckBox>(dlg, "nmeaCheck")->text(), QString("NMEA"));
-    QCOMPARE(Child<QCheckBox>(dlg, "nmeaIdCheck")->text(), QString("NMEA wiht ID"));
+    QCOMPARE(Child<QCheckBox>(dlg, "nmeaIdCheck")->text(), QString("NMEA with ID"));
     QCOMPARE(Child<QCheckBox>(dlg, "csvCheck")->text(), QString("CSV"));
     QCOMPARE(Child<QCheckBox>(dlg, "gpxCheck")->text(), QString("GPX"));
     QCOMPARE(Child<QGroupBox>(dlg, "conversionOptionGroup")->title(), QString("Conversion Option"));
@@ -152,7 +152,7 @@ void SettingsDialogsTest::timeDlgTexts() {
     QCOMPARE(Child<QLabel>(dlg, "stopPeriodLabel")->text(), QString("Stop point minimum period:"));
     QCOMPARE(Child<QLabel>(dlg, "stopPeriodUnitLabel")->text(), QString("Minute"));
     QCOMPARE(Child<QLabel>(dlg, "stopDistanceLabel")->text(),
-             QString("Stop point minimun distance:"));
+             QString("Stop point minimum distance:"));
     QCOMPARE(Child<QLabel>(dlg, "overSpeedLabel")->text(), QString("Over-speed setting:"));
     QCOMPARE(Child<QPushButton>(dlg, "okButton")->text(), QString("OK"));
     QCOMPARE(Child<QPushButton>(dlg, "cancelButton")->text(), QString("Cancel"));
