@@ -19,8 +19,9 @@
 #include "core/clean_text.h"
 #include "core/download_settings.h"
 #include "core/string_table.h"
-#include "link/datalog_codes.h"
+#include "link/command_result.h"
 #include "link/datalog_device.h"
+#include "link/device_texts.h"
 #include "link/link_record.h"
 #include "link/log_download.h"
 #include "link/rate_search.h"
@@ -30,24 +31,9 @@
 namespace pelmora::cli {
 namespace {
 
-constexpr const char* kDeviceErrorQuestion = "The device has errors. Reset to factory default ?";
-
-// The texts the window shows for the codes of its binary-message events.
-std::string CodeText(int code) {
-    switch (code) {
-        case kDatalogNotConnected:
-            return "not connected";
-        case kDatalogNack:
-            return "Target NACK...";
-        case kDatalogTimeout:
-            return "Target Timeout...";
-        case kDatalogConfigured:
-            return "Log Configure Successful...";
-        case kDatalogCleared:
-            return "Log Clear Successful...";
-        default:
-            return "result " + std::to_string(code);
-    }
+// A refused or unanswered command, said as the window says it.
+int Refused(CommandResult result) {
+    return Fail(std::string(ResultText(result)));
 }
 
 // The window's headline for a link that cannot be used, then its cause.
@@ -122,9 +108,9 @@ int RunStatus(const std::vector<std::string>& args) {
     parser.Parse();
     DeviceSession session(GetDeviceChoice(parser));
     LogStatus status;
-    const int code = session.device().QueryLogStatus(&status);
-    if (code != kDatalogAck) {
-        return Fail(CodeText(code));
+    if (const CommandResult result = session.device().QueryLogStatus(&status);
+        result != CommandResult::Done) {
+        return Refused(result);
     }
     for (const std::string& line : LogStatusLines(status)) {
         std::printf("%s\n", line.c_str());
@@ -138,9 +124,9 @@ int RunId(const std::vector<std::string>& args) {
     parser.Parse();
     DeviceSession session(GetDeviceChoice(parser));
     std::string id;
-    const int code = session.device().QueryDeviceId(id);
-    if (code != kDatalogAck) {
-        return Fail(CodeText(code));
+    if (const CommandResult result = session.device().QueryDeviceId(id);
+        result != CommandResult::Done) {
+        return Refused(result);
     }
     std::printf("%s\n", id.c_str());
     return kExitSuccess;
@@ -160,20 +146,19 @@ int RunClear(const std::vector<std::string>& args) {
     }
     DeviceSession session(choice);
     LogStatus status;
-    const int statusCode = session.device().QueryLogStatus(&status);
-    if (statusCode != kDatalogAck) {
-        return Fail(CodeText(statusCode));
+    if (const CommandResult result = session.device().QueryLogStatus(&status);
+        result != CommandResult::Done) {
+        return Refused(result);
     }
     // Without a terminal (and without --yes) this refuses: no script loses a log unasked.
     if (HoldsUndownloadedData(folder, status.UsedLogBytes()) &&
         !Confirm(parser, kAskClearUndownloaded)) {
         return Fail("not cleared: the logger holds data that has not been downloaded");
     }
-    const int code = session.device().ClearLog();
-    if (code != kDatalogCleared) {
-        return Fail(CodeText(code));
+    if (const CommandResult result = session.device().ClearLog(); result != CommandResult::Done) {
+        return Refused(result);
     }
-    std::printf("%s\n", CodeText(code).c_str());
+    std::printf("%s\n", kLogClearSuccessful);
     return kExitSuccess;
 }
 
@@ -188,13 +173,13 @@ int RunConfigure(const std::vector<std::string>& args) {
         throw UsageError("--time, --distance and --speed are all needed");
     }
     DeviceSession session(GetDeviceChoice(parser));
-    const int code = session.device().ConfigureLog(static_cast<std::uint32_t>(*time),
-                                                   static_cast<std::uint32_t>(*distance),
-                                                   static_cast<std::uint32_t>(*speed));
-    if (code != kDatalogConfigured) {
-        return Fail(CodeText(code));
+    const CommandResult result = session.device().ConfigureLog(
+        static_cast<std::uint32_t>(*time), static_cast<std::uint32_t>(*distance),
+        static_cast<std::uint32_t>(*speed));
+    if (result != CommandResult::Done) {
+        return Refused(result);
     }
-    std::printf("%s\n", CodeText(code).c_str());
+    std::printf("%s\n", kLogConfigureSuccessful);
     return kExitSuccess;
 }
 
@@ -207,9 +192,9 @@ int RunSetId(const std::vector<std::string>& args) {
         throw UsageError(problem);
     }
     DeviceSession session(GetDeviceChoice(parser));
-    const int code = session.device().SetDeviceId(text);
-    if (code != kDatalogIdSet) {
-        return Fail(CodeText(code));
+    if (const CommandResult result = session.device().SetDeviceId(text);
+        result != CommandResult::Done) {
+        return Refused(result);
     }
     std::printf("%s\n", std::string(LoadString(IDS_SET_DONE)).c_str());
     return kExitSuccess;
@@ -280,7 +265,7 @@ class ReadObserver : public DownloadObserver {
         if (factoryReset_) {
             return true;
         }
-        std::printf("%s\n", kDeviceErrorQuestion);
+        std::printf("%s\n", kAskFactoryReset);
         std::fflush(stdout);
         // Only a person at a terminal may say yes; a script passes --factory-reset.
         if (isatty(STDIN_FILENO) == 0) {
@@ -346,29 +331,30 @@ int RunRead(const std::vector<std::string>& args) {
         InterruptAsStop interrupt(session.port());
         result = DownloadLog(session.device(), request, observer, gStop);
     }
-    switch (result.code) {
-        case kDownloadDone:
+    switch (result.outcome) {
+        case DownloadOutcome::Done:
             break;
-        case kDownloadStopped:
+        case DownloadOutcome::Stopped:
             return Fail("stopped: the previous download was kept");
-        case kDownloadLineDead:
+        case DownloadOutcome::LineDead:
             return Fail(
                 "the logger stopped answering (no byte for 15 s); the previous download "
                 "was kept");
-        case kDownloadGaveUp:
-            return Fail(CodeText(kDatalogTimeout));
-        case kDownloadStatusFailed:
-            return Fail(CodeText(result.statusCode));
-        case kDownloadDeviceError:
+        case DownloadOutcome::StatusFailed:
+            return Refused(result.status);
+        case DownloadOutcome::DeviceError:
             if (!result.factoryResetSent) {
                 return Fail("the device reports no sectors; not reset");
             }
-            return result.factoryResetCode == kDatalogAck
+            return result.factoryReset == CommandResult::Done
                        ? Fail("the device reported no sectors and was reset to factory default")
-                       : Fail("factory reset: " + CodeText(result.factoryResetCode));
-        case kDownloadWriteFailed:
-        default:
+                       : Fail("factory reset: " + std::string(ResultText(result.factoryReset)));
+        case DownloadOutcome::WriteFailed:
             return Fail(JoinPath(folder, kRawLogName) + ": " + std::strerror(result.error) +
+                        "; the previous download was kept");
+        case DownloadOutcome::GaveUp:
+        case DownloadOutcome::Disconnected:
+            return Fail(std::string(OutcomeText(result.outcome)) +
                         "; the previous download was kept");
     }
     return DecodeAndSummarize(JoinPath(folder, kRawLogName), folder, true);

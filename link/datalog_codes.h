@@ -1,22 +1,16 @@
 #pragma once
-// Result codes of the datalog commands and the download. A command passes on the code of its
-// acknowledged send (0 not connected, 1 ACK, 2 NACK, 9 time-out) unless it has one of its own.
-#include "link/serial_port.h"
+// The outcome of a ranged read of sectors, and of one attempt of it.
+#include <cstdint>
 
 namespace pelmora {
 
-inline constexpr int kDatalogNotConnected = kSendNotConnected;
-inline constexpr int kDatalogAck = kSendAck;
-inline constexpr int kDatalogNack = kSendNack;
-inline constexpr int kDatalogTimeout = kSendTimeout;
-inline constexpr int kDatalogConfigured = 24;
-inline constexpr int kDatalogCleared = 25;
-inline constexpr int kDatalogIdSet = 117;
-
-inline constexpr int kRangeDone = 0;           // ReadRange / ReadRangeStep / ReceiveMarkedData
-inline constexpr int kRangeAttemptFailed = 8;  // one range attempt: NACK, silence, bad trailer
-inline constexpr int kRangeGaveUp = 9;
-inline constexpr int kRangeStopped = 99;
-inline constexpr int kRangeLineDead = 98;  // no byte at all for the dead-line limit
+enum class [[nodiscard]] RangeResult : std::uint8_t{
+    Done,
+    AttemptFailed,  // one attempt: NACK, silence, a bad trailer
+    GaveUp,         // an attempt failed thirty times
+    Stopped,        // stopped on request
+    LineDead,       // nothing usable arrived for the dead-line limit
+    Disconnected,   // the line went away
+};
 
 }  // namespace pelmora

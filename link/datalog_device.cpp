@@ -4,7 +4,6 @@
 #include <cstring>
 #include <thread>
 
-#include "link/datalog_codes.h"
 #include "link/log_filter.h"
 #include "link/marked_data.h"
 
@@ -18,21 +17,33 @@ constexpr std::size_t kFrameBufferSize = kMaxPayload + kFrameOverhead;
 
 }  // namespace
 
-int DatalogDevice::Send(const Payload& payload) {
+CommandResult DatalogDevice::Send(const Payload& payload) {
     SerialPort* port = Port();
     if (port == nullptr || !port->IsConnected() || payload.size() > kMaxPayload) {
-        return kDatalogNotConnected;
+        return CommandResult::NotConnected;
     }
     unsigned char frame[kFrameBufferSize];
     const int length = BuildFrame(frame, payload.data(), static_cast<int>(payload.size()));
     return port->SendAndWaitAck(frame, length, ackAttempts_, ackWaitMs_);
 }
 
-int DatalogDevice::Query(const Payload& payload, int kind,
-                         const std::function<bool(const unsigned char*, std::size_t)>& accept) {
-    const int code = Send(payload);
-    if (code != kDatalogAck) {
-        return code;
+CommandResult DatalogDevice::Unanswered() const {
+    const SerialPort* port = Port();
+    if (port == nullptr) {
+        return CommandResult::NotConnected;
+    }
+    if (port->HungUp()) {
+        return CommandResult::Disconnected;
+    }
+    return port->CancelRequested() ? CommandResult::Cancelled : CommandResult::NoAnswer;
+}
+
+CommandResult DatalogDevice::Query(
+    const Payload& payload, int kind,
+    const std::function<bool(const unsigned char*, std::size_t)>& accept) {
+    const CommandResult sent = Send(payload);
+    if (sent != CommandResult::Done) {
+        return sent;
     }
     // A reply that is not the one awaited (a bad checksum, a short frame) is passed over; the
     // wait as a whole stays bounded.
@@ -41,111 +52,84 @@ int DatalogDevice::Query(const Payload& payload, int kind,
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) {
-            return kDatalogTimeout;
+            return Unanswered();
         }
         std::memset(reply_, 0, sizeof reply_);
         const int size = WaitReply(kind, reply_, static_cast<int>(left));
         if (size <= 0) {
-            return kDatalogTimeout;
+            return Unanswered();
         }
         if (accept(reply_, static_cast<std::size_t>(std::min(size, kReplyCapacity)))) {
-            return kDatalogAck;
+            return CommandResult::Done;
         }
     }
 }
 
-int DatalogDevice::Report(int code) {
-    binary_msg.Fire(code);
-    return code;
-}
-
-int DatalogDevice::QueryLogStatus(LogStatus* status) {
+CommandResult DatalogDevice::QueryLogStatus(LogStatus* status) {
     std::optional<LogStatus> parsed;
-    const int code = Query(LogStatusPayload(), kLogStatusReplyKind,
-                           [&](const unsigned char* frame, std::size_t size) {
-                               parsed = ParseLogStatusReply(frame, size);
-                               return parsed.has_value();
-                           });
-    if (code != kDatalogAck) {
-        return Report(code);
-    }
-    if (status != nullptr) {
+    const CommandResult result = Query(LogStatusPayload(), kLogStatusReplyKind,
+                                       [&](const unsigned char* frame, std::size_t size) {
+                                           parsed = ParseLogStatusReply(frame, size);
+                                           return parsed.has_value();
+                                       });
+    if (result == CommandResult::Done && status != nullptr) {
         *status = *parsed;
     }
-    query_log_status.Fire(reply_);
-    return kDatalogAck;
+    return result;
 }
 
-int DatalogDevice::QuerySectorsUsed(std::uint32_t& sectors, std::uint32_t& total, LogStatus* status,
-                                    int* ackCode) {
-    std::optional<LogStatus> parsed;
-    const int code = Query(LogStatusPayload(), kLogStatusReplyKind,
-                           [&](const unsigned char* frame, std::size_t size) {
-                               parsed = ParseLogStatusReply(frame, size);
-                               return parsed.has_value();
-                           });
-    if (ackCode != nullptr) {
-        *ackCode = code;
-    }
-    if (code != kDatalogAck) {
-        // A reply wait that expired is reported like a lost ACK, so that 9 keeps meaning "a
-        // logger without sectors" to the caller.
-        Report(code);
-        return kDatalogNotConnected;
+CommandResult DatalogDevice::QuerySectorsUsed(std::uint32_t& sectors, std::uint32_t& total,
+                                              LogStatus* status) {
+    LogStatus parsed;
+    sectors = 0;
+    const CommandResult result = QueryLogStatus(&parsed);
+    if (result != CommandResult::Done) {
+        return result;
     }
     if (status != nullptr) {
-        *status = *parsed;
+        *status = parsed;
     }
-    total = parsed->totalSectors;
-    const auto toRead = SectorsToRead(*parsed);
-    if (!toRead) {
-        sectors = 0;
-        return kDatalogTimeout;
-    }
-    sectors = *toRead;
-    return kDatalogAck;
+    total = parsed.totalSectors;
+    sectors = SectorsToRead(parsed).value_or(0);
+    return result;
 }
 
-int DatalogDevice::ClearLog() {
-    const int code = Send(ClearLogPayload());
-    return Report(code == kDatalogAck ? kDatalogCleared : code);
+CommandResult DatalogDevice::ClearLog() {
+    return Send(ClearLogPayload());
 }
 
-int DatalogDevice::ConfigureLog(std::uint32_t minTime, std::uint32_t minDistance,
-                                std::uint32_t minSpeed) {
-    const int code = Send(ConfigureLogPayload(minTime, minDistance, minSpeed));
-    return Report(code == kDatalogAck ? kDatalogConfigured : code);
+CommandResult DatalogDevice::ConfigureLog(std::uint32_t minTime, std::uint32_t minDistance,
+                                          std::uint32_t minSpeed) {
+    return Send(ConfigureLogPayload(minTime, minDistance, minSpeed));
 }
 
-int DatalogDevice::SetDeviceId(std::string_view text) {
-    const int code = Send(SetDeviceIdPayload(text));
-    return Report(code == kDatalogAck ? kDatalogIdSet : code);
+CommandResult DatalogDevice::SetDeviceId(std::string_view text) {
+    return Send(SetDeviceIdPayload(text));
 }
 
-int DatalogDevice::QueryDeviceId(std::string& id) {
+CommandResult DatalogDevice::QueryDeviceId(std::string& id) {
     std::optional<std::string> text;
-    const int code = Query(QueryDeviceIdPayload(), kDeviceIdReplyKind,
-                           [&](const unsigned char* frame, std::size_t size) {
-                               text = ParseDeviceIdReply(frame, size);
-                               return text.has_value();
-                           });
-    if (code != kDatalogAck) {
-        return Report(code);
+    const CommandResult result = Query(QueryDeviceIdPayload(), kDeviceIdReplyKind,
+                                       [&](const unsigned char* frame, std::size_t size) {
+                                           text = ParseDeviceIdReply(frame, size);
+                                           return text.has_value();
+                                       });
+    if (result == CommandResult::Done) {
+        id = *text;
     }
-    id = *text;
-    return kDatalogAck;
+    return result;
 }
 
-bool DatalogDevice::SetBaudRate(int rate, std::uint8_t attribute, int* ackCode) {
+bool DatalogDevice::SetBaudRate(int rate, std::uint8_t attribute, CommandResult* ack) {
     SerialPort* port = Port();
     const auto payload = SetBaudRatePayload(rate, attribute);
     if (port == nullptr || !port->IsConnected() || !payload) {
         return false;
     }
     // The logger may answer at either rate: the port is reopened regardless.
-    const int code = Send(*payload);
-    if (ackCode != nullptr) {
-        *ackCode = code;
+    const CommandResult sent = Send(*payload);
+    if (ack != nullptr) {
+        *ack = sent;
     }
     const std::string path = port->PortPath();
     port->Close();
@@ -166,27 +150,19 @@ bool DatalogDevice::SetPortRate(int rate) {
     return true;
 }
 
-int DatalogDevice::Probe(LogStatus* status) {
-    std::optional<LogStatus> parsed;
+CommandResult DatalogDevice::Probe(LogStatus* status) {
     ackAttempts_ = timings.probeAttempts;
     ackWaitMs_ = timings.probeWaitMs;
-    const int code = Query(LogStatusPayload(), kLogStatusReplyKind,
-                           [&](const unsigned char* frame, std::size_t size) {
-                               parsed = ParseLogStatusReply(frame, size);
-                               return parsed.has_value();
-                           });
+    const CommandResult result = QueryLogStatus(status);
     ackAttempts_ = SerialPort::kAckAttempts;
     ackWaitMs_ = SerialPort::kAckWaitMs;
-    if (code == kDatalogAck && status != nullptr) {
-        *status = *parsed;
-    }
-    return code;
+    return result;
 }
 
-int DatalogDevice::FactoryReset() {
+CommandResult DatalogDevice::FactoryReset() {
     SerialPort* port = Port();
     if (port == nullptr || !port->IsConnected()) {
-        return kDatalogNotConnected;
+        return CommandResult::NotConnected;
     }
     port->FlushInput();
     return Send(FactoryResetPayload());
@@ -208,16 +184,16 @@ int DatalogDevice::PortBaudRate() const {
     return port != nullptr ? port->BaudRate() : 0;
 }
 
-int DatalogDevice::ReadRange(std::uint32_t first, std::uint32_t end, std::uint32_t step,
-                             std::span<std::uint8_t> dest, std::size_t& count,
-                             std::uint8_t commandId, const RangeControl& control) {
+RangeResult DatalogDevice::ReadRange(std::uint32_t first, std::uint32_t end, std::uint32_t step,
+                                     std::span<std::uint8_t> dest, std::size_t& count,
+                                     std::uint8_t commandId, const RangeControl& control) {
     std::fill(dest.begin(), dest.end(), std::uint8_t{0});
     if (step == 0 || end > 0x10000u) {
-        return Report(kRangeGaveUp);  // no request could name these sectors
+        return RangeResult::GaveUp;  // no request could name these sectors
     }
     for (std::uint32_t s = first; s < end; s += step) {
         if (control.stop != nullptr && control.stop->load()) {
-            return kRangeStopped;
+            return RangeResult::Stopped;
         }
         const std::uint32_t n = std::min(step, end - s);
         const std::size_t offset = std::min(count, dest.size());
@@ -231,56 +207,58 @@ int DatalogDevice::ReadRange(std::uint32_t first, std::uint32_t end, std::uint32
         };
         for (int attempt = 1;; ++attempt) {
             std::size_t got = 0;
-            const int result =
+            const RangeResult result =
                 ReadRangeStep(s, n, dest.subspan(offset, room), got, commandId, progress);
             // The request of the 31st attempt goes out, but its outcome is not used.
             if (attempt > kRangeAttempts) {
-                return Report(kRangeGaveUp);
+                return RangeResult::GaveUp;
             }
-            // The wait is for a logger that has to recover from a failed attempt; after a good
-            // one the next request may go at once (the request wait still precedes it).
-            if (result != kRangeDone) {
-                std::this_thread::sleep_for(timings.retryWait);
-            }
-            if (result == kRangeDone) {
+            if (result == RangeResult::Done) {
                 count += got;
                 break;
             }
             const SerialPort* port = Port();
-            if (port != nullptr && port->CancelRequested()) {
-                return kRangeStopped;  // an abort, not waiting for the range to complete
+            if (port != nullptr && port->HungUp()) {
+                return RangeResult::Disconnected;
             }
+            if (port != nullptr && port->CancelRequested()) {
+                return RangeResult::Stopped;  // an abort, not waiting for the range to complete
+            }
+            // The wait is for a logger that has to recover from a failed attempt; after a good
+            // one the next request may go at once (the request wait still precedes it).
+            std::this_thread::sleep_for(timings.retryWait);
             if (port != nullptr && port->Silence() >= timings.deadLine) {
-                return kRangeLineDead;
+                return RangeResult::LineDead;
             }
         }
     }
     if (commandId == kReadTrackLogId && control.filter) {
         count = FilterLogRecords(dest.data(), std::min(count, dest.size()));
     }
-    return kRangeDone;
+    return RangeResult::Done;
 }
 
-int DatalogDevice::ReadRangeStep(std::uint32_t s, std::uint32_t n, std::span<std::uint8_t> dest,
-                                 std::size_t& got, std::uint8_t commandId,
-                                 const std::function<void(std::size_t)>& progress) {
+RangeResult DatalogDevice::ReadRangeStep(std::uint32_t s, std::uint32_t n,
+                                         std::span<std::uint8_t> dest, std::size_t& got,
+                                         std::uint8_t commandId,
+                                         const std::function<void(std::size_t)>& progress) {
     got = 0;
     const Payload payload =
         ReadRangePayload(commandId, static_cast<std::uint16_t>(s), static_cast<std::uint16_t>(n));
     std::this_thread::sleep_for(timings.requestWait);
-    if (Send(payload) != kDatalogAck) {
-        return kRangeAttemptFailed;
+    if (Send(payload) != CommandResult::Done) {
+        return RangeResult::AttemptFailed;
     }
     return ReceiveMarkedData(static_cast<std::uint16_t>(s), dest, got, progress);
 }
 
-int DatalogDevice::ReceiveMarkedData(std::uint16_t s, std::span<std::uint8_t> dest,
-                                     std::size_t& got,
-                                     const std::function<void(std::size_t)>& progress) {
+RangeResult DatalogDevice::ReceiveMarkedData(std::uint16_t s, std::span<std::uint8_t> dest,
+                                             std::size_t& got,
+                                             const std::function<void(std::size_t)>& progress) {
     got = 0;
     SerialPort* port = Port();
     if (port == nullptr || !port->IsConnected()) {
-        return kRangeAttemptFailed;
+        return RangeResult::AttemptFailed;
     }
     ReceiveOptions options;
     options.dataWait = timings.dataWait;

@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "link/datalog_codes.h"
 #include "link/datalog_device.h"
 #include "link/download_store.h"
 #include "link/log_filter.h"
@@ -65,23 +64,23 @@ class ProgressMeter {
 };
 
 // Sectors [first, end) as the logger sent them, one 4096-byte block each.
-int ReadSectors(DatalogDevice& device, std::uint32_t first, std::uint32_t end, Bytes& out,
-                ProgressMeter& meter, const std::atomic<bool>& stop) {
+RangeResult ReadSectors(DatalogDevice& device, std::uint32_t first, std::uint32_t end, Bytes& out,
+                        ProgressMeter& meter, const std::atomic<bool>& stop) {
     const std::uint64_t base = meter.done();
     try {
         out.assign((static_cast<std::size_t>(end - first) + 1) * kSectorSize, 0);
     } catch (const std::bad_alloc&) {
-        return kRangeGaveUp;
+        return RangeResult::GaveUp;
     }
     std::size_t count = 0;
     RangeControl control;
     control.stop = &stop;
     control.filter = false;
     control.progress = [&](std::uint64_t bytes) { meter.Set(base + bytes); };
-    const int code =
+    const RangeResult result =
         device.ReadRange(first, end, kSectorsPerRange, out, count, kReadTrackLogId, control);
     out.resize(std::min(count, out.size()));
-    return code;
+    return result;
 }
 
 // The kept records of each received sector, appended to log; their lengths to kept.
@@ -112,18 +111,18 @@ int SwitchToDownloadRate(DatalogDevice& device, int configured, int pinned,
         if (pinned == 0 && rate < configured) {
             return configured;  // a logger set faster than every candidate stays there
         }
-        int ack = 0;
+        CommandResult ack = CommandResult::NoAnswer;
         if (!device.SetBaudRate(rate, kRateAttribute, &ack)) {
             device.SetPortRate(configured);
             continue;
         }
-        if (ack == kDatalogAck && device.Probe() == kDatalogAck) {
+        if (ack == CommandResult::Done && device.Probe() == CommandResult::Done) {
             return rate;
         }
         // Refused (the logger stayed), acknowledged but kept, or switched where the line cannot
         // follow: find the logger at its old rate, else ask it back from the new one.
         device.SetPortRate(configured);
-        if (ack == kDatalogAck && device.Probe() != kDatalogAck) {
+        if (ack == CommandResult::Done && device.Probe() != CommandResult::Done) {
             device.SetPortRate(rate);
             device.SetBaudRate(configured, kRateAttribute);
         }
@@ -133,7 +132,6 @@ int SwitchToDownloadRate(DatalogDevice& device, int configured, int pinned,
 }
 
 struct Transfer {
-    int code = kRangeDone;
     Bytes log;
     SectorMap map;
     bool incremental = false;
@@ -144,7 +142,7 @@ struct Transfer {
 std::optional<Transfer> ReadNewSectors(DatalogDevice& device, const std::string& folder,
                                        const SectorMap& held, std::uint32_t sectors,
                                        ProgressMeter& meter, const std::atomic<bool>& stop,
-                                       int& code) {
+                                       RangeResult& code) {
     const auto old = LoadDataLog(folder);
     const std::uint32_t from = static_cast<std::uint32_t>(held.keptBytes.size()) - 1;
     if (!old) {
@@ -153,7 +151,7 @@ std::optional<Transfer> ReadNewSectors(DatalogDevice& device, const std::string&
     meter.AddTotal(static_cast<std::uint64_t>(1 + sectors - from) * kSectorSize);
     Bytes first;
     code = ReadSectors(device, 0, 1, first, meter, stop);
-    if (code != kRangeDone) {
+    if (code != RangeResult::Done) {
         return std::nullopt;
     }
     Bytes firstLog;
@@ -165,7 +163,7 @@ std::optional<Transfer> ReadNewSectors(DatalogDevice& device, const std::string&
     }
     Bytes fresh;
     code = ReadSectors(device, from, sectors, fresh, meter, stop);
-    if (code != kRangeDone) {
+    if (code != RangeResult::Done) {
         return std::nullopt;
     }
     Transfer t;
@@ -221,15 +219,15 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
     // Nothing of the folder is touched before the new download is complete: a failure keeps
     // the previous one.
     const bool hadLog = LoadDataLog(request.dataFolder).has_value();
-    auto failed = [&](int code) {
+    auto failed = [&](DownloadOutcome outcome) {
         observer.StatusLine(kLineReadFail);
-        if (code == kDownloadLineDead) {
+        if (outcome == DownloadOutcome::LineDead) {
             observer.StatusLine(kLineStoppedAnswering);
         }
         if (hadLog) {
             observer.StatusLine(kLinePreviousKept);
         }
-        result.code = code;
+        result.outcome = outcome;
         return result;
     };
 
@@ -250,20 +248,21 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
     std::uint32_t sectors = 0;
     std::uint32_t total = 0;
     LogStatus status;
-    int ackCode = 0;
-    const int sectorsCode = device.QuerySectorsUsed(sectors, total, &status, &ackCode);
-    if (sectorsCode == kDatalogTimeout) {
-        result.code = kDownloadDeviceError;
+    result.status = device.QuerySectorsUsed(sectors, total, &status);
+    if (result.status == CommandResult::Disconnected) {
+        return failed(DownloadOutcome::Disconnected);
+    }
+    if (result.status != CommandResult::Done) {
+        return failed(port != nullptr && port->LineDead() ? DownloadOutcome::LineDead
+                                                          : DownloadOutcome::StatusFailed);
+    }
+    if (sectors == 0) {
+        result.outcome = DownloadOutcome::DeviceError;
         if (observer.ConfirmFactoryReset()) {
             result.factoryResetSent = true;
-            result.factoryResetCode = device.FactoryReset();
+            result.factoryReset = device.FactoryReset();
         }
         return result;
-    }
-    if (sectorsCode != kDatalogAck) {
-        result.statusCode = ackCode;
-        return failed(port != nullptr && port->LineDead() ? kDownloadLineDead
-                                                          : kDownloadStatusFailed);
     }
     result.sectors = sectors;
 
@@ -273,29 +272,30 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
     observer.StatusLine("Reading at " + std::to_string(rate) + " bit/s...");
 
     ProgressMeter meter(observer);
-    int code = kRangeDone;
+    RangeResult code = RangeResult::Done;
     std::optional<Transfer> transfer;
     const auto held = request.full ? std::nullopt : LoadSectorMap(request.dataFolder);
     // A log that shrank, or lost bytes, was cleared since: everything is new.
     if (held && held->keptBytes.size() >= 2 && sectors >= held->keptBytes.size() &&
         status.UsedLogBytes() >= held->usedLogBytes) {
         transfer = ReadNewSectors(device, request.dataFolder, *held, sectors, meter, stop, code);
-        if (!transfer && code == kRangeDone) {
+        if (!transfer && code == RangeResult::Done) {
             observer.StatusLine("The logger's log has changed: reading all of it...");
         }
     }
-    if (!transfer && code == kRangeDone) {
+    if (!transfer && code == RangeResult::Done) {
         meter.AddTotal(static_cast<std::uint64_t>(sectors) * kSectorSize);
         Bytes raw;
         code = ReadSectors(device, 0, sectors, raw, meter, stop);
-        if (code == kRangeDone) {
+        if (code == RangeResult::Done) {
             transfer.emplace();
             FilterSectors(raw, transfer->log, transfer->map.keptBytes);
         }
     }
     result.transferred = meter.done();
 
-    if (code == kRangeDone) {
+    bool written = true;
+    if (code == RangeResult::Done) {
         transfer->map.usedLogBytes = status.UsedLogBytes();
         result.incremental = transfer->incremental;
         if (StoreDownload(request.dataFolder, transfer->log, transfer->map)) {
@@ -312,7 +312,7 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
             }
         } else {
             result.error = errno;
-            code = -1;
+            written = false;
         }
     }
     transfer.reset();
@@ -329,17 +329,41 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
     device.RestartReceiver();
 
     switch (code) {
-        case kRangeDone:
-            return result;
-        case -1:
-            return failed(kDownloadWriteFailed);
-        case kRangeStopped:
-            return failed(kDownloadStopped);
-        case kRangeLineDead:
-            return failed(kDownloadLineDead);
-        default:
-            return failed(kDownloadGaveUp);
+        case RangeResult::Done:
+            return written ? result : failed(DownloadOutcome::WriteFailed);
+        case RangeResult::Stopped:
+            return failed(DownloadOutcome::Stopped);
+        case RangeResult::LineDead:
+            return failed(DownloadOutcome::LineDead);
+        case RangeResult::Disconnected:
+            return failed(DownloadOutcome::Disconnected);
+        case RangeResult::AttemptFailed:
+        case RangeResult::GaveUp:
+            break;
     }
+    return failed(DownloadOutcome::GaveUp);
+}
+
+std::string_view OutcomeText(DownloadOutcome outcome) {
+    switch (outcome) {
+        case DownloadOutcome::Done:
+            return kLineReadSuccessful;
+        case DownloadOutcome::GaveUp:
+            return "The logger did not send its log after thirty attempts of a range";
+        case DownloadOutcome::Stopped:
+            return "The Read was stopped";
+        case DownloadOutcome::StatusFailed:
+            return "The logger did not report its log status";
+        case DownloadOutcome::DeviceError:
+            return "The logger reports no log sectors (it has errors)";
+        case DownloadOutcome::WriteFailed:
+            return "The download could not be written to the data folder";
+        case DownloadOutcome::LineDead:
+            return kLineStoppedAnswering;
+        case DownloadOutcome::Disconnected:
+            return "The logger was disconnected";
+    }
+    return "Unknown outcome";
 }
 
 }  // namespace pelmora

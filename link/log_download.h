@@ -13,6 +13,9 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <string_view>
+
+#include "link/command_result.h"
 
 namespace pelmora {
 
@@ -25,13 +28,18 @@ inline constexpr std::uint32_t kSectorsPerRange = 16;
 inline constexpr int kDownloadRates[] = {230400, 115200, 57600};
 
 // Outcomes of DownloadLog.
-inline constexpr int kDownloadDone = 0;      // data.log written
-inline constexpr int kDownloadGaveUp = 9;    // a range failed thirty times ("Target Timeout...")
-inline constexpr int kDownloadStopped = 99;  // Stop before a range: nothing written
-inline constexpr int kDownloadStatusFailed = 10;  // the log-status query failed (see statusCode)
-inline constexpr int kDownloadDeviceError = 11;   // the logger reports 0 sectors
-inline constexpr int kDownloadWriteFailed = 12;   // data.log could not be written (errno kept)
-inline constexpr int kDownloadLineDead = 13;      // no byte at all for the dead-line limit
+enum class DownloadOutcome : std::uint8_t {
+    Done,          // data.log written
+    GaveUp,        // a range failed thirty times
+    Stopped,       // stopped on request: nothing written
+    StatusFailed,  // the log-status query failed (see status)
+    DeviceError,   // the logger reports no sectors
+    WriteFailed,   // data.log could not be written (errno kept)
+    LineDead,      // nothing usable arrived for the dead-line limit
+    Disconnected,  // the line went away
+};
+// "The Read gave up after thirty attempts of a range", ... (Done: "read successful...").
+std::string_view OutcomeText(DownloadOutcome outcome);
 
 inline constexpr const char* kLineReadSuccessful = "read successful...";
 inline constexpr const char* kLineReadFail = "read fail...";
@@ -69,9 +77,9 @@ struct DownloadRequest {
     std::function<std::time_t()> clock;
 };
 
-struct DownloadResult {
-    int code = kDownloadDone;
-    int statusCode = 1;  // the log-status query's own code (1, or 0/2/9 when it failed)
+struct [[nodiscard]] DownloadResult {
+    DownloadOutcome outcome = DownloadOutcome::Done;
+    CommandResult status = CommandResult::Done;  // the log-status query's own result
     std::uint32_t sectors = 0;
     std::size_t bytes = 0;  // bytes written to data.log
     int error = 0;          // errno when data.log could not be written
@@ -80,7 +88,7 @@ struct DownloadResult {
     std::uint64_t transferred = 0;  // data bytes that crossed the line
     std::string archivePath;        // empty when the archive copy failed
     bool factoryResetSent = false;
-    int factoryResetCode = 0;  // its ACK-wait code when sent
+    CommandResult factoryReset = CommandResult::Done;  // its answer when sent
 };
 
 DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request,

@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "link/datalog_codes.h"
-
 namespace pelmora {
 namespace {
 
@@ -93,8 +91,9 @@ std::size_t MarkedDataLexer::Feed(std::span<const std::uint8_t> bytes) {
     return taken;
 }
 
-int ReceiveMarkedData(std::uint16_t firstSector, std::span<std::uint8_t> dest, std::size_t& got,
-                      const ByteReader& read, const ReceiveOptions& options) {
+RangeResult ReceiveMarkedData(std::uint16_t firstSector, std::span<std::uint8_t> dest,
+                              std::size_t& got, const ByteReader& read,
+                              const ReceiveOptions& options) {
     using Clock = std::chrono::steady_clock;
     got = 0;
     MarkedDataLexer lexer(firstSector, dest);
@@ -107,7 +106,7 @@ int ReceiveMarkedData(std::uint16_t firstSector, std::span<std::uint8_t> dest, s
         }
         if (n == 0) {
             if (Clock::now() >= deadline) {
-                return kRangeAttemptFailed;
+                return RangeResult::AttemptFailed;
             }
             continue;
         }
@@ -118,10 +117,10 @@ int ReceiveMarkedData(std::uint16_t firstSector, std::span<std::uint8_t> dest, s
         }
     }
     if (lexer.state() != MarkedDataLexer::State::Done) {
-        return kRangeAttemptFailed;
+        return RangeResult::AttemptFailed;
     }
     got = lexer.DataSize();
-    return kRangeDone;
+    return RangeResult::Done;
 }
 
 }  // namespace pelmora

@@ -8,6 +8,8 @@
 #include <functional>
 #include <span>
 
+#include "link/datalog_codes.h"
+
 namespace pelmora {
 
 inline constexpr std::size_t kMarkerSize = 4;
@@ -64,10 +66,11 @@ struct ReceiveOptions {
 };
 
 // Receives one range's answer into dest (its size is the capacity) and verifies its trailer.
-// Returns 0 with got = data length when the checksum and the echo of firstSector match, else 8
-// (silence, data longer than dest, no trailer, a bad checksum or echo). Nothing is written past
-// dest; on 8 dest's content is unspecified and got is 0.
-int ReceiveMarkedData(std::uint16_t firstSector, std::span<std::uint8_t> dest, std::size_t& got,
-                      const ByteReader& read, const ReceiveOptions& options = {});
+// Done with got = data length when the checksum and the echo of firstSector match, else
+// AttemptFailed (silence, data longer than dest, no trailer, a bad checksum or echo). Nothing is
+// written past dest; on a failure dest's content is unspecified and got is 0.
+RangeResult ReceiveMarkedData(std::uint16_t firstSector, std::span<std::uint8_t> dest,
+                              std::size_t& got, const ByteReader& read,
+                              const ReceiveOptions& options = {});
 
 }  // namespace pelmora

@@ -38,7 +38,7 @@ bool ProbeLogger(SerialPort& port, std::chrono::milliseconds listen, bool& heard
         }
         heard = true;
         if (n >= 2 && line[0] == kFrameStart0 && line[1] == kFrameStart1) {
-            if (SerialPort::ClassifyReply(line, n, n - 1) != 0) {
+            if (SerialPort::ClassifyReply(line, n, n - 1) != ReplyKind::Other) {
                 return true;
             }
             continue;

@@ -166,7 +166,15 @@ void ReceiverProtocol::ReaderLoop() {
         }
         if (count != 0) {
             link.AfterSentence(RecognizeSentence(line_, sizeof line_));
-            post_msg.Fire(line_);
+            if (LinkListener* listener = listener_.load()) {
+                const auto* text = reinterpret_cast<const char*>(line_);
+                listener->OnNmeaLine({text, ::strnlen(text, kLineCapacity)});
+            }
+        } else if (port_ != nullptr && port_->HungUp()) {
+            if (LinkListener* listener = listener_.load()) {
+                listener->OnLineLost();
+            }
+            break;
         }
         std::unique_lock<std::mutex> lock(finishMutex_);
         finishCv_.wait_for(lock, std::chrono::milliseconds(kReaderPauseMs),

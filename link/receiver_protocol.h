@@ -1,17 +1,16 @@
 #pragma once
-// The receiver object: binary frames, the reply wait, the events that carry results to the
-// window, and the reader thread that reads the receiver's NMEA text while no command runs.
+// The receiver object: binary frames, the reply wait, and the reader thread that reads the
+// receiver's NMEA text while no command runs.
 //
-// Thread contract: the owner (the device thread) calls SetPort, StartReader, StopReader and the
-// commands, one at a time; while the reader runs, nothing else reads the port. The events fire on
-// the thread that raised them (post_msg on the reader thread, the others on the command's
-// thread). `link` is read from any thread.
+// Thread contract: the owner (the device thread) calls SetPort, SetListener, StartReader,
+// StopReader and the commands, one at a time; while the reader runs, nothing else reads the port.
+// The listener is called on the reader thread. `link` is read from any thread.
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
-#include "link/event_handlers.h"
 #include "link/link_state.h"
 #include "link/serial_port.h"
 
@@ -24,6 +23,17 @@ inline constexpr int kKindDeviceId = 208;       // id 0xD0
 
 inline constexpr int kMaxPayload = 255;
 inline constexpr int kFrameOverhead = 7;
+
+// What the reader thread tells while no command runs.
+class LinkListener {
+  public:
+    virtual ~LinkListener() = default;
+    // One line of the receiver's text, as it arrived (up to its CR LF).
+    virtual void OnNmeaLine(std::string_view line) = 0;
+    // The line went away under the open port (an unplugged adapter, a closed peer): the reader
+    // has ended.
+    virtual void OnLineLost() = 0;
+};
 
 class ReceiverProtocol {
   public:
@@ -67,8 +77,8 @@ class ReceiverProtocol {
     bool StopReader();
     bool ReaderRunning() const { return readerRunning_.load(); }
 
-    EventList<Vantrel_receiver::Abstracttpost_msgHandler> post_msg;
-    EventList<Vantrel_receiver::Abstracttbinary_msgHandler> binary_msg;
+    // Not owned; set while the reader is stopped (nullptr: nobody listens).
+    void SetListener(LinkListener* listener) { listener_.store(listener); }
 
     LinkState link;
 
@@ -84,6 +94,7 @@ class ReceiverProtocol {
     bool readerFinished_ = true;  // guarded by finishMutex_
     unsigned char line_[kLineBufferSize] = {};
     SerialPort* port_ = nullptr;
+    std::atomic<LinkListener*> listener_{nullptr};
 };
 
 }  // namespace pelmora

@@ -14,15 +14,13 @@
 #include <string>
 
 #include "link/byte_source.h"
+#include "link/command_result.h"
 #include "link/link_error.h"
 
 namespace pelmora {
 
-// Generic results of the send operations.
-inline constexpr int kSendNotConnected = 0;
-inline constexpr int kSendAck = 1;
-inline constexpr int kSendNack = 2;
-inline constexpr int kSendTimeout = 9;
+// What a received frame says of the command before it.
+enum class ReplyKind : std::uint8_t { Other, Ack, Nack };
 
 inline constexpr unsigned char kAckId = 0x83;
 inline constexpr unsigned char kNackId = 0x84;
@@ -73,17 +71,18 @@ class SerialPort : public ByteSource {
     // peer): reads fail at once and the ACK wait gives up without its ten attempts.
     bool HungUp() const { return hungUp_.load(); }
 
-    // 1 (ACK) when frame[0..1] are A0 A1, frame[last-1] is CR, frame[last] is LF, the id at
-    // offset 4 is 0x83 and the byte after it is nonzero; 2 (NACK) for the same trailer with id
-    // 0x84; 0 otherwise, including when last is not within the size valid bytes. The checksum is
-    // not checked here.
-    static int ClassifyReply(const unsigned char* frame, int size, int last);
+    // Ack when frame[0..1] are A0 A1, frame[last-1] is CR, frame[last] is LF, the id at offset 4
+    // is 0x83 and the byte after it is nonzero; Nack for the same trailer with id 0x84; Other
+    // otherwise, including when last is not within the size valid bytes. The checksum is not
+    // checked here.
+    static ReplyKind ClassifyReply(const unsigned char* frame, int size, int last);
     // Flushes input once, then up to 10 times writes the frame and waits up to 1000 ms for an
-    // ACK or NACK. Returns 1, 2, 9 (no answer) or 0 (not connected, nothing sent). Other frames
-    // and NMEA lines that arrive meanwhile are read and dropped.
-    // attempts and waitMs shorten the wait for a probe that must not take ten seconds.
-    int SendAndWaitAck(const unsigned char* frame, int length, int attempts = kAckAttempts,
-                       int waitMs = kAckWaitMs);
+    // ACK or NACK: Done, Refused, NoAnswer, Disconnected (the line went away), Cancelled, or
+    // NotConnected (nothing sent). Other frames and NMEA lines that arrive meanwhile are read
+    // and dropped. attempts and waitMs shorten the wait for a probe that must not take ten
+    // seconds.
+    CommandResult SendAndWaitAck(const unsigned char* frame, int length,
+                                 int attempts = kAckAttempts, int waitMs = kAckWaitMs);
     // When connected: FlushInput, then Write; no wait. Always true.
     bool SendOnly(const unsigned char* frame, int length);
 

@@ -6,27 +6,28 @@
 
 namespace pelmora {
 
-int SerialPort::ClassifyReply(const unsigned char* frame, int size, int last) {
+ReplyKind SerialPort::ClassifyReply(const unsigned char* frame, int size, int last) {
     if (frame == nullptr || last < 6 || last >= size) {
-        return 0;
+        return ReplyKind::Other;
     }
     if (frame[0] != 0xA0 || frame[1] != 0xA1 || frame[last - 1] != 0x0D || frame[last] != 0x0A) {
-        return 0;
+        return ReplyKind::Other;
     }
     // An ACK must carry a nonzero byte after its id; the receiver sends 0 there when it did not
     // take the command.
     if (frame[4] == kAckId && frame[5] != 0) {
-        return kSendAck;
+        return ReplyKind::Ack;
     }
     if (frame[4] == kNackId) {
-        return kSendNack;
+        return ReplyKind::Nack;
     }
-    return 0;
+    return ReplyKind::Other;
 }
 
-int SerialPort::SendAndWaitAck(const unsigned char* frame, int length, int attempts, int waitMs) {
+CommandResult SerialPort::SendAndWaitAck(const unsigned char* frame, int length, int attempts,
+                                         int waitMs) {
     if (!IsConnected()) {
-        return kSendNotConnected;
+        return CommandResult::NotConnected;
     }
     FlushInput();
     unsigned char buffer[kAckLineCapacity + 4] = {};
@@ -35,24 +36,32 @@ int SerialPort::SendAndWaitAck(const unsigned char* frame, int length, int attem
         const auto start = std::chrono::steady_clock::now();
         while (std::chrono::steady_clock::now() - start <= std::chrono::milliseconds(waitMs)) {
             if (LineDead()) {
-                return kSendTimeout;  // ten more seconds would not revive a dead line
+                return CommandResult::NoAnswer;  // ten more seconds would not revive a dead line
             }
             const int r = ReadLine(buffer, kAckLineCapacity);
             if (r > 0) {
                 // The bytes up to the LF (or the NUL after a cut line) are valid.
-                const int kind = ClassifyReply(buffer, r + 1, buffer[3] + 6);
-                if (kind != 0) {
-                    return kind;
+                switch (ClassifyReply(buffer, r + 1, buffer[3] + 6)) {
+                    case ReplyKind::Ack:
+                        return CommandResult::Done;
+                    case ReplyKind::Nack:
+                        return CommandResult::Refused;
+                    case ReplyKind::Other:
+                        break;
                 }
-            } else if (!IsConnected() || HungUp()) {
-                return kSendTimeout;
+            } else if (HungUp()) {
+                return CommandResult::Disconnected;
+            } else if (!IsConnected()) {
+                return CommandResult::NotConnected;
+            } else if (CancelRequested()) {
+                return CommandResult::Cancelled;
             } else {
                 // A failed read returns at once; keep the wait from spinning.
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         }
     }
-    return kSendTimeout;
+    return CommandResult::NoAnswer;
 }
 
 bool SerialPort::SendOnly(const unsigned char* frame, int length) {

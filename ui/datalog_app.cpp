@@ -6,12 +6,12 @@
 #include <memory>
 
 #include "core/app_paths.h"
+#include "link/link_session.h"
 #include "link/udev_port_enumerator.h"
 #include "sim/logger_sim.h"
 #include "ui/about_dlg.h"
 #include "ui/datalog_dlg.h"
 #include "ui/dialog_services.h"
-#include "ui/link_session.h"
 #include "ui/qt_profile_store.h"
 #include "ui/qt_time_zone_source.h"
 #include "ui/qt_window_services.h"

@@ -17,7 +17,7 @@
 #include "core/conversion_settings.h"
 #include "core/profile_store.h"
 #include "core/time_value.h"
-#include "ui/device_session.h"
+#include "link/device_session.h"
 #include "ui/main_menu.h"
 #include "ui/trace_services.h"
 #include "ui/window_services.h"

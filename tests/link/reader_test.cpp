@@ -19,14 +19,16 @@ using namespace std::chrono_literals;
 const std::string kGga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
 const std::string kRmc = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
 
-// Collects what post_msg delivers; the reader thread writes, the test reads.
-struct Listener {
+// Collects what the reader tells; the reader thread writes, the test reads.
+struct Listener : LinkListener {
     std::mutex mutex;
     std::vector<std::string> lines;
-    void OnPostMsg(unsigned char* line) {
+    std::atomic<int> lost{0};
+    void OnNmeaLine(std::string_view line) override {
         std::lock_guard<std::mutex> lock(mutex);
-        lines.emplace_back(reinterpret_cast<const char*>(line));
+        lines.emplace_back(line);
     }
+    void OnLineLost() override { lost.fetch_add(1); }
     std::size_t Count() {
         std::lock_guard<std::mutex> lock(mutex);
         return lines.size();
@@ -46,8 +48,7 @@ class Reader : public ::testing::Test {
         peer.Start();
         ASSERT_TRUE(port.Open(peer.SlavePath(), 9600)) << port.LastError();
         protocol.SetPort(&port);
-        protocol.post_msg.Register(
-            new Vantrel_receiver::tpost_msgHandler<Listener>(&listener, &Listener::OnPostMsg));
+        protocol.SetListener(&listener);
     }
     PtyPeer peer;
     SerialPort port;
@@ -130,6 +131,9 @@ TEST_F(Reader, AHangUpEndsNothingButTheLink) {
     EXPECT_TRUE(WaitUntil([&] { return listener.Count() >= 1; }, 5s));
     peer.HangUp();
     EXPECT_TRUE(WaitUntil([&] { return port.HungUp(); }, 5s));
+    // Told once, and the reader ends by itself.
+    EXPECT_TRUE(WaitUntil([&] { return !protocol.ReaderRunning(); }, 5s));
+    EXPECT_EQ(listener.lost.load(), 1);
     EXPECT_TRUE(protocol.StopReader());
 }
 

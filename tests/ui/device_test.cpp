@@ -23,10 +23,10 @@
 #include "core/profile_store.h"
 #include "link/datalog_payloads.h"
 #include "link/link_error.h"
+#include "link/link_session.h"
 #include "sim/logger_sim.h"
 #include "tests/ui/window_fakes.h"
 #include "ui/datalog_dlg.h"
-#include "ui/link_session.h"
 
 namespace pelmora::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <deque>
 #include <functional>
 
-#include "ui/device_session.h"
+#include "link/device_session.h"
 #include "ui/window_services.h"
 
 namespace pelmora::test {

@@ -3,14 +3,14 @@
 // reader thread, the link record and the download.
 //
 // Thread contract: as DeviceSession. The session owns the port and the device object; the
-// device thread of the window is the only caller of everything but BindHandlers, IsOpen,
-// LinkAlive and LineKind.
+// device thread is the only caller of everything but IsOpen, HungUp, LinkAlive, LineKind and
+// CancelWait.
 #include <string>
 
 #include "link/datalog_device.h"
+#include "link/device_session.h"
 #include "link/log_download.h"
 #include "link/serial_port.h"
-#include "ui/device_session.h"
 
 namespace pelmora {
 
@@ -20,10 +20,11 @@ class LinkSession : public DeviceSession {
     explicit LinkSession(std::string configFolder);
     ~LinkSession() override;
 
-    void BindHandlers(DeviceEventSink& sink) override;
+    void SetListener(LinkListener* listener) override { m_device.SetListener(listener); }
     LinkError Open(const std::string& path, int baudRate) override;
     void Close() override;
     bool IsOpen() const override { return m_port.IsConnected(); }
+    bool HungUp() const override { return m_port.HungUp(); }
     void ResetBuffers() override { m_port.FlushInput(); }
     bool StartReader() override;
     bool StopReader() override;
@@ -34,13 +35,16 @@ class LinkSession : public DeviceSession {
     }
     void RecordLink(const std::string& path, int baudRate) override;
 
-    int QueryDeviceId(std::string& id) override { return m_device.QueryDeviceId(id); }
-    int QueryLogStatus() override { return m_device.QueryLogStatus(); }
-    int ClearLog() override { return m_device.ClearLog(); }
-    int ConfigureLog(const RecordOptionsCommand& options) override;
-    int WriteDeviceId(const std::string& id) override { return m_device.SetDeviceId(id); }
+    CommandResult QueryDeviceId(std::string& id) override { return m_device.QueryDeviceId(id); }
+    CommandResult QueryLogStatus(LogStatus& status) override {
+        return m_device.QueryLogStatus(&status);
+    }
+    CommandResult ClearLog() override { return m_device.ClearLog(); }
+    CommandResult ConfigureLog(const RecordOptionsCommand& options) override;
+    CommandResult WriteDeviceId(const std::string& id) override { return m_device.SetDeviceId(id); }
     DownloadResult ReadLog(const DownloadRequest& request, DownloadObserver& observer,
                            const std::atomic<bool>& stop) override;
+    void CancelWait() override { m_port.SetCancel(1); }
 
     // For tests: the waits of the download sequence (settleWait).
     DownloadRequest& downloadTimings() { return m_downloadTimings; }

@@ -1,4 +1,4 @@
-#include "ui/link_session.h"
+#include "link/link_session.h"
 
 #include <utility>
 
@@ -12,17 +12,6 @@ LinkSession::~LinkSession() {
     m_device.StopReader();
     m_device.SetPort(nullptr);
     m_port.Close();
-}
-
-void LinkSession::BindHandlers(DeviceEventSink& sink) {
-    using Sink = DeviceEventSink;
-    // The lists are guarded: the reader thread may fire post_msg while they grow.
-    m_device.query_log_status.Register(
-        new Vantrel_datalog::tQuery_log_statusHandler<Sink>(&sink, &Sink::OnQueryLogStatus));
-    m_device.post_msg.Register(
-        new Vantrel_receiver::tpost_msgHandler<Sink>(&sink, &Sink::OnPostMsg));
-    m_device.binary_msg.Register(
-        new Vantrel_receiver::tbinary_msgHandler<Sink>(&sink, &Sink::OnBinaryMsg));
 }
 
 LinkError LinkSession::Open(const std::string& path, int baudRate) {
@@ -55,7 +44,7 @@ void LinkSession::RecordLink(const std::string& path, int baudRate) {
     SaveReceiverSettings(record, m_configFolder);
 }
 
-int LinkSession::ConfigureLog(const RecordOptionsCommand& options) {
+CommandResult LinkSession::ConfigureLog(const RecordOptionsCommand& options) {
     // The maxima and the log mode are fixed by the command itself (65535 s, 20000 m, 4000,
     // enabled, one-way).
     return m_device.ConfigureLog(static_cast<std::uint32_t>(options.minTime),

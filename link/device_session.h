@@ -1,29 +1,22 @@
 #pragma once
-// The device side as the window's device thread sees it: the port, the receiver's reader
-// thread, the datalog commands and the download.
+// The device side as the device controller sees it: the port, the receiver's reader thread, the
+// datalog commands and the download.
 //
 // Thread contract: Open, Close, the reader's start and stop, the commands and the download are
-// called from the device thread only, one at a time. IsOpen, LinkAlive and LineKind may be read
-// from any thread. The event sink's calls come on the thread that raised them (the reader
-// thread or the device thread); the sink forwards to the GUI thread itself.
+// called from the device thread only, one at a time. IsOpen, HungUp, LinkAlive, LineKind and
+// CancelWait may be called from any thread. The listener's calls come on the reader thread.
 #include <atomic>
 #include <cstdint>
 #include <string>
 
+#include "link/command_result.h"
 #include "link/link_error.h"
 #include "link/log_download.h"
+#include "link/log_status.h"
 #include "link/rate_search.h"
+#include "link/receiver_protocol.h"
 
 namespace pelmora {
-
-// The events of the device link, bound to the window's handler members.
-class DeviceEventSink {
-  public:
-    virtual ~DeviceEventSink() = default;
-    virtual void OnQueryLogStatus(unsigned char* frame) = 0;
-    virtual void OnPostMsg(unsigned char* text) = 0;
-    virtual void OnBinaryMsg(int code) = 0;
-};
 
 // The minima the user sets; the maxima and the log mode are fixed by the command itself.
 struct RecordOptionsCommand {
@@ -36,14 +29,15 @@ class DeviceSession {
   public:
     virtual ~DeviceSession() = default;
 
-    // Registers the three handlers on the link's event lists. Called once, from any thread: the
-    // lists are guarded, so the reader may already run.
-    virtual void BindHandlers(DeviceEventSink& sink) = 0;
+    // Where the reader's lines and a lost line are told; set before the reader starts.
+    virtual void SetListener(LinkListener* listener) = 0;
 
     // The cause when the port cannot be used (fault None on success).
     virtual LinkError Open(const std::string& path, int baudRate) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
+    // The line went away under the open port.
+    virtual bool HungUp() const = 0;
     // Drops pending input (after the open).
     virtual void ResetBuffers() = 0;
     virtual bool StartReader() = 0;
@@ -56,18 +50,19 @@ class DeviceSession {
     // Writes the link record (port and rate) of the last successful connection.
     virtual void RecordLink(const std::string& path, int baudRate) = 0;
 
-    // Result codes: 0 not connected, 1 done, 2 NACK, 9 time-out, 24/25/117. Each command also
-    // reports its code through the sink's OnBinaryMsg, as the link does.
-    virtual int QueryDeviceId(std::string& id) = 0;
-    // The reply goes to the sink's OnQueryLogStatus before this returns.
-    virtual int QueryLogStatus() = 0;
-    virtual int ClearLog() = 0;
-    virtual int ConfigureLog(const RecordOptionsCommand& options) = 0;
-    virtual int WriteDeviceId(const std::string& id) = 0;
+    virtual CommandResult QueryDeviceId(std::string& id) = 0;
+    virtual CommandResult QueryLogStatus(LogStatus& status) = 0;
+    virtual CommandResult ClearLog() = 0;
+    virtual CommandResult ConfigureLog(const RecordOptionsCommand& options) = 0;
+    virtual CommandResult WriteDeviceId(const std::string& id) = 0;
 
-    // The whole Read (DownloadLog): the observer's calls come on the device thread.
+    // The whole Read (DownloadLog): the observer's calls come on the device thread. `stop` is
+    // looked at before each range.
     virtual DownloadResult ReadLog(const DownloadRequest& request, DownloadObserver& observer,
                                    const std::atomic<bool>& stop) = 0;
+    // Cuts the wait in hand short (a range in flight, an ACK wait); the Read still switches the
+    // logger back. Any thread.
+    virtual void CancelWait() = 0;
 };
 
 }  // namespace pelmora
