@@ -1,4 +1,4 @@
-#include "ui/job_thread.h"
+#include "core/job_thread.h"
 
 #include <utility>
 
