@@ -64,18 +64,29 @@ void DeviceController::SetState(DeviceState state) {
     }
 }
 
-void DeviceController::Connect(const std::string& path, int baudRate) {
+LinkError DeviceController::Connect(const std::string& path, int baudRate) {
     {
         std::lock_guard lock(portMutex_);
         port_ = path;
     }
     generation_.fetch_add(1);
-    SetState(DeviceState::Connecting);
-    device_.Post([this, path, baudRate] {
-        if (closing_.load()) {
+    auto opened = std::make_shared<std::promise<LinkError>>();
+    std::future<LinkError> result = opened->get_future();
+    device_.Post([this, path, baudRate, opened] {
+        if (session_.IsOpen()) {
+            session_.StopReader();
+            session_.Close();
+        }
+        LinkError error = session_.Open(path, baudRate);
+        if (!error.ok()) {
+            session_.Close();
+            SetState(DeviceState::Disconnected);
+            opened->set_value(std::move(error));
             return;
         }
-        const ConnectOutcome outcome = ConnectOnDevice(path, baudRate);
+        SetState(DeviceState::Connecting);
+        opened->set_value({});
+        const ConnectOutcome outcome = FindOnDevice(path, baudRate);
         if (!outcome.ok()) {
             CloseOnDevice(DeviceState::Disconnected);
         } else {
@@ -83,17 +94,12 @@ void DeviceController::Connect(const std::string& path, int baudRate) {
         }
         observer_.OnConnectFinished(outcome);
     });
+    // The device thread is idle at a connect, or ends its job within that job's bounded waits.
+    return result.get();
 }
 
-ConnectOutcome DeviceController::ConnectOnDevice(const std::string& path, int baudRate) {
+ConnectOutcome DeviceController::FindOnDevice(const std::string& path, int baudRate) {
     ConnectOutcome outcome;
-    if (session_.IsOpen()) {
-        session_.Close();
-    }
-    outcome.error = session_.Open(path, baudRate);
-    if (!outcome.ok()) {
-        return outcome;
-    }
     session_.ResetBuffers();
     session_.StartReader();
     // The reader's first reads tell whether NMEA arrives at this rate; a silent or garbled line
@@ -226,7 +232,8 @@ void DeviceController::Clear() {
 }
 
 void DeviceController::Configure(const RecordOptionsCommand& options) {
-    RunCommand(DeviceCommand::Configure, [this, options] { return session_.ConfigureLog(options); });
+    RunCommand(DeviceCommand::Configure,
+               [this, options] { return session_.ConfigureLog(options); });
 }
 
 void DeviceController::SetId(const std::string& id) {

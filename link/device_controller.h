@@ -46,9 +46,9 @@ enum class DeviceCommand : std::uint8_t { Clear, Configure, SetId };
 
 // How a Connect ended.
 struct ConnectOutcome {
-    LinkError error;     // None: connected
-    int foundRate = 0;   // the logger was found at this other rate and switched back
-    std::string id;      // the device ID, when connected
+    LinkError error;    // None: connected
+    int foundRate = 0;  // the logger was found at this other rate and switched back
+    std::string id;     // the device ID, when connected
     bool notALogger = false;
     bool ok() const { return error.ok(); }
 };
@@ -82,9 +82,11 @@ class DeviceController : private LinkListener {
     DeviceState state() const { return state_.load(); }
     std::string port() const;
 
-    // Opens the port and finds the logger: Connecting, then Connected or Disconnected, and
-    // OnConnectFinished either way. A port already open is closed first.
-    void Connect(const std::string& path, int baudRate);
+    // Opens the port (waiting for the open only): a port that cannot be opened says why at once
+    // and leaves the state Disconnected. Then the logger is looked for on the device thread:
+    // Connecting, then Connected or Disconnected, and OnConnectFinished either way. A port
+    // already open is closed first.
+    [[nodiscard]] LinkError Connect(const std::string& path, int baudRate);
     // Closes any port: Offline (the user chose "None").
     void GoOffline();
     // Closes any port: Disconnected.
@@ -111,7 +113,7 @@ class DeviceController : private LinkListener {
     // On the device thread: the port is lost; Disconnected, told once.
     void Lost();
     void CloseOnDevice(DeviceState after);
-    ConnectOutcome ConnectOnDevice(const std::string& path, int baudRate);
+    ConnectOutcome FindOnDevice(const std::string& path, int baudRate);
 
     // LinkListener: the reader thread.
     void OnNmeaLine(std::string_view line) override;

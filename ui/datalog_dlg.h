@@ -1,29 +1,29 @@
 #pragma once
-// The one window of the program and the controller behind it: start-up and device detection,
-// the device commands, the conversion side, the timers, the status log.
+// The one window of the program. It draws what the device controller says (the connection's
+// state, every command's outcome) and runs the trace side: decoding after a Read, the Convert
+// Time Period, Convert, Report, the settings and the track view.
 //
-// Thread contract: every widget and member of the window belongs to the GUI thread, except the
-// atomics below. The device commands run on the device thread (which owns the port and runs
-// the NMEA reader between commands), the decoding and conversion on the work thread; both reach
-// the window only through its GuiCallQueue. The factory-reset question is a blocking call into the
-// GUI thread that ends when the window closes.
+// Thread contract: every widget and member belongs to the GUI thread. The device controller's
+// reports and the work thread's (decoding, conversion) reach the window only through its
+// GuiCallQueue, the one way into the GUI thread. The factory-reset question is a blocking call
+// into the GUI thread that ends when the window closes.
 #include <QDialog>
 #include <QStringList>
 #include <atomic>
-#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/conversion_settings.h"
 #include "core/profile_store.h"
 #include "core/time_value.h"
+#include "link/device_controller.h"
 #include "link/device_session.h"
 #include "ui/main_menu.h"
 #include "ui/trace_services.h"
 #include "ui/window_services.h"
 
 class QLabel;
-class QLineEdit;
 class QProgressBar;
 class QStatusBar;
 class QTimer;
@@ -36,24 +36,17 @@ namespace pelmora {
 
 class CTrackViewDlg;
 class GuiCallQueue;
-class StatusLog;
 class JobThread;
+class PeriodPicker;
+class RecordOptionsForm;
+class StatusLog;
 
-enum ActivityState : int {
-    ActivityNotConnected = 0,
-    ActivityIdle = 1,
-    ActivityStoppedIdle = 2,
-    ActivityReading = 3,
-    ActivityStopRequested = 4,
-};
-
-class CdatalogDlg : public QDialog, public DeviceEventSink {
+class CdatalogDlg : public QDialog {
     Q_OBJECT
 
   public:
     static constexpr int kStatusPollMs = 10000;  // timer 1
     static constexpr int kConvertDelayMs = 10;   // timer 4
-    static constexpr int kDetectMs = 1000;       // timer 6
     static constexpr int kMaxListLines = 2000;   // both lists keep their newest lines
 
     struct Config {
@@ -68,52 +61,40 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     explicit CdatalogDlg(Config config, QWidget* parent = nullptr);
     ~CdatalogDlg() override;
 
-    // Start-up up to the port choice and the connection. False when the port choice was
-    // cancelled: the window is not to be shown.
+    // Start-up up to the port choice. False when it was cancelled: the window is not shown.
     bool OnInitDialog();
 
-    void EnableCommands(bool on);
-    // Sets the Convert Time Period, local times of the chosen zone, to whole minutes: begin from
-    // the start of its minute, end to the last second of its minute. Pickers, hour lists and the
-    // exact times follow.
+    // Sets the Convert Time Period from local times of the chosen zone, to whole minutes.
     void SetConvertPeriod(TimeValue beginLocal, TimeValue endLocal);
     // The menu bar; other windows' menus are inserted before its Help menu.
     const MainMenu& menu() const { return m_menu; }
-    // Opens (or raises) the track view window; it follows the period, the settings and the trace.
+    // Opens (or raises) the track view beside the window; it follows the period, the settings
+    // and the trace.
     void OpenTrackView();
     CTrackViewDlg* trackView() const { return m_trackView; }
-    // Callable from any thread.
-    void AddStatusLine(const QString& line);
 
-    // True once the run ended because the port choice was cancelled after a port failed.
+    // For tests and the application.
     bool processEndRequested() const { return m_endRequested; }
     QStringList statusLog() const;
     QStringList receivedMessages() const { return m_received; }
-    int activityState() const { return m_activity.load(); }
-    bool deviceMode() const { return m_deviceMode; }
+    DeviceState deviceState() const { return m_state; }
+    bool deviceMode() const { return m_state != DeviceState::Offline; }
     bool traceLoaded() const { return m_traceLoaded; }
-    TimeValue beginTime() const { return m_beginTime; }
-    TimeValue endTime() const { return m_endTime; }
-    TimeValue beginUtc() const { return m_beginUtc; }
-    TimeValue endUtc() const { return m_endUtc; }
+    TimeValue beginTime() const;
+    TimeValue endTime() const;
+    TimeValue beginUtc() const;
+    TimeValue endUtc() const;
     const ConversionSettings& conversionSettings() const { return m_settings; }
     QString lastOutputFolder() const { return m_lastOutputDir; }
     QString statusText() const;
+    // The connection's state as the status bar shows it: "Connected (/dev/ttyUSB0)".
+    QString connectionText() const;
     // The last progress of a Read: "1.2 of 4.0 MB, 22.4 kB/s, 2 min 05 s left".
     QString readProgressText() const { return m_readProgressText; }
     bool statusPollActive() const;
     // Idle: no device command, decoding or conversion is queued or running.
     bool workIdle() const;
-
-    // "Save" exchange of the Record Option fields and the ID; false after a range prompt, the
-    // focus then in the field at fault.
-    bool SaveExchange();
-    void LoadExchange();
-
-    // DeviceEventSink: any thread.
-    void OnQueryLogStatus(unsigned char* frame) override;
-    void OnPostMsg(unsigned char* text) override;
-    void OnBinaryMsg(int code) override;
+    RecordOptionsForm& recordOptions() { return *m_form; }
 
   signals:
     void processEnd();
@@ -125,132 +106,102 @@ class CdatalogDlg : public QDialog, public DeviceEventSink {
     void done(int result) override;
 
   protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    // Start-up and detection.
-    bool ChoosePortAndConnect();
-    bool UseChoice(const PortChoice& choice);
-    LinkError Connect(const QString& port, int baudRate);
-    void SearchLoggerRate(bool heard);
-    void OnRateSearched(const RateSearchResult& found);
-    void OnLoggerFound();
-    void NotALogger();
-    void PortFailed(const QString& headline, const LinkError& error);
-    void EndRun();
-    void GoOffline();
-    void SettingsSummary();
-    void TraceQuestion();
-    void FillHourLists();
-    void SetPeriod(TimeValue beginUtc, TimeValue endUtc);
-    void ApplyTraceSummary(const TraceSummary& summary);
-    void OnDetectTimer();
-    void ShutdownDevice();
+    class DeviceReports;
+    class WorkReport;
 
-    // Device commands.
-    bool RequireConnection();
-    void StartConnectWorker();
-    void StartStatusWorker();
-    void StartConfigureWorker();
-    void StartDecompression();
-    void OnReadEnded(int code);  // a DownloadLog outcome
-    void DecompressionEnded();
-    void RunInCommonFrame(std::function<void()> command, std::function<void()> report);
-    void PostToGui(std::function<void()> call);
+    // Start-up and the port (datalog_dlg.cpp).
+    bool AskPortAndConnect(bool startup);
+    bool UseChoice(const PortChoice& choice);
+    void OnConnectFinished(const ConnectOutcome& outcome);
+    void OnDisconnected(const QString& port);
+    void EndRun();
+    void OnChangePort();
+
+    // The device's reports and commands (datalog_dlg.cpp).
+    void DrawState();
+    void OnStateChanged(DeviceState state);
+    void OnLogStatus(const LogStatus& status);
+    void OnCommandFinished(DeviceCommand command, CommandResult result);
+    void OnReadFinished(const DownloadResult& result);
     bool AskFactoryReset();
-    void OnStatusPoll();
     void OnClear();
     void OnRead();
     void OnStop();
     void OnConfigure();
     void OnSet();
 
-    // Conversion side.
+    // The trace side (trace_side.cpp).
+    void SettingsSummary();
+    void TraceQuestion();
+    void ApplyTraceSummary(const TraceSummary& summary, bool tell);
+    void LabelTrace();
+    void StartDecompression();
+    void WorkEnded();
     void OnConvert();
     void OnConvertTimer();
     void OnReport();
     void OnChangeSetting();
-    void OnBeginDateChanged();
-    void OnEndDateChanged();
-    void OnBeginHour(int index);
-    void OnEndHour(int index);
-    void ShowPeriod();
-    void ReloadTrackView();
+    void OnOpenTrace();
+    void OnPeriodChanged(TimeValue beginUtc, TimeValue endUtc);
 
     // The frame around the form (window_frame.cpp).
     void SetupFrame();
-    // -1 hides the bar.
-    void SetReadProgress(int position);
-    void SetDetecting(bool on);
+    void SetReadProgress(int position);  // -1 hides the bar
     void RestorePlacement();
     void SavePlacement();
-    void OnOpenTrace();
-    void OnChangePort();
-
-    bool ExchangeField(QLineEdit* edit, int minimum, int maximum, int& value);
     void ShowBox(const QString& text, BoxIcon icon);
     void SetStatus(const QString& text);
     void AppendLine(const QString& line);
-    void SetMemoryProgress(int position);
-
-    class ReadReport;
-    class WorkReport;
+    void PostToGui(std::function<void()> call);
 
     std::unique_ptr<Ui::CdatalogDlg> m_ui;
     Config m_config;
     MainMenu m_menu;
-    CTrackViewDlg* m_trackView = nullptr;  // a child: goes with the window
+    CTrackViewDlg* m_trackView = nullptr;  // children: they go with the window
     StatusLog* m_log = nullptr;
+    PeriodPicker* m_period = nullptr;
+    RecordOptionsForm* m_form = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_pane0 = nullptr;
     QLabel* m_pane1 = nullptr;
     QProgressBar* m_readProgress = nullptr;
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer4 = nullptr;
-    QTimer* m_timer6 = nullptr;
 
-    QString m_logPath;
-    QString m_percentageText;
-    QString m_readProgressText;
-    int m_minDistance = 0;
-    int m_minTime = 0;
-    int m_minSpeed = 0;
-    QString m_deviceId;
-    QString m_outputPath;
-    QString m_lastOutputDir;
-    std::string m_traceFolder;  // holds the trace that Convert reads
+    DeviceState m_state = DeviceState::Disconnected;  // as last drawn
     QString m_portName;
     int m_baudRate = 0;
-    bool m_deviceMode = true;
-    bool m_traceLoaded = false;
-    // The Convert Time Period: local times in the zone as the pickers show them, and the instants
-    // they stand for. The instants are the truth: a zone change moves only the clock values.
-    TimeValue m_beginTime = 0;
-    TimeValue m_endTime = 0;
-    TimeValue m_beginUtc = 0;
-    TimeValue m_endUtc = 0;
-    ConversionSettings m_settings;
-    QStringList m_received;
-    bool m_endRequested = false;
-    bool m_inExchange = false;
-    bool m_readInFlight = false;
-    bool m_quitAfterRead = false;  // the window was closed during a Read
-    bool m_handlersBound = false;
     std::string m_storedBaudRate;  // the profile's rate before the port choice
+    bool m_startup = true;         // until the first connection or "None": Cancel ends the run
+    bool m_askingPort = false;
+    bool m_traceAsked = false;  // "Open old Log file" is asked once
+    std::optional<LogStatus> m_lastStatus;
+    bool m_refillOptions = true;
+    QString m_readProgressText;
+    QStringList m_received;
 
-    std::atomic<int> m_activity{ActivityNotConnected};
-    std::atomic<std::uint32_t> m_usedLogBytes{0};
-    std::atomic<bool> m_refillOptions{true};
-    std::atomic<bool> m_stopRead{false};
+    std::string m_traceFolder;  // holds the trace that Convert reads
+    bool m_traceLoaded = false;
+    TimeValue m_traceBeginUtc = 0;
+    TimeValue m_traceEndUtc = 0;
+    ConversionSettings m_settings;
+    QString m_outputPath;
+    QString m_lastOutputDir;
+    bool m_working = false;  // decoding or converting
+    bool m_endRequested = false;
+    bool m_quitAfterRead = false;  // the window was closed during a Read
     std::atomic<bool> m_closing{false};
 
-    // The workers' calls into the GUI thread; outlives the threads that post to it.
+    // The reports' way into the GUI thread; outlives the threads that post to it.
     std::unique_ptr<GuiCallQueue> m_guiCalls;
-    // Declared last: destroyed first, so no job outlives the members it uses.
     std::unique_ptr<JobThread> m_workThread;
-    std::unique_ptr<JobThread> m_deviceThread;
+    std::unique_ptr<DeviceReports> m_reports;
+    // Declared last: destroyed first, so no report outlives the members it uses.
+    std::unique_ptr<DeviceController> m_controller;
 };
 
 }  // namespace pelmora

@@ -1,5 +1,5 @@
-// The window's frame around the Part's controls: the status bar and its read-progress bar, the
-// detection state, the place on the screen, and the menu's Open trace... and Port... commands.
+// The window's frame around the form's controls: the status bar with its progress bar and the
+// connection's state, and the place on the screen.
 #include <QDateEdit>
 #include <QDir>
 #include <QFileInfo>
@@ -75,17 +75,6 @@ void CdatalogDlg::SetReadProgress(int position) {
     m_readProgress->show();
 }
 
-void CdatalogDlg::SetDetecting(bool on) {
-    // Until the logger answered, the groups hold no values worth reading or editing.
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             m_ui->recordOptionGroup, m_ui->convertPeriodGroup, m_ui->applicationSettingGroup,
-             m_ui->percentageEdit, m_ui->progressBar}) {
-        w->setEnabled(!on);
-    }
-    m_menu.openTrace->setEnabled(!on);
-    SetStatus(on ? tr("Connecting to %1...").arg(m_portName) : QString::fromLatin1(kStatusReady));
-}
-
 void CdatalogDlg::RestorePlacement() {
     const QByteArray saved = QByteArray::fromBase64(QByteArray::fromStdString(
         m_config.profile->ProfileReadText(kWindowSection, kGeometryKey, "")));
@@ -106,55 +95,6 @@ void CdatalogDlg::SavePlacement() {
     }
     m_config.profile->ProfileWriteText(kWindowSection, kGeometryKey,
                                        saveGeometry().toBase64().toStdString());
-}
-
-void CdatalogDlg::OnOpenTrace() {
-    if (!workIdle() || m_activity.load() == ActivityReading) {
-        return;
-    }
-    const QString path = m_config.services.saveFile->ChooseOpenFile(
-        this, QString::fromStdString(m_traceFolder),
-        {tr("Decoded trace (%1)").arg(QLatin1String(kTraceLogName))});
-    if (path.isEmpty()) {
-        return;
-    }
-    // The conversion reads the trace by its folder, so the file keeps its name.
-    if (QFileInfo(path).fileName() != QLatin1String(kTraceLogName)) {
-        ShowBox(tr("Choose a file named %1.").arg(QLatin1String(kTraceLogName)), BoxIcon::Warning);
-        return;
-    }
-    m_traceFolder = QFileInfo(path).absolutePath().toStdString();
-    ApplyTraceSummary(
-        m_config.trace->Scan(path.toStdString(), m_settings.Zone, m_settings.SpeedUnit));
-}
-
-void CdatalogDlg::OnChangePort() {
-    m_storedBaudRate =
-        m_config.profile->ProfileReadText(kSectionSerial, "BaudRate", kDefaultBaudRate);
-    const PortChoice choice = m_config.services.ports->ChoosePort(this);
-    if (!choice.accepted) {
-        return;
-    }
-    // Leave the current link the way closing the window does, then start over.
-    m_timer1->stop();
-    m_timer6->stop();
-    ShutdownDevice();
-    m_activity.store(ActivityNotConnected);
-    m_refillOptions.store(true);
-    EnableCommands(false);
-    m_ui->stopButton->setEnabled(false);
-    m_percentageText.clear();
-    m_ui->percentageEdit->clear();
-    m_ui->progressBar->setValue(0);
-    if (choice.port != QLatin1String("None") && UseChoice(choice)) {
-        return;
-    }
-    // "None", or a port that did not open (its cause shown): work offline on the trace in hand.
-    m_deviceMode = false;
-    setWindowTitle(QString::fromLatin1(kWindowTitle));
-    m_ui->convertButton->setEnabled(m_traceLoaded);
-    m_ui->changeSettingButton->setEnabled(m_traceLoaded);
-    SetStatus(QString::fromLatin1(kStatusReady));
 }
 
 }  // namespace pelmora

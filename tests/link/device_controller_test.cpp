@@ -70,7 +70,9 @@ class ScriptedSession : public DeviceSession {
 // What the controller told, in order; the device thread writes, the test waits and reads.
 class Recorder : public DeviceObserver {
   public:
-    void OnStateChanged(DeviceState state) override { Add("state " + std::string(StateText(state))); }
+    void OnStateChanged(DeviceState state) override {
+        Add("state " + std::string(StateText(state)));
+    }
     void OnConnectFinished(const ConnectOutcome& o) override {
         Add(o.ok() ? "connected " + o.id : "failed " + o.error.message);
     }
@@ -111,7 +113,7 @@ class Recorder : public DeviceObserver {
 class Controller : public ::testing::Test {
   protected:
     void SetUp() override {
-        controller.Connect("/dev/ttyUSB0", 4800);
+        ASSERT_TRUE(controller.Connect("/dev/ttyUSB0", 4800).ok());
         ASSERT_TRUE(recorder.WaitFor("connected PELMORA-7"));
         ASSERT_EQ(controller.state(), DeviceState::Connected);
         recorder.Clear();
@@ -127,8 +129,7 @@ TEST_F(Controller, ACommandIsDoneOnlyWhenTheLoggerAcknowledged) {
         std::vector<std::string> told;
     };
     const Row rows[] = {
-        {CommandResult::Done,
-         {"state Busy...", "state Connected", "result Done", "status"}},
+        {CommandResult::Done, {"state Busy...", "state Connected", "result Done", "status"}},
         // No status follows a failure: nothing in the window may change as if it had worked.
         {CommandResult::Refused,
          {"state Busy...", "state Connected", "result The logger refused the command"}},

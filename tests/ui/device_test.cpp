@@ -36,7 +36,7 @@ using namespace std::chrono_literals;
 // The longest wait of a whole download of the built-in track, status poll included.
 constexpr int kReadTimeoutMs = 180000;
 // The status poll period and one detection tick of slack.
-constexpr int kPollTimeoutMs = CdatalogDlg::kStatusPollMs + 2 * CdatalogDlg::kDetectMs;
+constexpr int kPollTimeoutMs = CdatalogDlg::kStatusPollMs + 2000;
 
 std::vector<sim::ReceivedFrame> FramesWithId(const sim::LoggerSim& logger, std::uint8_t id) {
     std::vector<sim::ReceivedFrame> found;
@@ -89,7 +89,7 @@ struct Run {
     bool Connected() {
         return QTest::qWaitFor(
             [this] {
-                return dlg->activityState() == ActivityIdle &&
+                return dlg->deviceState() == DeviceState::Connected &&
                        dlg->statusLog().contains(
                            QStringLiteral("-----------------  Log Status  -----------------"));
             },
@@ -237,13 +237,14 @@ class DeviceTest : public QObject {
         }
         QVERIFY(r.ReadUnderway(57600));
         r.Click("stopButton");
-        QCOMPARE(r.dlg->activityState(), int{ActivityStopRequested});
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Stopping..."));
+        QTRY_COMPARE_WITH_TIMEOUT(r.dlg->deviceState(), DeviceState::Stopping, 100);
         QVERIFY(!Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
         QVERIFY(Child<QProgressBar>(*r.dlg, "readProgressBar")->isHidden());
         QTRY_VERIFY2_WITH_TIMEOUT(r.dlg->statusLog().contains(QStringLiteral("read fail...")),
                                   qPrintable(r.dlg->statusLog().join('|')), 30000);
-        QTRY_COMPARE(r.dlg->activityState(), int{ActivityIdle});
-        QCOMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
+        QTRY_COMPARE(r.dlg->deviceState(), DeviceState::Connected);
+        QTRY_COMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
         QVERIFY(Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
         QVERIFY(r.dlg->statusPollActive());
         for (const char* name : {"data.log", "TraceLog.ltp"}) {
@@ -352,10 +353,9 @@ class DeviceTest : public QObject {
         QCOMPARE(r.services.boxes.Find(question)->caption, QStringLiteral("pelmora"));
         QTRY_VERIFY_WITH_TIMEOUT(!FramesWithId(r.logger, kFactoryResetId).empty(), 15000);
         QVERIFY(r.Idle());
-        // The user leaves this read with Stop; the poll then resumes.
-        QVERIFY(Child<QPushButton>(*r.dlg, "stopButton")->isEnabled());
-        r.Click("stopButton");
-        QCOMPARE(r.dlg->activityState(), int{ActivityIdle});
+        // The Read ends with the reset; the commands and the poll come back by themselves.
+        QTRY_COMPARE(r.dlg->deviceState(), DeviceState::Connected);
+        QVERIFY(!Child<QPushButton>(*r.dlg, "stopButton")->isEnabled());
         QVERIFY(r.dlg->statusPollActive());
         QVERIFY(!r.dlg->statusLog().contains(QStringLiteral("Decompress is completed...")));
     }
@@ -444,7 +444,8 @@ class DeviceTest : public QObject {
         for (const char* name : {"clearButton", "readButton", "configureButton", "setButton"}) {
             QVERIFY2(!Child<QPushButton>(*r.dlg, name)->isEnabled(), name);
         }
-        QCOMPARE(r.dlg->activityState(), int{ActivityNotConnected});
+        QCOMPARE(r.dlg->deviceState(), DeviceState::Disconnected);
+        QCOMPARE(r.dlg->windowTitle(), QStringLiteral("Pelmora"));
         QVERIFY(!r.dlg->statusPollActive());
     }
 
@@ -455,7 +456,7 @@ class DeviceTest : public QObject {
         Run r(std::move(o));
         QVERIFY(r.ReadUnderway(57600));
         r.Click("stopButton");
-        QVERIFY(r.dlg->statusText().startsWith(QStringLiteral("Reading......")));
+        QCOMPARE(r.dlg->statusText(), QStringLiteral("Stopping..."));
         QVERIFY(!Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
         QVERIFY(!Child<QPushButton>(*r.dlg, "stopButton")->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(

@@ -22,6 +22,7 @@
 #include "tests/ui/window_fakes.h"
 #include "ui/datalog_dlg.h"
 #include "ui/qt_window_services.h"
+#include "ui/record_options_form.h"
 
 namespace pelmora::test {
 namespace {
@@ -364,7 +365,10 @@ class OfflineTest : public QObject {
     void recordOptionRangesPromptAndKeepTheFocus() {
         Run r;
         QVERIFY(r.Start());
-        r.dlg->EnableCommands(true);
+        // Offline the fields are disabled; their checks are the same connected.
+        for (const char* name : {"distanceEdit", "timeEdit", "speedEdit"}) {
+            Child<QLineEdit>(*r.dlg, name)->setEnabled(true);
+        }
         r.dlg->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(r.dlg.get()));
         QLineEdit* speed = Child<QLineEdit>(*r.dlg, "speedEdit");
@@ -378,14 +382,14 @@ class OfflineTest : public QObject {
         r.services.boxes.shown.clear();
         speed->setText(QStringLiteral("4000"));
         Child<QLineEdit>(*r.dlg, "distanceEdit")->setText(QStringLiteral("20001"));
-        QVERIFY(!r.dlg->SaveExchange());
+        QVERIFY(!r.dlg->recordOptions().Save());
         QVERIFY(r.services.boxes.Has(QStringLiteral("Enter an integer between 0 and 20000.")));
         Child<QLineEdit>(*r.dlg, "distanceEdit")->setText(QStringLiteral("20000"));
         Child<QLineEdit>(*r.dlg, "timeEdit")->setText(QStringLiteral("x"));
-        QVERIFY(!r.dlg->SaveExchange());
+        QVERIFY(!r.dlg->recordOptions().Save());
         QVERIFY(r.services.boxes.Has(QStringLiteral("Enter an integer.")));
         Child<QLineEdit>(*r.dlg, "timeEdit")->setText(QStringLiteral("65535"));
-        QVERIFY(r.dlg->SaveExchange());
+        QVERIFY(r.dlg->recordOptions().Save());
     }
 
     // The period set from elsewhere (a chart) covers whole minutes and shows its exact ends;
@@ -476,13 +480,14 @@ class OfflineTest : public QObject {
     // no two mnemonics clash.
     void windowFitsKeepsItsWidthAndPlace() {
         Run r;
+        r.WriteTrace();  // Change Setting works on a trace in hand
+        r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
         QVERIFY(r.Start());
         QVERIFY2(r.dlg->minimumSizeHint().height() <= 700 && r.dlg->width() <= 1366,
                  qPrintable(QString("%1x%2").arg(r.dlg->width()).arg(r.dlg->height())));
         const int width = r.dlg->width();
         r.profile.ProfileWriteInt("Setting", "Conversion", 63);
         r.profile.ProfileWriteText("Setting", "TimeZoneDisplay", std::string(200, 'W'));
-        r.dlg->EnableCommands(true);
         QTest::mouseClick(Child<QPushButton>(*r.dlg, "changeSettingButton"), Qt::LeftButton);
         QCoreApplication::processEvents();
         QCOMPARE(r.dlg->width(), width);
@@ -535,7 +540,7 @@ class OfflineTest : public QObject {
 
         r.services.ports.answers.push_back({true, QStringLiteral("None"), QStringLiteral("4800")});
         r.dlg->menu().port->trigger();
-        QVERIFY(!r.device.IsOpen());
+        QTRY_VERIFY(!r.device.IsOpen());
         QVERIFY(!r.dlg->deviceMode());
         QVERIFY(!Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
         QCOMPARE(r.dlg->windowTitle(), QStringLiteral("Pelmora"));
@@ -551,15 +556,16 @@ class OfflineTest : public QObject {
                                   QStringLiteral("Pelmora - /dev/pelmora-other"), 5000);
     }
 
-    void deviceCommandsAskForAConnection() {
+    // Offline the device commands are off and stay off: no "Please connect" box to dismiss,
+    // and the status bar names the state.
+    void offlineTheDeviceCommandsStayDisabled() {
         Run r;
         QVERIFY(r.Start());
-        r.dlg->EnableCommands(true);
-        QTest::mouseClick(Child<QPushButton>(*r.dlg, "clearButton"), Qt::LeftButton);
-        const ShownBox* box =
-            r.services.boxes.Find(QStringLiteral("Please connect to Vantrel GPS"));
-        QVERIFY(box != nullptr);
-        QCOMPARE(box->caption, QStringLiteral("pelmora"));
+        QCOMPARE(r.dlg->connectionText(), QStringLiteral("Offline"));
+        for (const char* name : {"clearButton", "readButton", "configureButton", "setButton"}) {
+            QVERIFY2(!Child<QPushButton>(*r.dlg, name)->isEnabled(), name);
+        }
+        QVERIFY(r.services.boxes.shown.empty());
     }
 };
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <deque>
 #include <functional>
+#include <thread>
 
 #include "link/device_session.h"
 #include "ui/window_services.h"
@@ -149,37 +150,51 @@ struct FakeServices {
     WindowServices Get() { return {&boxes, &saveFile, &folders, &ports, &settings, &clock}; }
 };
 
-// Opens no port, unless a test lets it (then it answers NMEA once nmea is set).
+// Opens no port, unless a test lets it (then it answers NMEA once nmea is set). Its commands
+// answer `answer`.
 class NoDevice : public DeviceSession {
   public:
-    void BindHandlers(DeviceEventSink&) override {}
+    void SetListener(LinkListener* l) override { listener = l; }
     LinkError Open(const std::string& path, int) override {
         open = opens;
         return open ? LinkError{} : OpenError(path, ENOENT);
     }
     void Close() override { open = false; }
     bool IsOpen() const override { return open; }
+    bool HungUp() const override { return false; }
     void ResetBuffers() override {}
     bool StartReader() override { return false; }
     bool StopReader() override { return true; }
-    bool LinkAlive() const override { return open; }
-    int LineKind() const override { return nmea ? 1 : 0; }
-    RateSearchResult FindLoggerRate(int, bool) override { return {}; }
+    bool LinkAlive() const override { return open && nmea; }
+    int LineKind() const override { return nmea ? kLineKindNmea : kLineKindNone; }
+    RateSearchResult FindLoggerRate(int, bool) override {
+        // Waits for the test to let NMEA arrive, as a logger found at another rate would.
+        for (int i = 0; i < 500 && !nmea; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return {};
+    }
     void RecordLink(const std::string&, int) override {}
-    int QueryDeviceId(std::string&) override { return open ? 1 : 0; }
-    int QueryLogStatus() override { return 0; }
-    int ClearLog() override { return 0; }
-    int ConfigureLog(const RecordOptionsCommand&) override { return 0; }
-    int WriteDeviceId(const std::string&) override { return 0; }
+    CommandResult QueryDeviceId(std::string&) override {
+        return open ? CommandResult::Done : CommandResult::NotConnected;
+    }
+    CommandResult QueryLogStatus(LogStatus&) override { return answer; }
+    CommandResult ClearLog() override { return answer; }
+    CommandResult ConfigureLog(const RecordOptionsCommand&) override { return answer; }
+    CommandResult WriteDeviceId(const std::string&) override { return answer; }
     DownloadResult ReadLog(const DownloadRequest&, DownloadObserver&,
                            const std::atomic<bool>&) override {
         DownloadResult r;
-        r.code = kDownloadStatusFailed;
+        r.outcome = DownloadOutcome::StatusFailed;
+        r.status = answer;
         return r;
     }
+    void CancelWait() override {}
     bool opens = false;
     std::atomic<bool> open{false};
     std::atomic<bool> nmea{false};
+    std::atomic<CommandResult> answer{CommandResult::NoAnswer};
+    LinkListener* listener = nullptr;
 };
 
 }  // namespace pelmora::test
