@@ -19,8 +19,7 @@ inline constexpr const char* kLineWholeLogBeforeStop =
     "The whole log had arrived before the stop: kept and decoded...";
 
 inline constexpr const char* kAskConnect = "Please connect to Vantrel GPS";
-inline constexpr const char* kAskFactoryReset =
-    "The device has errors. Reset to factory default ?";
+inline constexpr const char* kAskFactoryReset = "The device has errors. Reset to factory default ?";
 inline constexpr const char* kAskStopReadAndQuit =
     "A download is running. Stop it, switch the logger back and quit?";
 inline constexpr const char* kRangePrompt = "Enter an integer between %1 and %2.";
