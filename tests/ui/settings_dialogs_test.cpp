@@ -89,6 +89,8 @@ class SettingsDialogsTest : public QObject {
     void timeDlgUtcAndComputerChoices();
     void timeDlgCountryChoice();
     void timeDlgZoneFilterStoresTheZoneId();
+    void timeDlgFilteredZoneIsSaved_data();
+    void timeDlgFilteredZoneIsSaved();
     void timeDlgStaleCountryIndex();
     void timeDlgOutOfRangeTypeStoresMinusOne();
     void timeDlgUnknownSpeedUnitIsKept();
@@ -440,6 +442,44 @@ void SettingsDialogsTest::timeDlgZoneFilterStoresTheZoneId() {
         dlg.accept();
     }
     QCOMPARE(profile.ProfileReadText(kSectionSetting, "TimeZoneId", ""), std::string("local"));
+}
+
+// Whatever was chosen before, the zone the filter leaves in the box is the one OK saves.
+void SettingsDialogsTest::timeDlgFilteredZoneIsSaved_data() {
+    QTest::addColumn<int>("storedType");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("id");
+    QTest::newRow("one match") << int(ZoneComputer) << "Kolk" << int(ZoneCountry) << "Asia/Kolkata";
+    QTest::newRow("current among them")
+        << int(ZoneUtc) << "asia" << int(ZoneCountry) << "Asia/Taipei";
+    QTest::newRow("current filtered out")
+        << int(ZoneBias) << "America" << int(ZoneCountry) << "America/New_York";
+    QTest::newRow("no match") << int(ZoneComputer) << "Berl" << int(ZoneComputer) << "local";
+}
+
+void SettingsDialogsTest::timeDlgFilteredZoneIsSaved() {
+    QFETCH(int, storedType);
+    QFETCH(QString, typed);
+    QFETCH(int, type);
+    QFETCH(QString, id);
+    MemoryProfileStore profile;
+    profile.ProfileWriteInt(kSectionSetting, "TimeZoneType", storedType);
+    const FakeTimeZoneSource zones = ThreeZones();
+    {
+        CTimeDlg dlg(profile, zones);
+        QTest::keyClicks(Child<QLineEdit>(dlg, "zoneFilter"), typed);
+        Child<QPushButton>(dlg, "okButton")->click();
+    }
+    QCOMPARE(profile.ProfileReadInt(kSectionSetting, "TimeZoneType", -9), type);
+    QCOMPARE(QString::fromStdString(profile.ProfileReadText(kSectionSetting, "TimeZoneId", "")),
+             id);
+    // A zone picked from the list by hand is chosen too.
+    CTimeDlg dlg(profile, zones);
+    Child<QRadioButton>(dlg, "zoneUtc")->click();
+    auto* list = Child<QComboBox>(dlg, "zoneList");
+    emit list->activated(0);
+    QVERIFY(Child<QRadioButton>(dlg, "zoneCountry")->isChecked());
 }
 
 void SettingsDialogsTest::timeDlgStaleCountryIndex() {
