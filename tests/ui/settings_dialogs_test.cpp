@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -102,6 +103,8 @@ class SettingsDialogsTest : public QObject {
     void setDlgNoneStoredAsComPort();
     void setDlgUnenumeratedStoredPort();
     void setDlgTypedPort();
+    void setDlgTypedPortIsNotCompleted_data();
+    void setDlgTypedPortIsNotCompleted();
     void setDlgCancelWritesNothing();
     void setDlgNamesThePortsAndFollowsThem();
     // Both dialogs on the profile file.
@@ -660,6 +663,36 @@ void SettingsDialogsTest::setDlgTypedPort() {
         QVERIFY(dlg.isOffline());
     }
     QCOMPARE(profile.ProfileReadText(kSectionSerial, "ComPort", ""), std::string("None"));
+}
+
+// The completer may propose a longer listed path; Return and OK keep what was typed.
+void SettingsDialogsTest::setDlgTypedPortIsNotCompleted_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("prefix of a listed port") << "/dev/pts/1";
+    QTest::newRow("listed port") << "/dev/pts/10";
+    QTest::newRow("listed but for case") << "/dev/ttyusb0";
+}
+
+void SettingsDialogsTest::setDlgTypedPortIsNotCompleted() {
+    QFETCH(QString, typed);
+    MemoryProfileStore profile;
+    const FakePorts ports({"/dev/pts/10", "/dev/ttyUSB0"});
+    CSetDlg dlg(profile, ports);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QComboBox* list = Child<QComboBox>(dlg, "portList");
+    QLineEdit* edit = list->lineEdit();
+    edit->setFocus();
+    edit->clear();
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->text(), typed);
+    // An open suggestion list takes the keys, as it does for the user.
+    QWidget* popup = edit->completer() != nullptr ? edit->completer()->popup() : nullptr;
+    QTest::keyClick(popup != nullptr && popup->isVisible() ? popup : edit, Qt::Key_Return);
+    QCOMPARE(edit->text(), typed);
+    Child<QPushButton>(dlg, "okButton")->click();
+    QCOMPARE(dlg.portText(), typed);
+    QCOMPARE(QString::fromStdString(profile.ProfileReadText(kSectionSerial, "ComPort", "")), typed);
 }
 
 void SettingsDialogsTest::setDlgCancelWritesNothing() {
