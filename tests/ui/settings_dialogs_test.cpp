@@ -15,6 +15,7 @@
 #include "tests/core/fake_time_zone_source.h"
 #include "ui/qt_profile_store.h"
 #include "ui/set_dlg.h"
+#include "ui/settings_summary.h"
 #include "ui/time_dlg.h"
 
 namespace pelmora {
@@ -107,6 +108,9 @@ class SettingsDialogsTest : public QObject {
     void setDlgTypedPortIsNotCompleted();
     void setDlgCancelWritesNothing();
     void setDlgNamesThePortsAndFollowsThem();
+    // The main window's texts of these settings.
+    void recordOptionLabelsNameTheLoggersUnits_data();
+    void recordOptionLabelsNameTheLoggersUnits();
     // Both dialogs on the profile file.
     void profileFileRoundTrip();
 };
@@ -725,6 +729,35 @@ void SettingsDialogsTest::setDlgNamesThePortsAndFollowsThem() {
     QCOMPARE(list->currentText(), QString("/dev/ttyUSB0"));
     dlg.accept();
     QCOMPARE(dlg.portText(), QString("/dev/ttyUSB0"));
+}
+
+// The logger takes the Record Option numbers in metres and km/h, unconverted; only the
+// conversion's own settings follow its unit.
+void SettingsDialogsTest::recordOptionLabelsNameTheLoggersUnits_data() {
+    QTest::addColumn<int>("unit");
+    QTest::addColumn<QString>("stopDistance");
+    QTest::addColumn<QString>("overSpeed");
+    QTest::newRow("m/s") << int(UnitMps) << "30 Meter"
+                         << "70 m/s";
+    QTest::newRow("km/h") << int(UnitKmh) << "30 Meter"
+                          << "70 KM/h";
+    QTest::newRow("mph") << int(UnitMph) << "30 Feet"
+                         << "70 MPH";
+}
+
+void SettingsDialogsTest::recordOptionLabelsNameTheLoggersUnits() {
+    QFETCH(int, unit);
+    QFETCH(QString, stopDistance);
+    QFETCH(QString, overSpeed);
+    ConversionSettings settings;
+    settings.SpeedUnit = unit;
+    settings.StopDistance = 30;
+    settings.OverSpeed = 70;
+    const SettingsSummaryTexts t = MakeSettingsSummary(settings);
+    QCOMPARE(QString::fromStdString(t.distanceLabel), QString("Distance (Meter):"));
+    QCOMPARE(QString::fromStdString(t.speedLabel), QString("Speed (KM/h):"));
+    QVERIFY(QString::fromStdString(t.stopDistance).endsWith(": " + stopDistance));
+    QVERIFY(QString::fromStdString(t.overSpeed).endsWith(": " + overSpeed));
 }
 
 void SettingsDialogsTest::profileFileRoundTrip() {
