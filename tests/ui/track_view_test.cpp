@@ -14,6 +14,7 @@
 #include "ui/datalog_dlg.h"
 #include "ui/map_painter.h"
 #include "ui/track_chart.h"
+#include "ui/track_colours.h"
 #include "ui/track_map_widget.h"
 #include "ui/track_view_dlg.h"
 
@@ -84,6 +85,15 @@ class TrackViewTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
+
+    // A view of folder without map tiles.
+    static CTrackViewDlg::Config Quiet(const QString& folder) {
+        CTrackViewDlg::Config config;
+        config.dataFolder = folder.toStdString();
+        config.options.settings.SpeedUnitLabel = "KM/h";
+        config.tiles.enabled = false;
+        return config;
+    }
 
     static bool WaitLoaded(CTrackViewDlg& v) {
         QSignalSpy loaded(&v, &CTrackViewDlg::modelLoaded);
@@ -174,6 +184,29 @@ class TrackViewTest : public QObject {
             view.ZoomAround(steps, pointer, rect);
             const WorldPoint now = view.ToWorld(pointer, rect);
             QVERIFY(std::abs(now.x - under.x) < 1e-12 && std::abs(now.y - under.y) < 1e-12);
+        }
+    }
+
+    // A dark theme gives light text on a dark chart and a dark map; a light one the reverse.
+    void followsThePalette() {
+        CTrackViewDlg view(Quiet(m_dir.path()));
+        view.setPalette(QPalette(QColor(0x30, 0x30, 0x30)));
+        QVERIFY(WaitLoaded(view));
+        view.resize(640, 480);
+        for (const bool dark : {true, false}) {
+            if (!dark)
+                view.setPalette(QPalette(QColor(0xe8, 0xe8, 0xe8)));
+            const auto readsOnIt = [dark](const QColor& c) {
+                return dark ? c.lightness() > 160 : c.lightness() < 96;
+            };
+            QChart* chart = view.chartView()->chart();
+            QVERIFY(!chart->axes().isEmpty());
+            for (const QAbstractAxis* axis : chart->axes())
+                QVERIFY(readsOnIt(axis->labelsColor()));
+            QVERIFY(readsOnIt(chart->legend()->labelColor()));
+            QCOMPARE(IsDarkSurface(view.chartView()->backgroundBrush().color()), dark);
+            const QImage map = view.mapWidget()->grab().toImage();
+            QCOMPARE(IsDarkSurface(map.pixelColor(2, 2)), dark);
         }
     }
 
