@@ -187,6 +187,64 @@ class TrackViewTest : public QObject {
         }
     }
 
+    // Beside the main window, never over its period pickers while the screen has room.
+    void opensBesideTheMainWindow_data() {
+        QTest::addColumn<QRectF>("main");  // fractions of the screen's available area
+        QTest::addColumn<QSizeF>("size");
+        QTest::addColumn<QString>("side");
+        QTest::newRow("right") << QRectF(0, 0, 0.3, 0.5) << QSizeF(0.4, 0.4) << "right";
+        QTest::newRow("left") << QRectF(0.6, 0.1, 0.4, 0.5) << QSizeF(0.4, 0.4) << "left";
+        QTest::newRow("below") << QRectF(0, 0, 1, 0.4) << QSizeF(0.5, 0.5) << "below";
+        QTest::newRow("right, shrunk") << QRectF(0, 0, 0.3, 1) << QSizeF(1, 1) << "right";
+        QTest::newRow("no room") << QRectF(0, 0, 1, 1) << QSizeF(0.5, 0.5) << "";
+    }
+    void opensBesideTheMainWindow() {
+        QFETCH(QRectF, main);
+        QFETCH(QSizeF, size);
+        QFETCH(QString, side);
+        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+        const auto onScreen = [&avail](const QRectF& f) {
+            return QRect(int(avail.x() + avail.width() * f.x()),
+                         int(avail.y() + avail.height() * f.y()), int(avail.width() * f.width()),
+                         int(avail.height() * f.height()));
+        };
+        QWidget mainWindow;
+        mainWindow.setGeometry(onScreen(main));
+        QTemporaryDir none;
+        CTrackViewDlg view(Quiet(none.path()));
+        view.resize(onScreen(QRectF(QPointF(), size)).size());
+        view.PlaceBeside(mainWindow);
+        const QRect placed = view.frameGeometry();
+        const QRect under = mainWindow.frameGeometry();
+        QVERIFY(avail.contains(placed));
+        if (side.isEmpty())
+            return;  // covering it cannot be helped
+        QVERIFY(!placed.intersects(under));
+        QCOMPARE(side == "right", placed.left() > under.right());
+        QCOMPARE(side == "left", placed.right() < under.left());
+        QCOMPARE(side == "below", placed.top() > under.bottom());
+    }
+
+    // File > Open trace...: the view reads the opened trace's folder, and keeps to it on reloads.
+    void followsAnotherTraceFolder() {
+        QTemporaryDir empty;
+        CTrackViewDlg view(Quiet(m_dir.path()));
+        QVERIFY(WaitLoaded(view));
+        const TrackViewOptions options = view.model()->options();
+        QSignalSpy loaded(&view, &CTrackViewDlg::modelLoaded);
+        const auto next = [&loaded]() {
+            return loaded.wait(20000) && loaded.takeFirst().at(0).toBool();
+        };
+        view.SetTraceFolder(empty.path().toStdString(), options);
+        QVERIFY(!next());
+        QVERIFY(!view.loaded());
+        QCOMPARE(view.traceFolder(), empty.path().toStdString());
+        view.Reload(options);
+        QVERIFY(!next());
+        view.SetTraceFolder(m_dir.path().toStdString(), options);
+        QVERIFY(next());
+    }
+
     // A dark theme gives light text on a dark chart and a dark map; a light one the reverse.
     void followsThePalette() {
         CTrackViewDlg view(Quiet(m_dir.path()));
