@@ -7,16 +7,29 @@
 #include <vector>
 
 #include "ui/tile_source.h"
+#include "ui/track_colours.h"
 
 namespace pelmora {
 namespace {
 
-const QColor kBackground(0xee, 0xf0, 0xf2);
-const QColor kGraticule(0xc8, 0xcd, 0xd4);
-const QColor kTrack(0x8a, 0xa0, 0xb8);
-const QColor kPeriod(0x17, 0x50, 0xc8);
+// Text over the map in the palette's colours, on a box of its base so it reads over tiles too.
+void DrawLabel(QPainter& painter, QPointF baseline, const QString& text, const QPalette& palette) {
+    const QRectF box = QRectF(painter.fontMetrics().boundingRect(text))
+                           .translated(baseline)
+                           .adjusted(-2, -1, 2, 1);
+    QColor back = palette.color(QPalette::Base);
+    back.setAlpha(200);
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(back);
+    painter.drawRoundedRect(box, 3, 3);
+    painter.setPen(palette.color(QPalette::Text));
+    painter.drawText(baseline, text);
+    painter.restore();
+}
 
-void PaintGraticule(QPainter& painter, const QRect& rect, const MapView& view) {
+void PaintGraticule(QPainter& painter, const QRect& rect, const MapView& view,
+                    const QColor& colour) {
     const WorldRect v = view.Visible(rect);
     double north = 0, west = 0, south = 0, east = 0;
     UnprojectMercator({v.left, v.top}, north, west);
@@ -30,7 +43,7 @@ void PaintGraticule(QPainter& painter, const QRect& rect, const MapView& view) {
             break;
         step = s;
     }
-    painter.setPen(QPen(kGraticule, 1));
+    painter.setPen(QPen(colour, 1));
     for (double lon = std::ceil(std::max(west, -180.0) / step) * step; lon <= std::min(east, 180.0);
          lon += step) {
         const double x = view.ToScreen(ProjectMercator(0, lon), rect).x();
@@ -96,7 +109,9 @@ void PaintPolylines(QPainter& painter, const QRect& rect, const MapView& view,
     }
 }
 
-void PaintMarker(QPainter& painter, QPointF at, MarkerKind kind, int segment) {
+// ink: the rims and the max-speed cross, in contrast with what lies under the marker.
+void PaintMarker(QPainter& painter, QPointF at, MarkerKind kind, int segment, const QColor& ink,
+                 const QPalette& palette) {
     struct Look {
         QColor fill;
         double radius;
@@ -114,20 +129,20 @@ void PaintMarker(QPainter& painter, QPointF at, MarkerKind kind, int segment) {
             look = {QColor(0x20, 0xb0, 0x40), 5, "Start"};
             break;
         case MarkerKind::Stop:
-            look = {QColor(0xe0, 0x20, 0x20), 5, "Stop"};
+            look = {kStopRed, 5, "Stop"};
             break;
         case MarkerKind::OverSpeed:
-            look = {QColor(0xe0, 0x20, 0x20), 3, nullptr};
+            look = {kStopRed, 3, nullptr};
             break;
         case MarkerKind::MaxSpeed: {
-            painter.setPen(QPen(Qt::black, 3));
+            painter.setPen(QPen(ink, 3));
             painter.drawLine(at + QPointF(-6, -6), at + QPointF(6, 6));
             painter.drawLine(at + QPointF(-6, 6), at + QPointF(6, -6));
-            painter.drawText(at + QPointF(8, -8), QStringLiteral("Max Speed"));
+            DrawLabel(painter, at + QPointF(8, -8), QStringLiteral("Max Speed"), palette);
             return;
         }
     }
-    painter.setPen(QPen(Qt::black, 1));
+    painter.setPen(QPen(ink, 1));
     painter.setBrush(look.fill);
     painter.drawEllipse(at, look.radius, look.radius);
     painter.setBrush(Qt::NoBrush);
@@ -139,7 +154,7 @@ void PaintMarker(QPainter& painter, QPointF at, MarkerKind kind, int segment) {
         const double dy = kind == MarkerKind::Start || kind == MarkerKind::End
                               ? look.radius + painter.fontMetrics().ascent()
                               : -look.radius;
-        painter.drawText(at + QPointF(look.radius + 2, dy), text);
+        DrawLabel(painter, at + QPointF(look.radius + 2, dy), text, palette);
     }
 }
 
@@ -190,22 +205,27 @@ void MapView::ZoomAround(double steps, QPointF p, const QRect& rect) {
 void PaintMap(QPainter& painter, const QRect& rect, const MapView& view, const MapScene& scene) {
     painter.save();
     painter.setClipRect(rect);
-    painter.fillRect(rect, kBackground);
-    PaintGraticule(painter, rect, view);
+    const QPalette& palette = scene.palette;
+    painter.fillRect(rect, palette.color(QPalette::Base));
+    PaintGraticule(painter, rect, view, GridColour(palette));
     // No tiles before there is a track: the world view would only cost the server requests.
     const bool tiles = scene.tiles != nullptr && scene.tiles->enabled() && scene.model != nullptr &&
                        !scene.model->empty() && PaintTiles(painter, rect, view, *scene.tiles);
+    // Map tiles are light whatever the theme: only the bare background can be dark.
+    const bool dark = !tiles && IsDarkSurface(palette.color(QPalette::Base));
+    const QColor period = PeriodBlue(dark);
+    const QColor ink = tiles ? QColor(Qt::black) : palette.color(QPalette::Text);
     painter.setRenderHint(QPainter::Antialiasing, true);
     if (scene.model != nullptr && !scene.model->empty()) {
         const TrackModel& model = *scene.model;
         const IndexRange all{0, model.points().size()};
         const bool whole = scene.period.first == 0 && scene.period.last >= all.last;
         PaintPolylines(painter, rect, view, model, all,
-                       QPen(whole ? kPeriod : kTrack, whole ? 3 : 2, Qt::SolidLine, Qt::RoundCap,
+                       QPen(whole ? period : kTrackGrey, whole ? 3 : 2, Qt::SolidLine, Qt::RoundCap,
                             Qt::RoundJoin));
         if (!whole && !scene.period.empty()) {
             PaintPolylines(painter, rect, view, model, scene.period,
-                           QPen(kPeriod, 3.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                           QPen(period, 3.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         }
         // Thousands of over-speed fixes share pixels: one marker per pixel is enough.
         QPoint lastPixel(INT_MIN, INT_MIN);
@@ -218,12 +238,14 @@ void PaintMap(QPainter& painter, const QRect& rect, const MapView& view, const M
                     continue;
                 lastPixel = at.toPoint();
             }
-            PaintMarker(painter, at, m.kind, m.segment);
+            PaintMarker(painter, at, m.kind, m.segment, ink, palette);
         }
         if (scene.hover && *scene.hover < model.points().size()) {
             const QPointF at = view.ToScreen(model.world()[*scene.hover], rect);
-            painter.setPen(QPen(Qt::black, 2));
-            painter.setBrush(QColor(255, 255, 255, 160));
+            QColor fill = palette.color(QPalette::Base);
+            fill.setAlpha(160);
+            painter.setPen(QPen(ink, 2));
+            painter.setBrush(fill);
             painter.drawEllipse(at, 8, 8);
             painter.setBrush(Qt::NoBrush);
         }
@@ -233,8 +255,10 @@ void PaintMap(QPainter& painter, const QRect& rect, const MapView& view, const M
         const QRect box = painter.fontMetrics().boundingRect(text).adjusted(-4, -2, 4, 2);
         const QRect placed(rect.right() - box.width(), rect.bottom() - box.height(), box.width(),
                            box.height());
-        painter.fillRect(placed, QColor(255, 255, 255, 200));
-        painter.setPen(Qt::black);
+        QColor back = palette.color(QPalette::Base);
+        back.setAlpha(200);
+        painter.fillRect(placed, back);
+        painter.setPen(palette.color(QPalette::Text));
         painter.drawText(placed, Qt::AlignCenter, text);
     }
     painter.restore();

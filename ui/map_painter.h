@@ -1,6 +1,7 @@
 #pragma once
 // Draws the track to scale on any paint device: tiles or a graticule, the whole trace, the
 // period over it, the markers, the hovered fix and the tile attribution.
+#include <QPalette>
 #include <QPointF>
 #include <QRect>
 #include <optional>
@@ -35,6 +36,8 @@ struct MapScene {
     IndexRange period;                 // highlighted; empty for none
     std::optional<std::size_t> hover;  // a fix shown with a ring
     TileSource* tiles = nullptr;       // none: the graticule only
+    // Background, graticule and text follow it, so a dark theme gives a dark map.
+    QPalette palette;
 };
 
 void PaintMap(QPainter& painter, const QRect& rect, const MapView& view, const MapScene& scene);

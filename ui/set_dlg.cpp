@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QGridLayout>
 #include <QLabel>
 #include <QStandardItemModel>
@@ -26,6 +27,13 @@ CSetDlg::CSetDlg(ProfileStore& profile, const PortEnumerator& ports, QWidget* pa
     view->setRootIsDecorated(false);
     view->setItemsExpandable(false);
     m_ui->portList->setView(view);
+    // The list's own inline completion turned a typed "/dev/pts/1" into a listed "/dev/pts/10" on
+    // Return; a popup only proposes. Case-sensitive, as paths are: it also keeps Return and
+    // leaving the field from swapping the text for an entry spelled in another case.
+    auto* completer = new QCompleter(m_ui->portList->model(), this);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    completer->setCaseSensitivity(Qt::CaseSensitive);
+    m_ui->portList->setCompleter(completer);
     m_portInfo = new QLabel(this);
     m_portInfo->setObjectName(QStringLiteral("portInfo"));
     auto* grid = static_cast<QGridLayout*>(layout());
@@ -56,7 +64,11 @@ CSetDlg::CSetDlg(ProfileStore& profile, const PortEnumerator& ports, QWidget* pa
     OnInitDialog();
 }
 
-CSetDlg::~CSetDlg() = default;
+CSetDlg::~CSetDlg() {
+    // ~QDialog hides a shown dialog, and the port field losing the focus may still select an
+    // entry: nothing of this class may run by then.
+    disconnect(m_ui->portList, nullptr, this, nullptr);
+}
 
 void CSetDlg::OnInitDialog() {
     setWindowTitle(QtText(IDS_SERIAL_PORT_SETTING));
@@ -98,6 +110,9 @@ void CSetDlg::FillPortList(const std::string& selected) {
         model->appendRow({path, behind});
     }
     m_ui->portList->setModel(model);  // the combo box deletes the model it owned before
+    if (QCompleter* completer = m_ui->portList->completer()) {
+        completer->setModel(model);
+    }
     m_ui->portList->setCurrentIndex(choices.selected);
     if (auto* view = qobject_cast<QTreeView*>(m_ui->portList->view())) {
         view->resizeColumnToContents(0);
@@ -117,17 +132,11 @@ void CSetDlg::RefreshPorts() {
 }
 
 void CSetDlg::accept() {
-    // The port list is editable so a path the scan does not find can be typed; a typed text
-    // equal to a listed entry but for case takes the entry's spelling.
+    // The port list is editable so a path the scan does not find can be typed; it is used as
+    // typed, since paths differ by case. Only "None" is a word, taken in any case.
     QString port = m_ui->portList->currentText().trimmed();
-    if (port.isEmpty()) {
+    if (port.isEmpty() || port.compare(QLatin1String(kPortNone), Qt::CaseInsensitive) == 0) {
         port = QLatin1String(kPortNone);
-    }
-    if (m_ui->portList->findText(port, Qt::MatchFixedString | Qt::MatchCaseSensitive) < 0) {
-        const int listed = m_ui->portList->findText(port, Qt::MatchFixedString);
-        if (listed >= 0) {
-            port = m_ui->portList->itemText(listed);
-        }
     }
     m_portText = port;
     m_baudRateText = m_ui->baudRateList->currentText();

@@ -58,28 +58,25 @@ SettingsSummaryTexts MakeSettingsSummary(const ConversionSettings& s) {
     t.conversionType = ConversionTypeText(s.Conversion);
     t.stopPeriod = Triple(Text(IDS_STOP_MIN_PERIOD), s.StopPeriod, Text(IDS_MINUTE));
 
-    const std::string meter = Text(IDS_METER);
-    const std::string feet = Text(IDS_FEET);
+    // The Record Option numbers go to the logger unconverted, so their labels name the logger's
+    // own units whatever unit the conversion shows.
+    t.distanceLabel = Label(kTextDistance, Text(IDS_METER));
+    t.speedLabel = Label(kTextSpeed, Text(IDS_KMH));
+
     std::string speedUnit;
-    std::string distanceUnit;
+    std::string distanceUnit = Text(IDS_METER);
     switch (s.SpeedUnit) {
         case UnitKmh:
             speedUnit = Text(IDS_KMH);
-            distanceUnit = meter;
-            t.distanceLabel = Label(kTextDistance, meter);
             break;
         case UnitMph:
             speedUnit = Text(IDS_MPH);
-            distanceUnit = feet;
-            t.distanceLabel = std::string(kTextDistance) + " (10 " + feet + "):";
+            distanceUnit = Text(IDS_FEET);
             break;
         default:
             speedUnit = Text(IDS_MPS);
-            distanceUnit = meter;
-            t.distanceLabel = Label(kTextDistance, meter);
             break;
     }
-    t.speedLabel = Label(kTextSpeed, speedUnit);
     t.speedUnit = Pair(Text(IDS_SPEED_UNIT_SETTING), speedUnit);
     t.stopDistance = Triple(Text(IDS_STOP_MIN_DISTANCE), s.StopDistance, distanceUnit);
     t.overSpeed = Triple(Text(IDS_OVER_SPEED_SETTING), s.OverSpeed, speedUnit);

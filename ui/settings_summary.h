@@ -1,6 +1,7 @@
 #pragma once
 // The texts of the "Application Setting" group and the Record Option unit labels, made from the
-// conversion settings record. No widget here: the window only places them.
+// conversion settings record. No widget here: the window only places them. The Record Option
+// labels name the logger's units (metres, km/h); the rest name the conversion's unit.
 #include <string>
 
 #include "core/conversion_settings.h"

@@ -65,6 +65,9 @@ CTimeDlg::CTimeDlg(ProfileStore& profile, const TimeZoneSource& zones, Prompter*
     m_zoneFilter->setClearButtonEnabled(true);
     static_cast<QGridLayout*>(m_ui->timeZoneGroup->layout())->addWidget(m_zoneFilter, 2, 5);
     connect(m_zoneFilter, &QLineEdit::textChanged, this, &CTimeDlg::FilterZones);
+    // A zone picked from the list by hand is chosen with it.
+    connect(m_ui->zoneList, &QComboBox::activated, this,
+            [this] { m_ui->zoneCountry->setChecked(true); });
     OnInitDialog();
     connect(m_ui->speedUnitList, &QComboBox::currentIndexChanged, this,
             &CTimeDlg::OnSelchangeSpeedUnit);
@@ -183,9 +186,16 @@ void CTimeDlg::FilterZones(const QString& text) {
             firstShown = i;
         }
     }
+    if (firstShown < 0) {
+        return;  // nothing to pick: the choice stays as it was
+    }
     const int current = m_ui->zoneList->currentIndex();
-    if (firstShown >= 0 && (current < 0 || view->isRowHidden(current))) {
+    if (current < 0 || view->isRowHidden(current)) {
         m_ui->zoneList->setCurrentIndex(firstShown);
+    }
+    // Filtering is picking a zone: the one left shown in the box is the one OK saves.
+    if (!text.isEmpty()) {
+        m_ui->zoneCountry->setChecked(true);
     }
 }
 

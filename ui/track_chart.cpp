@@ -11,11 +11,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/track_colours.h"
+
 namespace pelmora {
 namespace {
 
 constexpr std::size_t kChartBuckets = 1200;
-const QColor kStopShade(0xe0, 0x20, 0x20, 40);
+const QColor kStopShade(0xe0, 0x20, 0x20, 40);  // kStopRed, faint
 
 // Time values are calendar fields of the chosen zone: the axis shows them as UTC, unshifted.
 qreal AxisX(TimeValue t) {
@@ -36,8 +38,35 @@ TrackChartView::TrackChartView(QWidget* parent) : QChartView(new QChart, parent)
     chart()->setMargins(QMargins(4, 4, 4, 4));
     // The view paints the background, so the stops drawn on it stay visible.
     chart()->setBackgroundVisible(false);
-    setBackgroundBrush(Qt::white);
     m_band = new QRubberBand(QRubberBand::Rectangle, this);
+    ApplyPalette();
+}
+
+void TrackChartView::ApplyPalette() {
+    const QPalette& p = palette();
+    const QColor text = p.color(QPalette::Text);
+    const QColor grid = GridColour(p);
+    setBackgroundBrush(p.color(QPalette::Base));
+    chart()->setTitleBrush(text);
+    chart()->legend()->setLabelColor(text);
+    // Axes come new with each model, styled by the chart's theme.
+    for (QAbstractAxis* axis : chart()->axes()) {
+        axis->setLabelsColor(text);
+        axis->setTitleBrush(text);
+        axis->setLinePenColor(grid);
+        axis->setGridLineColor(grid);
+        axis->setMinorGridLineColor(grid);
+    }
+    if (m_speed != nullptr) {
+        m_speed->setColor(PeriodBlue(IsDarkSurface(p.color(QPalette::Base))));
+    }
+}
+
+void TrackChartView::changeEvent(QEvent* event) {
+    QChartView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        ApplyPalette();
+    }
 }
 
 void TrackChartView::SetModel(const TrackModel* model) {
@@ -103,8 +132,7 @@ void TrackChartView::SetModel(const TrackModel* model) {
     c->addSeries(stopArea);
     c->addSeries(height);
     c->addSeries(m_speed);
-    height->setColor(QColor(0x40, 0xa0, 0x40));
-    m_speed->setColor(QColor(0x17, 0x50, 0xc8));
+    height->setColor(kAltitudeGreen);
     for (QAbstractSeries* series :
          {static_cast<QAbstractSeries*>(stopArea), static_cast<QAbstractSeries*>(m_speed)}) {
         series->attachAxis(xAxis);
@@ -117,7 +145,7 @@ void TrackChartView::SetModel(const TrackModel* model) {
         limit->setName(QStringLiteral("Over speed"));
         limit->append(AxisX(t0), s.OverSpeed);
         limit->append(AxisX(t1), s.OverSpeed);
-        limit->setPen(QPen(QColor(0xe0, 0x20, 0x20), 1.5, Qt::DashLine));
+        limit->setPen(QPen(kStopRed, 1.5, Qt::DashLine));
         c->addSeries(limit);
         limit->attachAxis(xAxis);
         limit->attachAxis(speedAxis);
@@ -125,6 +153,7 @@ void TrackChartView::SetModel(const TrackModel* model) {
     if (model->stops().empty()) {
         c->legend()->markers(stopArea).front()->setVisible(false);
     }
+    ApplyPalette();
 }
 
 void TrackChartView::drawBackground(QPainter* painter, const QRectF& rect) {

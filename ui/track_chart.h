@@ -40,8 +40,13 @@ class TrackChartView : public QChartView {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void drawBackground(QPainter* painter, const QRectF& rect) override;
+    void changeEvent(QEvent* event) override;
 
   private:
+    // Background, axes, grid and legend in the palette's colours; the chart's theme would keep
+    // them black on white under a dark theme.
+    void ApplyPalette();
+
     const TrackModel* m_model = nullptr;
     QLineSeries* m_speed = nullptr;
     QRubberBand* m_band = nullptr;

@@ -51,6 +51,7 @@ void TrackMapWidget::resizeEvent(QResizeEvent*) {
 
 void TrackMapWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    m_scene.palette = palette();  // read at each paint, so a theme change shows at once
     PaintMap(painter, rect(), m_view, m_scene);
 }
 

@@ -1,14 +1,28 @@
 #include "ui/track_view_dlg.h"
 
 #include <QLabel>
+#include <QScreen>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/convert_texts.h"
 #include "ui/track_chart.h"
 #include "ui/track_map_widget.h"
 
 namespace pelmora {
+
+namespace {
+
+// The window manager's frame around a window's client area; none before it was first shown.
+QMargins FrameMargins(const QWidget& window) {
+    const QRect frame = window.frameGeometry();
+    const QRect client = window.geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(),
+            frame.right() - client.right(), frame.bottom() - client.bottom()};
+}
+
+}  // namespace
 
 CTrackViewDlg::CTrackViewDlg(Config config, QWidget* parent)
     : QDialog(parent), m_config(std::move(config)) {
@@ -79,6 +93,66 @@ void CTrackViewDlg::Reload(const TrackViewOptions& options) {
         // with the window if it went meanwhile (the destructor joins).
         QMetaObject::invokeMethod(this, "TakeLoaded", Qt::QueuedConnection);
     });
+}
+
+void CTrackViewDlg::SetTraceFolder(const std::string& folder, const TrackViewOptions& options) {
+    m_config.dataFolder = folder;  // the loading thread reads its own copy
+    Reload(options);
+}
+
+void CTrackViewDlg::PlaceBeside(const QWidget& mainWindow) {
+    const QScreen* screen = mainWindow.screen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect avail = screen->availableGeometry();
+    const QRect main = mainWindow.frameGeometry();
+    // Not yet shown, this window has no frame: the main window's, from the same window
+    // manager, stands in for it.
+    const QMargins frame = FrameMargins(isVisible() ? *this : mainWindow);
+    const QSize wanted = size().grownBy(frame);
+    const QSize least = minimumSizeHint().expandedTo(minimumSize()).grownBy(frame);
+
+    // The screen's free bands right of, left of and below the main window, in that order.
+    const QRect bands[] = {
+        QRect(QPoint(main.right() + 1, avail.top()), avail.bottomRight()),
+        QRect(avail.topLeft(), QPoint(main.left() - 1, avail.bottom())),
+        QRect(QPoint(avail.left(), main.bottom() + 1), avail.bottomRight()),
+    };
+    const auto holds = [](const QRect& band, QSize s) {
+        return band.width() >= s.width() && band.height() >= s.height();
+    };
+    int chosen = -1;
+    for (int i = 0; i < 3 && chosen < 0; ++i) {
+        if (holds(bands[i], wanted)) {
+            chosen = i;
+        }
+    }
+    if (chosen < 0) {
+        // No band holds the whole window: the largest that holds it at its minimum, shrunk.
+        qint64 best = 0;
+        for (int i = 0; i < 3; ++i) {
+            const qint64 area = qint64(bands[i].width()) * bands[i].height();
+            if (holds(bands[i], least) && area > best) {
+                best = area;
+                chosen = i;
+            }
+        }
+    }
+    const QRect band = chosen >= 0 ? bands[chosen] : avail;  // else over it, on the screen
+    const QSize placed = wanted.boundedTo(band.size());
+    // Next to the main window: level with its top beside it, under its left edge below it.
+    int x = chosen == 1 ? band.right() + 1 - placed.width() : band.left();
+    int y = band.top();
+    if (chosen != 2) {
+        y = std::clamp(main.top(), band.top(), band.bottom() + 1 - placed.height());
+    }
+    if (chosen == 2 || chosen < 0) {
+        x = std::clamp(chosen < 0 ? main.right() + 1 : main.left(), band.left(),
+                       band.right() + 1 - placed.width());
+    }
+    resize(placed.shrunkBy(frame));
+    move(x, y);  // a window's position is its frame's
 }
 
 void CTrackViewDlg::TakeLoaded() {

@@ -26,7 +26,7 @@ class CTrackViewDlg : public QDialog {
 
   public:
     struct Config {
-        std::string dataFolder;  // holds TraceLog.ltp
+        std::string dataFolder;  // holds TraceLog.ltp; SetTraceFolder changes it
         TrackViewOptions options;
         TileSettings tiles;
     };
@@ -36,6 +36,13 @@ class CTrackViewDlg : public QDialog {
 
     // Reads the trace again (after a download, or with other settings).
     void Reload(const TrackViewOptions& options);
+    // Reads the trace of another folder from now on (a trace opened from a file), and reloads.
+    void SetTraceFolder(const std::string& folder, const TrackViewOptions& options);
+    const std::string& traceFolder() const { return m_config.dataFolder; }
+    // Moves (and if need be shrinks) the window beside mainWindow on its screen: to the right
+    // where there is room, else to the left, else below; over it only when no side can hold
+    // the window at its minimum size.
+    void PlaceBeside(const QWidget& mainWindow);
     // Highlights the fixes of [beginUtc, endUtc] on the map.
     void SetPeriod(TimeValue beginUtc, TimeValue endUtc);
 

@@ -18,7 +18,6 @@ inline constexpr const char* kLineDecompressDone = "Decompress is completed...";
 inline constexpr const char* kLineWholeLogBeforeStop =
     "The whole log had arrived before the stop: kept and decoded...";
 
-inline constexpr const char* kAskConnect = "Please connect to Vantrel GPS";
 inline constexpr const char* kAskStopReadAndQuit =
     "A download is running. Stop it, switch the logger back and quit?";
 inline constexpr const char* kRangePrompt = "Enter an integer between %1 and %2.";

@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include "tests/core/fake_time_zone_source.h"
 #include "ui/qt_profile_store.h"
 #include "ui/set_dlg.h"
+#include "ui/settings_summary.h"
 #include "ui/time_dlg.h"
 
 namespace pelmora {
@@ -89,6 +91,8 @@ class SettingsDialogsTest : public QObject {
     void timeDlgUtcAndComputerChoices();
     void timeDlgCountryChoice();
     void timeDlgZoneFilterStoresTheZoneId();
+    void timeDlgFilteredZoneIsSaved_data();
+    void timeDlgFilteredZoneIsSaved();
     void timeDlgStaleCountryIndex();
     void timeDlgOutOfRangeTypeStoresMinusOne();
     void timeDlgUnknownSpeedUnitIsKept();
@@ -100,8 +104,13 @@ class SettingsDialogsTest : public QObject {
     void setDlgNoneStoredAsComPort();
     void setDlgUnenumeratedStoredPort();
     void setDlgTypedPort();
+    void setDlgTypedPortIsNotCompleted_data();
+    void setDlgTypedPortIsNotCompleted();
     void setDlgCancelWritesNothing();
     void setDlgNamesThePortsAndFollowsThem();
+    // The main window's texts of these settings.
+    void recordOptionLabelsNameTheLoggersUnits_data();
+    void recordOptionLabelsNameTheLoggersUnits();
     // Both dialogs on the profile file.
     void profileFileRoundTrip();
 };
@@ -442,6 +451,44 @@ void SettingsDialogsTest::timeDlgZoneFilterStoresTheZoneId() {
     QCOMPARE(profile.ProfileReadText(kSectionSetting, "TimeZoneId", ""), std::string("local"));
 }
 
+// Whatever was chosen before, the zone the filter leaves in the box is the one OK saves.
+void SettingsDialogsTest::timeDlgFilteredZoneIsSaved_data() {
+    QTest::addColumn<int>("storedType");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("id");
+    QTest::newRow("one match") << int(ZoneComputer) << "Kolk" << int(ZoneCountry) << "Asia/Kolkata";
+    QTest::newRow("current among them")
+        << int(ZoneUtc) << "asia" << int(ZoneCountry) << "Asia/Taipei";
+    QTest::newRow("current filtered out")
+        << int(ZoneBias) << "America" << int(ZoneCountry) << "America/New_York";
+    QTest::newRow("no match") << int(ZoneComputer) << "Berl" << int(ZoneComputer) << "local";
+}
+
+void SettingsDialogsTest::timeDlgFilteredZoneIsSaved() {
+    QFETCH(int, storedType);
+    QFETCH(QString, typed);
+    QFETCH(int, type);
+    QFETCH(QString, id);
+    MemoryProfileStore profile;
+    profile.ProfileWriteInt(kSectionSetting, "TimeZoneType", storedType);
+    const FakeTimeZoneSource zones = ThreeZones();
+    {
+        CTimeDlg dlg(profile, zones);
+        QTest::keyClicks(Child<QLineEdit>(dlg, "zoneFilter"), typed);
+        Child<QPushButton>(dlg, "okButton")->click();
+    }
+    QCOMPARE(profile.ProfileReadInt(kSectionSetting, "TimeZoneType", -9), type);
+    QCOMPARE(QString::fromStdString(profile.ProfileReadText(kSectionSetting, "TimeZoneId", "")),
+             id);
+    // A zone picked from the list by hand is chosen too.
+    CTimeDlg dlg(profile, zones);
+    Child<QRadioButton>(dlg, "zoneUtc")->click();
+    auto* list = Child<QComboBox>(dlg, "zoneList");
+    emit list->activated(0);
+    QVERIFY(Child<QRadioButton>(dlg, "zoneCountry")->isChecked());
+}
+
 void SettingsDialogsTest::timeDlgStaleCountryIndex() {
     MemoryProfileStore profile;
     profile.ProfileWriteInt(kSectionSetting, "TimeZoneType", ZoneCountry);
@@ -622,6 +669,36 @@ void SettingsDialogsTest::setDlgTypedPort() {
     QCOMPARE(profile.ProfileReadText(kSectionSerial, "ComPort", ""), std::string("None"));
 }
 
+// The completer may propose a longer listed path; Return and OK keep what was typed.
+void SettingsDialogsTest::setDlgTypedPortIsNotCompleted_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("prefix of a listed port") << "/dev/pts/1";
+    QTest::newRow("listed port") << "/dev/pts/10";
+    QTest::newRow("listed but for case") << "/dev/ttyusb0";
+}
+
+void SettingsDialogsTest::setDlgTypedPortIsNotCompleted() {
+    QFETCH(QString, typed);
+    MemoryProfileStore profile;
+    const FakePorts ports({"/dev/pts/10", "/dev/ttyUSB0"});
+    CSetDlg dlg(profile, ports);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QComboBox* list = Child<QComboBox>(dlg, "portList");
+    QLineEdit* edit = list->lineEdit();
+    edit->setFocus();
+    edit->clear();
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->text(), typed);
+    // An open suggestion list takes the keys, as it does for the user.
+    QWidget* popup = edit->completer() != nullptr ? edit->completer()->popup() : nullptr;
+    QTest::keyClick(popup != nullptr && popup->isVisible() ? popup : edit, Qt::Key_Return);
+    QCOMPARE(edit->text(), typed);
+    Child<QPushButton>(dlg, "okButton")->click();
+    QCOMPARE(dlg.portText(), typed);
+    QCOMPARE(QString::fromStdString(profile.ProfileReadText(kSectionSerial, "ComPort", "")), typed);
+}
+
 void SettingsDialogsTest::setDlgCancelWritesNothing() {
     MemoryProfileStore profile;
     const FakePorts ports({"/dev/ttyUSB0"});
@@ -652,6 +729,35 @@ void SettingsDialogsTest::setDlgNamesThePortsAndFollowsThem() {
     QCOMPARE(list->currentText(), QString("/dev/ttyUSB0"));
     dlg.accept();
     QCOMPARE(dlg.portText(), QString("/dev/ttyUSB0"));
+}
+
+// The logger takes the Record Option numbers in metres and km/h, unconverted; only the
+// conversion's own settings follow its unit.
+void SettingsDialogsTest::recordOptionLabelsNameTheLoggersUnits_data() {
+    QTest::addColumn<int>("unit");
+    QTest::addColumn<QString>("stopDistance");
+    QTest::addColumn<QString>("overSpeed");
+    QTest::newRow("m/s") << int(UnitMps) << "30 Meter"
+                         << "70 m/s";
+    QTest::newRow("km/h") << int(UnitKmh) << "30 Meter"
+                          << "70 KM/h";
+    QTest::newRow("mph") << int(UnitMph) << "30 Feet"
+                         << "70 MPH";
+}
+
+void SettingsDialogsTest::recordOptionLabelsNameTheLoggersUnits() {
+    QFETCH(int, unit);
+    QFETCH(QString, stopDistance);
+    QFETCH(QString, overSpeed);
+    ConversionSettings settings;
+    settings.SpeedUnit = unit;
+    settings.StopDistance = 30;
+    settings.OverSpeed = 70;
+    const SettingsSummaryTexts t = MakeSettingsSummary(settings);
+    QCOMPARE(QString::fromStdString(t.distanceLabel), QString("Distance (Meter):"));
+    QCOMPARE(QString::fromStdString(t.speedLabel), QString("Speed (KM/h):"));
+    QVERIFY(QString::fromStdString(t.stopDistance).endsWith(": " + stopDistance));
+    QVERIFY(QString::fromStdString(t.overSpeed).endsWith(": " + overSpeed));
 }
 
 void SettingsDialogsTest::profileFileRoundTrip() {

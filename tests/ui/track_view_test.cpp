@@ -14,6 +14,7 @@
 #include "ui/datalog_dlg.h"
 #include "ui/map_painter.h"
 #include "ui/track_chart.h"
+#include "ui/track_colours.h"
 #include "ui/track_map_widget.h"
 #include "ui/track_view_dlg.h"
 
@@ -84,6 +85,15 @@ class TrackViewTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
+
+    // A view of folder without map tiles.
+    static CTrackViewDlg::Config Quiet(const QString& folder) {
+        CTrackViewDlg::Config config;
+        config.dataFolder = folder.toStdString();
+        config.options.settings.SpeedUnitLabel = "KM/h";
+        config.tiles.enabled = false;
+        return config;
+    }
 
     static bool WaitLoaded(CTrackViewDlg& v) {
         QSignalSpy loaded(&v, &CTrackViewDlg::modelLoaded);
@@ -174,6 +184,87 @@ class TrackViewTest : public QObject {
             view.ZoomAround(steps, pointer, rect);
             const WorldPoint now = view.ToWorld(pointer, rect);
             QVERIFY(std::abs(now.x - under.x) < 1e-12 && std::abs(now.y - under.y) < 1e-12);
+        }
+    }
+
+    // Beside the main window, never over its period pickers while the screen has room.
+    void opensBesideTheMainWindow_data() {
+        QTest::addColumn<QRectF>("main");  // fractions of the screen's available area
+        QTest::addColumn<QSizeF>("size");
+        QTest::addColumn<QString>("side");
+        QTest::newRow("right") << QRectF(0, 0, 0.3, 0.5) << QSizeF(0.4, 0.4) << "right";
+        QTest::newRow("left") << QRectF(0.6, 0.1, 0.4, 0.5) << QSizeF(0.4, 0.4) << "left";
+        QTest::newRow("below") << QRectF(0, 0, 1, 0.4) << QSizeF(0.5, 0.5) << "below";
+        QTest::newRow("right, shrunk") << QRectF(0, 0, 0.3, 1) << QSizeF(1, 1) << "right";
+        QTest::newRow("no room") << QRectF(0, 0, 1, 1) << QSizeF(0.5, 0.5) << "";
+    }
+    void opensBesideTheMainWindow() {
+        QFETCH(QRectF, main);
+        QFETCH(QSizeF, size);
+        QFETCH(QString, side);
+        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+        const auto onScreen = [&avail](const QRectF& f) {
+            return QRect(int(avail.x() + avail.width() * f.x()),
+                         int(avail.y() + avail.height() * f.y()), int(avail.width() * f.width()),
+                         int(avail.height() * f.height()));
+        };
+        QWidget mainWindow;
+        mainWindow.setGeometry(onScreen(main));
+        QTemporaryDir none;
+        CTrackViewDlg view(Quiet(none.path()));
+        view.resize(onScreen(QRectF(QPointF(), size)).size());
+        view.PlaceBeside(mainWindow);
+        const QRect placed = view.frameGeometry();
+        const QRect under = mainWindow.frameGeometry();
+        QVERIFY(avail.contains(placed));
+        if (side.isEmpty())
+            return;  // covering it cannot be helped
+        QVERIFY(!placed.intersects(under));
+        QCOMPARE(side == "right", placed.left() > under.right());
+        QCOMPARE(side == "left", placed.right() < under.left());
+        QCOMPARE(side == "below", placed.top() > under.bottom());
+    }
+
+    // File > Open trace...: the view reads the opened trace's folder, and keeps to it on reloads.
+    void followsAnotherTraceFolder() {
+        QTemporaryDir empty;
+        CTrackViewDlg view(Quiet(m_dir.path()));
+        QVERIFY(WaitLoaded(view));
+        const TrackViewOptions options = view.model()->options();
+        QSignalSpy loaded(&view, &CTrackViewDlg::modelLoaded);
+        const auto next = [&loaded]() {
+            return loaded.wait(20000) && loaded.takeFirst().at(0).toBool();
+        };
+        view.SetTraceFolder(empty.path().toStdString(), options);
+        QVERIFY(!next());
+        QVERIFY(!view.loaded());
+        QCOMPARE(view.traceFolder(), empty.path().toStdString());
+        view.Reload(options);
+        QVERIFY(!next());
+        view.SetTraceFolder(m_dir.path().toStdString(), options);
+        QVERIFY(next());
+    }
+
+    // A dark theme gives light text on a dark chart and a dark map; a light one the reverse.
+    void followsThePalette() {
+        CTrackViewDlg view(Quiet(m_dir.path()));
+        view.setPalette(QPalette(QColor(0x30, 0x30, 0x30)));
+        QVERIFY(WaitLoaded(view));
+        view.resize(640, 480);
+        for (const bool dark : {true, false}) {
+            if (!dark)
+                view.setPalette(QPalette(QColor(0xe8, 0xe8, 0xe8)));
+            const auto readsOnIt = [dark](const QColor& c) {
+                return dark ? c.lightness() > 160 : c.lightness() < 96;
+            };
+            QChart* chart = view.chartView()->chart();
+            QVERIFY(!chart->axes().isEmpty());
+            for (const QAbstractAxis* axis : chart->axes())
+                QVERIFY(readsOnIt(axis->labelsColor()));
+            QVERIFY(readsOnIt(chart->legend()->labelColor()));
+            QCOMPARE(IsDarkSurface(view.chartView()->backgroundBrush().color()), dark);
+            const QImage map = view.mapWidget()->grab().toImage();
+            QCOMPARE(IsDarkSurface(map.pixelColor(2, 2)), dark);
         }
     }
 
