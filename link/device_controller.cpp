@@ -35,7 +35,14 @@ DeviceController::DeviceController(DeviceSession& session, DeviceObserver& obser
 }
 
 DeviceController::~DeviceController() {
-    closing_.store(true);
+    Shutdown();
+    session_.SetListener(nullptr);
+}
+
+void DeviceController::Shutdown() {
+    if (closing_.exchange(true)) {
+        return;
+    }
     stop_.store(true);
     // A range on the line ends at once; the Read still switches the logger back on its way out.
     session_.CancelWait();
@@ -50,7 +57,6 @@ DeviceController::~DeviceController() {
     // Every wait of the job in hand is bounded; this one only guards against a stuck driver.
     (void)done.wait_for(std::chrono::seconds(30));
     device_.Shutdown();
-    session_.SetListener(nullptr);
 }
 
 std::string DeviceController::port() const {
@@ -267,8 +273,9 @@ void DeviceController::Read(const DownloadRequest& request) {
             return;
         }
         session_.StartReader();
-        SetState(DeviceState::Connected);
+        // The outcome first: it is told in the light of the Stop, if one was asked.
         observer_.OnReadFinished(result);
+        SetState(DeviceState::Connected);
     });
 }
 

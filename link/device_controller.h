@@ -103,6 +103,10 @@ class DeviceController : private LinkListener {
     void Stop();
     void StopNow();
 
+    // Ends the Read in hand (cutting its range; the logger is still switched back), closes the
+    // port and ends the device thread; waits for that, bounded. Nothing runs after it.
+    void Shutdown();
+
     // No job queued or running on the device thread.
     bool Idle() const { return !device_.Busy(); }
     ControllerTimings timings;

@@ -167,6 +167,7 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     }
     m_reports = std::make_unique<DeviceReports>(*this);
     m_controller = std::make_unique<DeviceController>(*m_config.device, *m_reports);
+    m_ui->reportButton->setEnabled(false);  // until a conversion has written something
     SettingsSummary();
     DrawState();
 }
@@ -211,6 +212,7 @@ bool CdatalogDlg::UseChoice(const PortChoice& choice) {
     if (choice.port == QLatin1String(kPortNone)) {
         m_startup = false;
         m_controller->GoOffline();
+        OnStateChanged(DeviceState::Offline);
         AppendLine(tr("Working offline on the decoded trace"));
         SetStatus(QString::fromLatin1(kStatusReady));
         SettingsSummary();
@@ -229,6 +231,7 @@ bool CdatalogDlg::UseChoice(const PortChoice& choice) {
         return AskPortAndConnect(m_startup);
     }
     SetStatus(tr("Connecting to %1...").arg(m_portName));
+    OnStateChanged(m_controller->state());
     return true;
 }
 
@@ -243,7 +246,6 @@ void CdatalogDlg::OnConnectFinished(const ConnectOutcome& outcome) {
         SettingsSummary();
         TraceQuestion();
         m_period->ShowToday(m_config.services.clock->Now());
-        m_timer1->start();
         m_controller->QueryStatus();
         return;
     }
@@ -307,6 +309,7 @@ void CdatalogDlg::done(int result) {
     }
     m_timer1->stop();
     m_timer4->stop();
+    m_controller->Shutdown();
     QDialog::done(result);
 }
 
@@ -348,6 +351,14 @@ void CdatalogDlg::OnStateChanged(DeviceState state) {
     AppendLine(connectionText());
     if (state == DeviceState::Stopping) {
         SetStatus(Q(StateText(state)));
+    }
+    // The logger's status is polled while it is connected and nothing else is on the line.
+    if (state == DeviceState::Connected || state == DeviceState::Busy) {
+        if (!m_timer1->isActive()) {
+            m_timer1->start();
+        }
+    } else {
+        m_timer1->stop();
     }
     DrawState();
 }
@@ -441,6 +452,7 @@ void CdatalogDlg::OnClear() {
         return;
     }
     m_controller->Clear();
+    OnStateChanged(m_controller->state());
 }
 
 void CdatalogDlg::OnConfigure() {
@@ -450,6 +462,7 @@ void CdatalogDlg::OnConfigure() {
     // The fields then show what the logger holds, after its next status.
     m_refillOptions = true;
     m_controller->Configure(m_form->options());
+    OnStateChanged(m_controller->state());
 }
 
 void CdatalogDlg::OnSet() {
@@ -462,6 +475,7 @@ void CdatalogDlg::OnSet() {
         return;
     }
     m_controller->SetId(id);
+    OnStateChanged(m_controller->state());
 }
 
 void CdatalogDlg::OnRead() {
@@ -478,12 +492,15 @@ void CdatalogDlg::OnRead() {
         request.full = LoadFullRead(*m_config.profile);
     }
     m_controller->Read(request);
+    OnStateChanged(m_controller->state());
 }
 
 void CdatalogDlg::OnStop() {
     // Said at once; the Read notices before its next range.
     SetStatus(Q(StateText(DeviceState::Stopping)));
+    SetReadProgress(-1);
     m_controller->Stop();
+    OnStateChanged(m_controller->state());
 }
 
 void CdatalogDlg::OnReadFinished(const DownloadResult& result) {

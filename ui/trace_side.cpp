@@ -82,6 +82,8 @@ void CdatalogDlg::SettingsSummary() {
     m_ui->speedUnitText->setText(Q(t.speedUnit));
     m_ui->stopDistanceText->setText(Q(t.stopDistance));
     m_ui->overSpeedText->setText(Q(t.overSpeed));
+    // The minimum distance and speed start from 0 again with every summary.
+    m_form->Fill(m_form->options().minTime, 0, 0);
     m_period->SetZone(m_settings.Zone);
     LabelTrace();
 }
@@ -252,6 +254,7 @@ void CdatalogDlg::OnConvert() {
     m_config.profile->ProfileWriteText(kWindowSection, kLastOutputFolderKey,
                                        m_lastOutputDir.toStdString());
     m_working = true;
+    m_ui->reportButton->setEnabled(false);
     DrawState();
     m_timer4->start();
 }
@@ -311,7 +314,8 @@ void CdatalogDlg::OnChangeSetting() {
 }
 
 void CdatalogDlg::OnOpenTrace() {
-    if (!workIdle()) {
+    if (m_working || m_timer4->isActive() || m_state == DeviceState::Reading ||
+        m_state == DeviceState::Stopping) {
         return;
     }
     const QString path = m_config.services.saveFile->ChooseOpenFile(

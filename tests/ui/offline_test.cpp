@@ -213,9 +213,9 @@ class OfflineTest : public QObject {
         QCOMPARE(Child<QLabel>(*r.dlg, "conversionText")->text(),
                  QStringLiteral("Conversion type: KML(Path), KML(Point), NMEA, NMEA(with ID), "
                                 "CSV, GPX"));
-        QCOMPARE(Child<QLabel>(*r.dlg, "distanceLabel")->text(),
-                 QStringLiteral("Distance (10 Feet):"));
-        QCOMPARE(Child<QLabel>(*r.dlg, "speedLabel")->text(), QStringLiteral("Speed (MPH):"));
+        // The Record Option fields hold what the logger takes: metres and km/h in every unit.
+        QCOMPARE(Child<QLabel>(*r.dlg, "distanceLabel")->text(), QStringLiteral("Distance (Meter):"));
+        QCOMPARE(Child<QLabel>(*r.dlg, "speedLabel")->text(), QStringLiteral("Speed (KM/h):"));
         QCOMPARE(Child<QLabel>(*r.dlg, "speedUnitText")->text(),
                  QStringLiteral("Speed unit setting: MPH"));
         QCOMPARE(Child<QLabel>(*r.dlg, "stopDistanceText")->text(),
@@ -237,7 +237,8 @@ class OfflineTest : public QObject {
         r.services.settings.onOk = [&r] { r.profile.ProfileWriteInt("Setting", "SpeedUnit", 0); };
         QTest::mouseClick(Child<QPushButton>(*r.dlg, "changeSettingButton"), Qt::LeftButton);
         QCOMPARE(r.services.settings.shown, 1);
-        QCOMPARE(Child<QLabel>(*r.dlg, "speedLabel")->text(), QStringLiteral("Speed (m/s):"));
+        QCOMPARE(Child<QLabel>(*r.dlg, "speedUnitText")->text(),
+                 QStringLiteral("Speed unit setting: m/s"));
     }
 
     // The whole trace stays whole: its instants are kept, its clock values follow the zone.
@@ -293,8 +294,13 @@ class OfflineTest : public QObject {
         r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
         QVERIFY(r.Start());
         QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
-        QVERIFY(r.services.boxes.Has(QStringLiteral(
-            "No output type is chosen: choose KML, NMEA, CSV or GPX in Change Setting.")));
+        // The refusal offers the dialog where a type is chosen.
+        const ShownBox* box = r.services.boxes.Find(QStringLiteral(
+            "No output type is chosen: choose KML, NMEA, CSV or GPX in Change Setting.\n"
+            "Open Change Setting now?"));
+        QVERIFY(box != nullptr);
+        QCOMPARE(box->kind, QStringLiteral("okcancel"));
+        QCOMPARE(r.services.settings.shown, 1);
         QVERIFY(r.services.saveFile.filters.isEmpty());
         QCOMPARE(r.dlg->statusText(), QStringLiteral("Ready"));
         QVERIFY(r.trace.outputs.empty());
@@ -458,7 +464,7 @@ class OfflineTest : public QObject {
         r.services.saveFile.answers.push_back(out + "trip.kml");
         QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
         QVERIFY(finished.wait(5000));
-        QVERIFY(r.dlg->statusLog().contains("Written: " + out + "trip.kml"));
+        QVERIFY2(r.dlg->statusLog().contains("Written: " + out + "trip.kml"), qPrintable(r.dlg->statusLog().join("|")));
         QCOMPARE(QString::fromStdString(r.trace.folder), r.dir.filePath("kept"));
         // Conversion progress has its own bar; the memory bar is left alone.
         QVERIFY(Child<QProgressBar>(*r.dlg, "readProgressBar")->isHidden());
