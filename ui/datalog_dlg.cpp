@@ -523,7 +523,7 @@ void CdatalogDlg::OnReadFinished(const DownloadResult& result) {
     }
     SetStatus(QString::fromLatin1(kStatusReady));
     if (m_quitAfterRead) {
-        close();
+        done(QDialog::Rejected);  // the Read has ended: the window closes as asked
     }
 }
 

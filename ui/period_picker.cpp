@@ -85,8 +85,8 @@ bool PeriodPicker::MakeValid() {
 }
 
 void PeriodPicker::SetEnabled(bool on) {
-    for (QWidget* w : std::initializer_list<QWidget*>{m_w.beginDate, m_w.endDate, m_w.beginHour,
-                                                      m_w.endHour}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_w.beginDate, m_w.endDate, m_w.beginHour, m_w.endHour}) {
         w->setEnabled(on);
     }
 }

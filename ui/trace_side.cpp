@@ -124,8 +124,8 @@ void CdatalogDlg::ApplyTraceSummary(const TraceSummary& summary, bool tell) {
         ShowBox(Q(summary.message), BoxIcon::None);
     }
     if (m_trackView != nullptr) {
-        m_trackView->SetTraceFolder(m_traceFolder, {m_settings, m_form->options().minTime,
-                                                    m_form->options().minDistance});
+        m_trackView->SetTraceFolder(
+            m_traceFolder, {m_settings, m_form->options().minTime, m_form->options().minDistance});
     }
     DrawState();
 }
@@ -186,7 +186,7 @@ void CdatalogDlg::WorkEnded() {
     m_working = false;
     DrawState();
     if (m_quitAfterRead) {
-        close();
+        done(QDialog::Rejected);  // the Read and its decoding have ended
     }
 }
 

@@ -24,6 +24,7 @@
 #include "link/datalog_payloads.h"
 #include "link/link_error.h"
 #include "link/link_session.h"
+#include "link/serial_port.h"
 #include "sim/logger_sim.h"
 #include "tests/ui/window_fakes.h"
 #include "ui/datalog_dlg.h"
@@ -470,6 +471,86 @@ class DeviceTest : public QObject {
             r.services.boxes.shown.begin(), r.services.boxes.shown.end(),
             [](const ShownBox& b) { return b.text.startsWith(QStringLiteral("Begin")); });
         QCOMPARE(summaries, 1);
+    }
+
+    // A refusal or a silence is said as such: no "done", and the memory figures stay.
+    void refusedOrUnansweredCommandsShowTheCause_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("clear refused")
+            << "clearButton" << false << "The logger refused the command";
+        QTest::newRow("configure refused")
+            << "configureButton" << false << "The logger refused the command";
+        QTest::newRow("set unanswered") << "setButton" << true << "The logger did not answer";
+    }
+    void refusedOrUnansweredCommandsShowTheCause() {
+        QFETCH(QString, button);
+        QFETCH(bool, silent);
+        QFETCH(QString, cause);
+        Run r(At(4800));
+        QVERIFY(r.Start(4800));
+        QVERIFY(r.Connected());
+        QVERIFY(r.Idle());
+        const QString percent = Child<QLineEdit>(*r.dlg, "percentageEdit")->text();
+        // Every attempt of the ACK wait goes unanswered, or the first is refused.
+        if (silent) {
+            r.logger.IgnoreNext(SerialPort::kAckAttempts);
+        } else {
+            r.logger.NackNext(1);
+        }
+        r.services.boxes.shown.clear();
+        r.Click(button.toLatin1().constData());
+        QTRY_VERIFY_WITH_TIMEOUT(r.services.boxes.Has(cause), 20000);
+        QVERIFY(r.Idle());
+        for (const QString& text : r.services.boxes.Texts()) {
+            QVERIFY2(!text.endsWith(QStringLiteral("done.")), qPrintable(text));
+        }
+        QVERIFY(!r.dlg->statusLog().contains(QStringLiteral("Log Clear Successful...")));
+        QCOMPARE(Child<QLineEdit>(*r.dlg, "percentageEdit")->text(), percent);
+        QCOMPARE(r.dlg->deviceState(), DeviceState::Connected);
+    }
+
+    // Pulled out while idle or while reading: Disconnected, commands off, the port dialog
+    // offered once, the previous download kept.
+    void anUnpluggedLoggerIsDisconnected_data() {
+        QTest::addColumn<bool>("reading");
+        QTest::newRow("idle") << false;
+        QTest::newRow("reading") << true;
+    }
+    void anUnpluggedLoggerIsDisconnected() {
+        QFETCH(bool, reading);
+        sim::LoggerSimOptions o = At(57600, true);
+        o.flash.SetWriteOffset(40 * kSectorSize);
+        Run r(std::move(o));
+        r.profile.ProfileWriteInt("Serial", "DownloadRate", 57600);
+        QVERIFY(r.Start(57600));
+        QVERIFY(r.Connected());
+        QVERIFY(r.Idle());
+        r.services.boxes.shown.clear();
+        if (reading) {
+            r.logger.HangUpMidRange(kSectorSize);
+            r.Click("readButton");
+        } else {
+            r.logger.Stop();
+        }
+        const QString port = QString::fromStdString(r.logger.SlavePath());
+        QTRY_COMPARE_WITH_TIMEOUT(r.dlg->deviceState(), DeviceState::Disconnected, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(r.dlg->statusLog().contains(
+                                     QStringLiteral("The logger was disconnected (%1)").arg(port)),
+                                 5000);
+        QTRY_COMPARE(r.services.ports.asked, 2);
+        for (const char* name :
+             {"clearButton", "readButton", "configureButton", "setButton", "stopButton"}) {
+            QVERIFY2(!Child<QPushButton>(*r.dlg, name)->isEnabled(), name);
+        }
+        QCOMPARE(r.dlg->windowTitle(), QStringLiteral("Pelmora"));
+        QVERIFY(!QFile::exists(r.File("data.log")));
+        if (!reading) {
+            QTest::qWait(CdatalogDlg::kStatusPollMs + 500);  // no poll, no second dialog
+        }
+        QCOMPARE(r.services.ports.asked, 2);
+        QVERIFY2(r.services.boxes.shown.empty(), qPrintable(r.services.boxes.Texts().join('|')));
     }
 
     void closingDuringAReadAsksThenSwitchesTheLoggerBack() {

@@ -214,7 +214,8 @@ class OfflineTest : public QObject {
                  QStringLiteral("Conversion type: KML(Path), KML(Point), NMEA, NMEA(with ID), "
                                 "CSV, GPX"));
         // The Record Option fields hold what the logger takes: metres and km/h in every unit.
-        QCOMPARE(Child<QLabel>(*r.dlg, "distanceLabel")->text(), QStringLiteral("Distance (Meter):"));
+        QCOMPARE(Child<QLabel>(*r.dlg, "distanceLabel")->text(),
+                 QStringLiteral("Distance (Meter):"));
         QCOMPARE(Child<QLabel>(*r.dlg, "speedLabel")->text(), QStringLiteral("Speed (KM/h):"));
         QCOMPARE(Child<QLabel>(*r.dlg, "speedUnitText")->text(),
                  QStringLiteral("Speed unit setting: MPH"));
@@ -464,7 +465,8 @@ class OfflineTest : public QObject {
         r.services.saveFile.answers.push_back(out + "trip.kml");
         QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
         QVERIFY(finished.wait(5000));
-        QVERIFY2(r.dlg->statusLog().contains("Written: " + out + "trip.kml"), qPrintable(r.dlg->statusLog().join("|")));
+        QVERIFY2(r.dlg->statusLog().contains("Written: " + out + "trip.kml"),
+                 qPrintable(r.dlg->statusLog().join("|")));
         QCOMPARE(QString::fromStdString(r.trace.folder), r.dir.filePath("kept"));
         // Conversion progress has its own bar; the memory bar is left alone.
         QVERIFY(Child<QProgressBar>(*r.dlg, "readProgressBar")->isHidden());
