@@ -1,6 +1,7 @@
 #include "ui/datalog_dlg.h"
 
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,24 +12,23 @@
 #include <QStatusBar>
 #include <QTime>
 #include <QTimer>
-#include <chrono>
 #include <cstdio>
-#include <future>
 #include <utility>
 
 #include "core/app_paths.h"
 #include "core/clean_text.h"
 #include "core/download_settings.h"
-#include "core/job_thread.h"
 #include "core/string_table.h"
 #include "link/device_texts.h"
 #include "link/port_list.h"
 #include "ui/gui_call_queue.h"
 #include "ui/period_picker.h"
 #include "ui/qt_text.h"
+#include "ui/queued_device_observer.h"
 #include "ui/record_options_form.h"
 #include "ui/status_log.h"
-#include "ui/track_view_dlg.h"
+#include "ui/trace_panel.h"
+#include "ui/window_status_bar.h"
 #include "ui/window_texts.h"
 #include "ui_datalog_dlg.h"
 
@@ -36,8 +36,6 @@ namespace pelmora {
 namespace {
 
 constexpr const char* kAppTitle = "pelmora";  // the application-level boxes' caption
-constexpr const char* kWindowSection = "Window";
-constexpr const char* kLastOutputFolderKey = "LastOutputFolder";
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -48,79 +46,38 @@ QString Q(std::string_view text) {
 
 }  // namespace
 
-// The controller's reports, on the device and reader threads, handed to the GUI thread.
-class CdatalogDlg::DeviceReports : public DeviceObserver {
-  public:
-    explicit DeviceReports(CdatalogDlg& dlg) : m_dlg(dlg) {}
-    void OnStateChanged(DeviceState state) override {
-        m_dlg.PostToGui([d = &m_dlg, state] { d->OnStateChanged(state); });
-    }
-    void OnConnectFinished(const ConnectOutcome& outcome) override {
-        m_dlg.PostToGui([d = &m_dlg, outcome] { d->OnConnectFinished(outcome); });
-    }
-    void OnLogStatus(const LogStatus& status) override {
-        m_dlg.PostToGui([d = &m_dlg, status] { d->OnLogStatus(status); });
-    }
-    void OnCommandFinished(DeviceCommand command, CommandResult result) override {
-        m_dlg.PostToGui([d = &m_dlg, command, result] { d->OnCommandFinished(command, result); });
-    }
-    void OnNmeaLine(const std::string& line) override {
-        m_dlg.PostToGui([d = &m_dlg, text = Q(line).trimmed()] {
-            d->m_received << text;
-            if (d->m_received.size() > kMaxListLines) {
-                d->m_received.removeFirst();
-            }
-        });
-    }
-    void OnDisconnected(const std::string& port) override {
-        m_dlg.PostToGui([d = &m_dlg, p = Q(port)] { d->OnDisconnected(p); });
-    }
-    void OnReadFinished(const DownloadResult& result) override {
-        m_dlg.PostToGui([d = &m_dlg, result] { d->OnReadFinished(result); });
-    }
-    void ReadProgress(const DownloadProgress& progress) override {
-        m_dlg.PostToGui([d = &m_dlg, progress] {
-            if (d->m_state == DeviceState::Reading) {
-                d->SetReadProgress(progress.Percent());
-                d->m_readProgressText = Q(ProgressText(progress));
-                d->SetStatus(QString::fromLatin1(kStatusReading) + QLatin1Char(' ') +
-                             d->m_readProgressText);
-            }
-        });
-    }
-    bool ConfirmFactoryReset() override { return m_dlg.AskFactoryReset(); }
-    void StatusLine(const std::string& line) override {
-        m_dlg.PostToGui([d = &m_dlg, text = Q(line)] { d->AppendLine(text); });
-    }
-
-  private:
-    CdatalogDlg& m_dlg;
-};
-
 CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     : QDialog(parent),
       m_ui(std::make_unique<Ui::CdatalogDlg>()),
       m_config(std::move(config)),
-      m_guiCalls(std::make_unique<GuiCallQueue>()),
-      m_workThread(std::make_unique<JobThread>()) {
+      m_guiCalls(std::make_unique<GuiCallQueue>()) {
     m_ui->setupUi(this);
-    SetupFrame();
-    m_traceFolder = m_config.dataFolder;
-    if (m_config.profile != nullptr) {
-        m_lastOutputDir =
-            Q(m_config.profile->ProfileReadText(kWindowSection, kLastOutputFolderKey, ""));
+    m_statusBar = new WindowStatusBar(this);
+    static_cast<QGridLayout*>(layout())->addWidget(m_statusBar, 6, 0, 1, -1);
+    // Labels whose texts change keep the window's width: they wrap or are cut, never widen it.
+    for (QLabel* label : {m_ui->timeZoneText, m_ui->conversionText, m_ui->speedUnitText,
+                          m_ui->stopPeriodText, m_ui->stopDistanceText, m_ui->overSpeedText}) {
+        label->setWordWrap(true);
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     }
     setWindowTitle(QString::fromLatin1(kWindowTitle));
     setWindowIcon(QIcon(QStringLiteral(":/pelmora/pelmora.png")));
     m_log = new StatusLog(m_ui->statusLog, kMaxListLines,
                           [] { return QTime::currentTime().toString(QStringLiteral("HH:mm:ss")); });
-    m_period = new PeriodPicker({m_ui->beginDate, m_ui->endDate, m_ui->beginHour, m_ui->endHour,
-                                 m_ui->beginExact, m_ui->endExact},
-                                this);
-    connect(m_period, &PeriodPicker::changed, this, &CdatalogDlg::OnPeriodChanged);
     m_form =
         new RecordOptionsForm({m_ui->distanceEdit, m_ui->timeEdit, m_ui->speedEdit, m_ui->idEdit},
                               m_config.services.boxes, this);
+    TracePanel::Voice voice;
+    voice.status = [this](const QString& text) { SetStatus(text); };
+    voice.line = [this](const QString& line) { AppendLine(line); };
+    voice.box = [this](const QString& text, BoxIcon icon) { ShowBox(text, icon); };
+    voice.progress = [this](int position) { m_statusBar->SetProgress(position); };
+    voice.post = [this](std::function<void()> call) { m_guiCalls->Post(std::move(call)); };
+    m_panel = new TracePanel({m_config.profile, m_config.trace, m_config.services,
+                              m_config.dataFolder, m_config.computerOffsetMinutes},
+                             *m_ui, *this, *m_form, std::move(voice));
+    connect(m_panel, &TracePanel::workChanged, this, &CdatalogDlg::OnWorkChanged);
+    connect(m_panel, &TracePanel::conversionFinished, this, &CdatalogDlg::conversionFinished);
 
     m_timer1 = new QTimer(this);
     m_timer1->setInterval(kStatusPollMs);
@@ -129,18 +86,16 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
             m_controller->QueryStatus();
         }
     });
-    m_timer4 = new QTimer(this);
-    m_timer4->setInterval(kConvertDelayMs);
-    connect(m_timer4, &QTimer::timeout, this, &CdatalogDlg::OnConvertTimer);
 
     connect(m_ui->clearButton, &QPushButton::clicked, this, &CdatalogDlg::OnClear);
     connect(m_ui->readButton, &QPushButton::clicked, this, &CdatalogDlg::OnRead);
     connect(m_ui->stopButton, &QPushButton::clicked, this, &CdatalogDlg::OnStop);
     connect(m_ui->configureButton, &QPushButton::clicked, this, &CdatalogDlg::OnConfigure);
     connect(m_ui->setButton, &QPushButton::clicked, this, &CdatalogDlg::OnSet);
-    connect(m_ui->convertButton, &QPushButton::clicked, this, &CdatalogDlg::OnConvert);
-    connect(m_ui->reportButton, &QPushButton::clicked, this, &CdatalogDlg::OnReport);
-    connect(m_ui->changeSettingButton, &QPushButton::clicked, this, &CdatalogDlg::OnChangeSetting);
+    connect(m_ui->convertButton, &QPushButton::clicked, m_panel, &TracePanel::OnConvert);
+    connect(m_ui->reportButton, &QPushButton::clicked, m_panel, &TracePanel::OnReport);
+    connect(m_ui->changeSettingButton, &QPushButton::clicked, m_panel,
+            &TracePanel::OnChangeSetting);
     // No window here has a system menu to extend: the About entry goes into the Help menu.
     m_menu = BuildMainMenu(this);
     m_menu.about->setText(
@@ -155,34 +110,34 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     BindToButton(m_menu.configure, m_ui->configureButton);
     BindToButton(m_menu.setId, m_ui->setButton);
     connect(m_menu.port, &QAction::triggered, this, &CdatalogDlg::OnChangePort);
-    connect(m_menu.openTrace, &QAction::triggered, this, &CdatalogDlg::OnOpenTrace);
+    connect(m_menu.openTrace, &QAction::triggered, m_panel, &TracePanel::OnOpenTrace);
     layout()->setMenuBar(m_menu.bar);
     QMenu* view = new QMenu(QStringLiteral("&View"), m_menu.bar);
     m_menu.bar->insertMenu(m_menu.help->menuAction(), view);
-    connect(view->addAction(QStringLiteral("&Track...")), &QAction::triggered, this,
-            &CdatalogDlg::OpenTrackView);
+    connect(view->addAction(QStringLiteral("&Track...")), &QAction::triggered, m_panel,
+            &TracePanel::OpenTrackView);
     // A dialog's default button would turn Enter in an edit into a command.
     for (QPushButton* b : findChildren<QPushButton*>()) {
         b->setAutoDefault(false);
     }
-    m_reports = std::make_unique<DeviceReports>(*this);
+    m_reports =
+        std::make_unique<QueuedDeviceObserver>(static_cast<DeviceObserver&>(*this), *m_guiCalls);
     m_controller = std::make_unique<DeviceController>(*m_config.device, *m_reports);
-    m_ui->reportButton->setEnabled(false);  // until a conversion has written something
-    SettingsSummary();
+    m_panel->SettingsSummary();
     DrawState();
 }
 
 CdatalogDlg::~CdatalogDlg() {
-    m_closing.store(true);
+    m_reports->Close();
     m_controller.reset();
-    m_workThread->Shutdown();
+    m_panel->Shutdown();
 }
 
 bool CdatalogDlg::OnInitDialog() {
     if (!AskPortAndConnect(true)) {
         return false;
     }
-    RestorePlacement();
+    RestorePlacement(*this, *m_config.profile);
     return true;
 }
 
@@ -214,10 +169,7 @@ bool CdatalogDlg::UseChoice(const PortChoice& choice) {
         m_controller->GoOffline();
         OnStateChanged(DeviceState::Offline);
         AppendLine(tr("Working offline on the decoded trace"));
-        SetStatus(QString::fromLatin1(kStatusReady));
-        SettingsSummary();
-        TraceQuestion();
-        m_period->ShowToday(m_config.services.clock->Now());
+        Ready();
         return true;
     }
     m_portName = choice.port;
@@ -242,10 +194,7 @@ void CdatalogDlg::OnConnectFinished(const ConnectOutcome& outcome) {
             AppendLine(Q(SwitchedBackText(outcome.foundRate, m_baudRate)));
         }
         m_form->SetId(Q(outcome.id));
-        SetStatus(QString::fromLatin1(kStatusReady));
-        SettingsSummary();
-        TraceQuestion();
-        m_period->ShowToday(m_config.services.clock->Now());
+        Ready();
         m_controller->QueryStatus();
         return;
     }
@@ -264,18 +213,23 @@ void CdatalogDlg::OnConnectFinished(const ConnectOutcome& outcome) {
             outcome.notALogger ? BoxIcon::Warning : BoxIcon::Error);
     if (outcome.notALogger) {
         // A GPS receiver: the window stays, for the trace side, with the device commands off.
-        m_startup = false;
-        SettingsSummary();
-        TraceQuestion();
-        m_period->ShowToday(m_config.services.clock->Now());
+        Ready();
         return;
     }
     // The port dialog again; at start-up its Cancel ends the run.
     AskPortAndConnect(m_startup);
 }
 
-void CdatalogDlg::OnDisconnected(const QString& port) {
-    const QString text = Q(DisconnectedText(port.toStdString()));
+void CdatalogDlg::Ready() {
+    m_startup = false;
+    SetStatus(QString::fromLatin1(kStatusReady));
+    m_panel->SettingsSummary();
+    m_panel->TraceQuestion();
+    m_panel->ShowToday();
+}
+
+void CdatalogDlg::OnDisconnected(const std::string& port) {
+    const QString text = Q(DisconnectedText(port));
     AppendLine(text);
     SetStatus(text);
     m_timer1->stop();
@@ -304,12 +258,14 @@ void CdatalogDlg::EndRun() {
 }
 
 void CdatalogDlg::done(int result) {
-    if (!m_closing.exchange(true) && isVisible()) {
-        SavePlacement();
+    if (!m_closing && isVisible() && m_config.profile != nullptr) {
+        SavePlacement(*this, *m_config.profile);
     }
+    m_closing = true;
+    m_reports->Close();
     m_timer1->stop();
-    m_timer4->stop();
     m_controller->Shutdown();
+    m_panel->Shutdown();
     QDialog::done(result);
 }
 
@@ -325,6 +281,7 @@ void CdatalogDlg::closeEvent(QCloseEvent* event) {
             return;
         }
         m_quitAfterRead = true;
+        m_panel->SetQuiet(true);
         m_controller->StopNow();
         return;
     }
@@ -365,7 +322,8 @@ void CdatalogDlg::OnStateChanged(DeviceState state) {
 
 // What may be done follows from the connection's state and the trace work alone.
 void CdatalogDlg::DrawState() {
-    const bool commands = AcceptsCommands(m_state) && !m_working;
+    const bool working = m_panel->working();
+    const bool commands = AcceptsCommands(m_state) && !working;
     const bool reading = m_state == DeviceState::Reading || m_state == DeviceState::Stopping;
     const bool linked =
         m_state == DeviceState::Connected || m_state == DeviceState::Busy || reading;
@@ -375,12 +333,13 @@ void CdatalogDlg::DrawState() {
         w->setEnabled(commands);
     }
     m_ui->stopButton->setEnabled(m_state == DeviceState::Reading);
-    m_ui->convertButton->setEnabled(m_traceLoaded && !reading && !m_working);
-    m_ui->changeSettingButton->setEnabled((AcceptsCommands(m_state) || m_traceLoaded) && !reading &&
-                                          !m_working);
-    m_period->SetEnabled(!reading && !m_working);
-    m_menu.port->setEnabled(!reading && !m_working);
-    m_menu.openTrace->setEnabled(!reading && !m_working && m_state != DeviceState::Connecting);
+    const bool trace = m_panel->traceLoaded();
+    m_ui->convertButton->setEnabled(trace && !reading && !working);
+    m_ui->changeSettingButton->setEnabled((AcceptsCommands(m_state) || trace) && !reading &&
+                                          !working);
+    m_panel->SetEnabled(!reading && !working);
+    m_menu.port->setEnabled(!reading && !working);
+    m_menu.openTrace->setEnabled(!reading && !working && m_state != DeviceState::Connecting);
     // Until the logger answered, the groups hold no values worth reading or editing.
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_ui->recordOptionGroup, m_ui->convertPeriodGroup, m_ui->applicationSettingGroup,
@@ -389,7 +348,7 @@ void CdatalogDlg::DrawState() {
     }
     setWindowTitle(linked ? QStringLiteral("%1 - %2").arg(QLatin1String(kWindowTitle), m_portName)
                           : QString::fromLatin1(kWindowTitle));
-    m_pane1->setText(connectionText());
+    m_statusBar->SetConnection(connectionText());
 }
 
 QString CdatalogDlg::connectionText() const {
@@ -484,7 +443,7 @@ void CdatalogDlg::OnRead() {
     }
     SetStatus(QString::fromLatin1(kStatusReading));
     m_readProgressText.clear();
-    SetReadProgress(0);
+    m_statusBar->SetProgress(0);
     DownloadRequest request;
     request.dataFolder = m_config.dataFolder;
     if (m_config.profile != nullptr) {
@@ -498,21 +457,20 @@ void CdatalogDlg::OnRead() {
 void CdatalogDlg::OnStop() {
     // Said at once; the Read notices before its next range.
     SetStatus(Q(StateText(DeviceState::Stopping)));
-    SetReadProgress(-1);
+    m_statusBar->SetProgress(-1);
     m_controller->Stop();
     OnStateChanged(m_controller->state());
 }
 
 void CdatalogDlg::OnReadFinished(const DownloadResult& result) {
-    SetReadProgress(-1);
+    m_statusBar->SetProgress(-1);
     const bool stopAsked = m_state == DeviceState::Stopping || m_quitAfterRead;
     if (result.outcome == DownloadOutcome::Done) {
         if (stopAsked) {
             // The last range was in flight when Stop came: the log is whole, so it counts.
             AppendLine(QString::fromLatin1(kLineWholeLogBeforeStop));
         }
-        m_traceFolder = m_config.dataFolder;
-        StartDecompression();
+        m_panel->StartDecompression();
         return;
     }
     if (result.outcome == DownloadOutcome::StatusFailed) {
@@ -527,21 +485,29 @@ void CdatalogDlg::OnReadFinished(const DownloadResult& result) {
     }
 }
 
-bool CdatalogDlg::AskFactoryReset() {
-    // A blocking call into the GUI thread that also ends when the window closes.
-    auto answer = std::make_shared<std::promise<bool>>();
-    std::future<bool> result = answer->get_future();
-    PostToGui([this, answer] {
-        // Enter must not reset the logger: No is the default.
-        answer->set_value(m_config.services.boxes->AskYesNoDefaultNo(
-            this, QLatin1String(kAppTitle), QString::fromLatin1(kAskFactoryReset)));
-    });
-    while (result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-        if (m_closing.load()) {
-            return false;
-        }
+bool CdatalogDlg::ConfirmFactoryReset() {
+    // Enter must not reset the logger: No is the default.
+    return m_config.services.boxes->AskYesNoDefaultNo(this, QLatin1String(kAppTitle),
+                                                      QString::fromLatin1(kAskFactoryReset));
+}
+
+void CdatalogDlg::ReadProgress(const DownloadProgress& progress) {
+    if (m_state == DeviceState::Reading) {
+        m_statusBar->SetProgress(progress.Percent());
+        m_readProgressText = Q(ProgressText(progress));
+        SetStatus(QString::fromLatin1(kStatusReading) + QLatin1Char(' ') + m_readProgressText);
     }
-    return result.get();
+}
+
+void CdatalogDlg::StatusLine(const std::string& line) {
+    AppendLine(Q(line));
+}
+
+void CdatalogDlg::OnNmeaLine(const std::string& line) {
+    m_received << Q(line).trimmed();
+    if (m_received.size() > kMaxListLines) {
+        m_received.removeFirst();
+    }
 }
 
 // ---- status log, status bar, boxes ----
@@ -555,7 +521,7 @@ QStringList CdatalogDlg::statusLog() const {
 }
 
 QString CdatalogDlg::statusText() const {
-    return m_pane0 ? m_pane0->text() : QString();
+    return m_statusBar->activity();
 }
 
 bool CdatalogDlg::statusPollActive() const {
@@ -563,21 +529,22 @@ bool CdatalogDlg::statusPollActive() const {
 }
 
 bool CdatalogDlg::workIdle() const {
-    return m_controller->Idle() && !m_workThread->Busy() && !m_timer4->isActive() && !m_working;
+    return m_controller->Idle() && m_panel->idle();
+}
+
+void CdatalogDlg::OnWorkChanged() {
+    DrawState();
+    if (m_quitAfterRead && m_panel->idle()) {
+        done(QDialog::Rejected);  // the Read and its decoding have ended
+    }
 }
 
 void CdatalogDlg::SetStatus(const QString& text) {
-    if (m_pane0) {
-        m_pane0->setText(text);
-    }
+    m_statusBar->SetActivity(text);
 }
 
 void CdatalogDlg::ShowBox(const QString& text, BoxIcon icon) {
     m_config.services.boxes->Show(this, QLatin1String(kWindowTitle), text, icon);
-}
-
-void CdatalogDlg::PostToGui(std::function<void()> call) {
-    m_guiCalls->Post(std::move(call));
 }
 
 }  // namespace pelmora

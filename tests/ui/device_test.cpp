@@ -28,6 +28,8 @@
 #include "sim/logger_sim.h"
 #include "tests/ui/window_fakes.h"
 #include "ui/datalog_dlg.h"
+#include "ui/period_picker.h"
+#include "ui/trace_panel.h"
 
 namespace pelmora::test {
 namespace {
@@ -197,14 +199,16 @@ class DeviceTest : public QObject {
         QVERIFY(summary != r.services.boxes.shown.end());
         QVERIFY(summary->text.contains(QStringLiteral("Total mileage: ")));
         QCOMPARE(summary->caption, QStringLiteral("Pelmora"));
-        QVERIFY(r.dlg->traceLoaded());
-        QVERIFY(r.dlg->beginTime() < r.dlg->endTime());
-        QCOMPARE(
-            Child<QDateEdit>(*r.dlg, "beginDate")->date(),
-            QDate::fromString(QString::fromStdString(FormatTime(r.dlg->beginTime(), "%Y-%m-%d")),
-                              Qt::ISODate));
+        QVERIFY(r.dlg->tracePanel().traceLoaded());
+        QVERIFY(r.dlg->tracePanel().period().beginLocal() <
+                r.dlg->tracePanel().period().endLocal());
+        QCOMPARE(Child<QDateEdit>(*r.dlg, "beginDate")->date(),
+                 QDate::fromString(QString::fromStdString(FormatTime(
+                                       r.dlg->tracePanel().period().beginLocal(), "%Y-%m-%d")),
+                                   Qt::ISODate));
         QCOMPARE(Child<QLabel>(*r.dlg, "beginLabel")->text(),
-                 QString::fromStdString(FormatTime(r.dlg->beginTime(), "%Y/%m/%d %H")));
+                 QString::fromStdString(
+                     FormatTime(r.dlg->tracePanel().period().beginLocal(), "%Y/%m/%d %H")));
         QVERIFY(Child<QPushButton>(*r.dlg, "convertButton")->isEnabled());
         QVERIFY(Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
         QVERIFY(!Child<QPushButton>(*r.dlg, "stopButton")->isEnabled());

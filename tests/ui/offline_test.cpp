@@ -21,8 +21,10 @@
 #include "core/profile_store.h"
 #include "tests/ui/window_fakes.h"
 #include "ui/datalog_dlg.h"
+#include "ui/period_picker.h"
 #include "ui/qt_window_services.h"
 #include "ui/record_options_form.h"
+#include "ui/trace_panel.h"
 
 namespace pelmora::test {
 namespace {
@@ -131,7 +133,7 @@ class OfflineTest : public QObject {
         QVERIFY(!r.dlg->statusPollActive());
         // Before any trace the period shows today in the chosen zone.
         QCOMPARE(Child<QDateEdit>(*r.dlg, "beginDate")->date(), QDate(2026, 12, 1));
-        QCOMPARE(r.dlg->endTime(), MakeTimeValue(2026, 12, 1, 0, 0, 0));
+        QCOMPARE(r.dlg->tracePanel().period().endLocal(), MakeTimeValue(2026, 12, 1, 0, 0, 0));
     }
 
     void cancellingThePortChoiceEndsBeforeTheWindowShows() {
@@ -179,7 +181,7 @@ class OfflineTest : public QObject {
         QCOMPARE(r.services.boxes.shown.at(0).caption, QStringLiteral("Pelmora"));
         QCOMPARE(r.services.boxes.shown.at(0).kind, QStringLiteral("yesno"));
         QVERIFY(r.services.boxes.Has(QStringLiteral("Begin: ...")));
-        QVERIFY(r.dlg->traceLoaded());
+        QVERIFY(r.dlg->tracePanel().traceLoaded());
         QVERIFY(Child<QPushButton>(*r.dlg, "convertButton")->isEnabled());
         QVERIFY(Child<QPushButton>(*r.dlg, "changeSettingButton")->isEnabled());
         QVERIFY(!Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
@@ -227,7 +229,7 @@ class OfflineTest : public QObject {
                  QStringLiteral("Stop point minimum period: 5 Minute"));
         QCOMPARE(Child<QLineEdit>(*r.dlg, "distanceEdit")->text(), QStringLiteral("0"));
         QCOMPARE(Child<QLineEdit>(*r.dlg, "speedEdit")->text(), QStringLiteral("0"));
-        QCOMPARE(r.dlg->conversionSettings().SpeedUnitLabel, std::string("MPH"));
+        QCOMPARE(r.dlg->tracePanel().settings().SpeedUnitLabel, std::string("MPH"));
     }
 
     void changeSettingRerunsTheSummaryOnOk() {
@@ -257,8 +259,9 @@ class OfflineTest : public QObject {
             r.profile.ProfileWriteText("Setting", "TimeZoneId", "Europe/Berlin");
         };
         QTest::mouseClick(Child<QPushButton>(*r.dlg, "changeSettingButton"), Qt::LeftButton);
-        QCOMPARE(r.dlg->beginTime(), begin - 6 * 3600);  // Berlin summer time, +2:00
-        QCOMPARE(r.dlg->endTime(), end - 6 * 3600);
+        QCOMPARE(r.dlg->tracePanel().period().beginLocal(),
+                 begin - 6 * 3600);  // Berlin summer time, +2:00
+        QCOMPARE(r.dlg->tracePanel().period().endLocal(), end - 6 * 3600);
         QCOMPARE(Child<QComboBox>(*r.dlg, "beginHour")->currentIndex(), 1);
         r.services.saveFile.answers.push_back(r.dir.filePath("moved.kml"));
         QSignalSpy finished(r.dlg.get(), &CdatalogDlg::conversionFinished);
@@ -278,13 +281,13 @@ class OfflineTest : public QObject {
         Child<QComboBox>(*r.dlg, "beginHour")->setCurrentIndex(8);
         QMetaObject::invokeMethod(Child<QComboBox>(*r.dlg, "beginHour"), "activated",
                                   Q_ARG(int, 8));
-        QCOMPARE(r.dlg->beginTime(), begin + 3600);
+        QCOMPARE(r.dlg->tracePanel().period().beginLocal(), begin + 3600);
         QTest::mouseClick(Child<QPushButton>(*r.dlg, "convertButton"), Qt::LeftButton);
         const ShownBox* box = r.services.boxes.Find(QStringLiteral("Wrong Convert Time"));
         QVERIFY(box != nullptr);
         QCOMPARE(box->icon, BoxIcon::Error);
         QCOMPARE(box->caption, QStringLiteral("Pelmora"));
-        QCOMPARE(r.dlg->endTime(), begin + 3600);
+        QCOMPARE(r.dlg->tracePanel().period().endLocal(), begin + 3600);
         QCOMPARE(Child<QComboBox>(*r.dlg, "endHour")->currentIndex(), 8);
         QVERIFY(r.services.saveFile.filters.isEmpty());  // no save dialog
     }
@@ -407,10 +410,10 @@ class OfflineTest : public QObject {
         r.WriteTrace();
         r.LoadedSummary(MakeTimeValue(2026, 3, 4, 7, 0, 0), MakeTimeValue(2026, 3, 4, 9, 0, 0));
         QVERIFY(r.Start());
-        r.dlg->SetConvertPeriod(MakeTimeValue(2026, 3, 4, 7, 12, 34),
-                                MakeTimeValue(2026, 3, 5, 9, 45, 0));
-        QCOMPARE(r.dlg->beginTime(), MakeTimeValue(2026, 3, 4, 7, 12, 0));
-        QCOMPARE(r.dlg->endTime(), MakeTimeValue(2026, 3, 5, 9, 45, 59));
+        r.dlg->tracePanel().SetConvertPeriod(MakeTimeValue(2026, 3, 4, 7, 12, 34),
+                                             MakeTimeValue(2026, 3, 5, 9, 45, 0));
+        QCOMPARE(r.dlg->tracePanel().period().beginLocal(), MakeTimeValue(2026, 3, 4, 7, 12, 0));
+        QCOMPARE(r.dlg->tracePanel().period().endLocal(), MakeTimeValue(2026, 3, 5, 9, 45, 59));
         QCOMPARE(Child<QComboBox>(*r.dlg, "beginHour")->currentIndex(), 7);
         QCOMPARE(Child<QDateEdit>(*r.dlg, "endDate")->date(), QDate(2026, 3, 5));
         QCOMPARE(Child<QLabel>(*r.dlg, "beginExact")->text(),

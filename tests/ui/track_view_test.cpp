@@ -13,6 +13,8 @@
 #include "tests/ui/window_fakes.h"
 #include "ui/datalog_dlg.h"
 #include "ui/map_painter.h"
+#include "ui/period_picker.h"
+#include "ui/trace_panel.h"
 #include "ui/track_chart.h"
 #include "ui/track_colours.h"
 #include "ui/track_map_widget.h"
@@ -121,7 +123,7 @@ class TrackViewTest : public QObject {
                               480};
         CdatalogDlg dlg(std::move(c));
         QVERIFY(dlg.OnInitDialog());
-        QVERIFY(dlg.traceLoaded());
+        QVERIFY(dlg.tracePanel().traceLoaded());
         dlg.show();
 
         QAction* entry = nullptr;
@@ -131,7 +133,7 @@ class TrackViewTest : public QObject {
         }
         QVERIFY(entry != nullptr);
         entry->trigger();
-        CTrackViewDlg* view = dlg.trackView();
+        CTrackViewDlg* view = dlg.tracePanel().trackView();
         QVERIFY(view != nullptr);
         QVERIFY(WaitLoaded(*view));
         view->resize(800, 600);
@@ -147,13 +149,15 @@ class TrackViewTest : public QObject {
         QTest::mousePress(chart->viewport(), Qt::LeftButton, {}, from);
         QTest::mouseRelease(chart->viewport(), Qt::LeftButton, {}, to);
         const TimeValue at = chart->LocalTimeAt(from);
-        QCOMPARE(dlg.beginTime(), at - at % 60);
-        QCOMPARE(dlg.endTime() % 60, 59);
-        QVERIFY(dlg.endTime() - dlg.beginTime() > 600);
+        QCOMPARE(dlg.tracePanel().period().beginLocal(), at - at % 60);
+        QCOMPARE(dlg.tracePanel().period().endLocal() % 60, 59);
+        QVERIFY(dlg.tracePanel().period().endLocal() - dlg.tracePanel().period().beginLocal() >
+                600);
 
         const TrackModel& model = *view->model();
         const IndexRange period = view->mapWidget()->period();
-        const IndexRange want = model.PeriodRange(dlg.beginUtc(), dlg.endUtc());
+        const IndexRange want = model.PeriodRange(dlg.tracePanel().period().beginUtc(),
+                                                  dlg.tracePanel().period().endUtc());
         QCOMPARE(period.first, want.first);
         QCOMPARE(period.last, want.last);
         QVERIFY(period.first > 0 && period.last < model.points().size());
