@@ -7,7 +7,7 @@
 
 namespace pelmora {
 
-enum class [[nodiscard]] CommandResult : std::uint8_t {
+enum class [[nodiscard]] CommandResult : std::uint8_t{
     Done,          // acknowledged, and answered where the command has a reply
     NotConnected,  // no open port: nothing was sent
     Refused,       // the logger answered NACK

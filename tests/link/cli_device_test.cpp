@@ -151,13 +151,25 @@ TEST_F(CliDevice, FailedReadsKeepThePreviousDownload) {
         std::function<void(sim::LoggerSim&)> arrange;
         std::vector<int> signals;  // sent once the first range is on its way
         bool canRestore = true;    // a logger that is gone cannot be switched back
+        const char* says = "";     // in the output besides the kept download
     };
     const auto paced = [](sim::LoggerSimOptions& o) {
         o.paced = true;
         o.flash.SetWriteOffset(40 * sim::kSectorSize);  // three ranges
     };
     const Row rows[] = {
-        {"refused", {}, [](sim::LoggerSim& l) { l.NackNext(1000); }, {}},
+        {"refused",
+         {},
+         [](sim::LoggerSim& l) { l.NackNext(1000); },
+         {},
+         true,
+         "pelmora-cli: The logger refused the command\n"},
+        {"unanswered",
+         {},
+         [](sim::LoggerSim& l) { l.IgnoreNext(1000); },
+         {},
+         true,
+         "pelmora-cli: The logger did not answer\n"},
         {"silent", [](sim::LoggerSimOptions& o) { o.silent = true; }, {}, {}},
         {"unplugged", {}, [](sim::LoggerSim& l) { l.HangUpMidRange(5000); }, {}, false},
         {"silent mid-range", {}, [](sim::LoggerSim& l) { l.SilenceMidRange(5000); }, {}, false},
@@ -201,6 +213,8 @@ TEST_F(CliDevice, FailedReadsKeepThePreviousDownload) {
         EXPECT_TRUE(ReadText(dir / "TraceLog.ltp") == "previous trace");
         EXPECT_NE(ReadText(root_ / "spawn.out").find("previous download was kept"),
                   std::string::npos)
+            << ReadText(root_ / "spawn.out");
+        EXPECT_NE(ReadText(root_ / "spawn.out").find(row.says), std::string::npos)
             << ReadText(root_ / "spawn.out");
         if (row.canRestore) {
             EXPECT_EQ(logger.Baud(), 9600);

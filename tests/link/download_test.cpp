@@ -7,7 +7,6 @@
 #include <functional>
 #include <iterator>
 
-#include "link/datalog_codes.h"
 #include "link/log_download.h"
 #include "sim_fixture.h"
 
@@ -85,12 +84,12 @@ class Download : public SimLink {
     fs::path dir_;
     DownloadRequest request_;
     RecordingObserver observer_;
-    int lastRange_ = -1;
+    RangeResult lastRange_ = RangeResult::AttemptFailed;
 };
 
 TEST_F(Download, TwentySectorsTakeTwoRequests) {
     const Bytes data = Range(20);
-    EXPECT_EQ(lastRange_, kRangeDone);
+    EXPECT_EQ(lastRange_, RangeResult::Done);
     EXPECT_EQ(ReceivedPayloads(0x1D),
               (std::vector<Bytes>{{0x1D, 0x00, 0x00, 0x00, 0x10}, {0x1D, 0x00, 0x10, 0x00, 0x04}}));
     EXPECT_EQ(data, sim_->ExpectedDownload());
@@ -98,7 +97,7 @@ TEST_F(Download, TwentySectorsTakeTwoRequests) {
 
 TEST_F(Download, NoSectorsSendNoRequest) {
     const Bytes data = Range(0);
-    EXPECT_EQ(lastRange_, kRangeDone);
+    EXPECT_EQ(lastRange_, RangeResult::Done);
     EXPECT_TRUE(data.empty());
     EXPECT_TRUE(ReceivedPayloads(0x1D).empty());
 }
@@ -108,7 +107,7 @@ TEST_F(Download, SplitMarkerAndMissingEchoGiveTheSameData) {
     for (int boundary = 1; boundary <= 3; ++boundary) {
         sim_->SplitEndMarker(boundary);
         EXPECT_EQ(Range(20), expected) << "split after " << boundary;
-        EXPECT_EQ(lastRange_, kRangeDone);
+        EXPECT_EQ(lastRange_, RangeResult::Done);
     }
     sim_->SplitEndMarker(0);
     sim_->SetEcho(sim::EchoStyle::LfCr);
@@ -119,10 +118,9 @@ TEST_F(Download, NackAndCorruptDataAreRetried) {
     sim_->NackNext(2);
     sim_->CorruptNextRanges(1);
     EXPECT_EQ(Range(20), sim_->ExpectedDownload());
-    EXPECT_EQ(lastRange_, kRangeDone);
+    EXPECT_EQ(lastRange_, RangeResult::Done);
     // Two NACKs and one corrupted answer of the first range, then both ranges.
     EXPECT_EQ(ReceivedPayloads(0x1D).size(), 5u);
-    EXPECT_TRUE(recorder_.codes.empty());
 }
 
 TEST_F(Download, StalledRangeIsRetried) {
@@ -135,8 +133,7 @@ TEST_F(Download, StalledRangeIsRetried) {
 TEST_F(Download, ThirtyFailedAttemptsGiveUp) {
     sim_->NackNext(1000);
     const Bytes data = Range(20);
-    EXPECT_EQ(lastRange_, kRangeGaveUp);
-    EXPECT_EQ(recorder_.codes, (std::vector<int>{kRangeGaveUp}));
+    EXPECT_EQ(lastRange_, RangeResult::GaveUp);
     // Thirty evaluated attempts; the request of the 31st goes out unused.
     const auto requests = ReceivedPayloads(0x1D);
     EXPECT_EQ(requests.size(), 31u);
@@ -147,7 +144,7 @@ TEST_F(Download, ThirtyFailedAttemptsGiveUp) {
 
 TEST_F(Download, WholeReadWritesAndArchivesTheFilteredFlash) {
     const DownloadResult r = Run();
-    EXPECT_EQ(r.code, kDownloadDone);
+    EXPECT_EQ(r.outcome, DownloadOutcome::Done);
     EXPECT_EQ(r.sectors, 20u);
     EXPECT_EQ(DataLog(), sim_->ExpectedDownload());
     EXPECT_EQ(ReadFile(dir_ / "downloads/2026-12-08T101500Z.log"), sim_->ExpectedDownload());
@@ -161,7 +158,7 @@ TEST_F(Download, WholeReadWritesAndArchivesTheFilteredFlash) {
 
     // A second Read in the same second gets its own archive copy.
     request_.full = true;
-    EXPECT_EQ(Run().code, kDownloadDone);
+    EXPECT_EQ(Run().outcome, DownloadOutcome::Done);
     EXPECT_EQ(ReadFile(dir_ / "downloads/2026-12-08T101500Z-2.log"), sim_->ExpectedDownload());
 }
 
@@ -173,14 +170,17 @@ TEST_F(Download, FailedReadsKeepThePreviousDownload) {
     struct Row {
         const char* legend;
         std::function<void(sim::LoggerSim&, RecordingObserver&)> arrange;
-        int code;
+        DownloadOutcome outcome;
     };
     const Row rows[] = {
-        {"status NACKed", [](auto& s, auto&) { s.NackNext(1000); }, kDownloadStatusFailed},
-        {"ranges corrupt", [](auto& s, auto&) { s.CorruptNextRanges(1000); }, kDownloadGaveUp},
-        {"silent mid-range", [](auto& s, auto&) { s.SilenceMidRange(5000); }, kDownloadLineDead},
-        {"stopped", [](auto&, auto& o) { o.stopAfterBytes = 1; }, kDownloadStopped},
-        {"unplugged", [](auto& s, auto&) { s.HangUpMidRange(5000); }, kDownloadGaveUp},
+        {"status NACKed", [](auto& s, auto&) { s.NackNext(1000); }, DownloadOutcome::StatusFailed},
+        {"ranges corrupt", [](auto& s, auto&) { s.CorruptNextRanges(1000); },
+         DownloadOutcome::GaveUp},
+        {"silent mid-range", [](auto& s, auto&) { s.SilenceMidRange(5000); },
+         DownloadOutcome::LineDead},
+        {"stopped", [](auto&, auto& o) { o.stopAfterBytes = 1; }, DownloadOutcome::Stopped},
+        {"unplugged", [](auto& s, auto&) { s.HangUpMidRange(5000); },
+         DownloadOutcome::Disconnected},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.legend);
@@ -198,7 +198,7 @@ TEST_F(Download, FailedReadsKeepThePreviousDownload) {
         observer_.stop.store(false);
         row.arrange(*sim_, observer_);
         const DownloadResult r = Run();
-        EXPECT_EQ(r.code, row.code);
+        EXPECT_EQ(r.outcome, row.outcome);
         ExpectOldFilesKept();
         EXPECT_NE(std::find(observer_.lines.begin(), observer_.lines.end(), kLinePreviousKept),
                   observer_.lines.end());
@@ -208,7 +208,7 @@ TEST_F(Download, FailedReadsKeepThePreviousDownload) {
 TEST_F(Download, LoggerWithErrorsOffersTheFactoryReset) {
     sim_->SetFlash(sim::FlashImage{});
     DownloadResult r = Run();
-    EXPECT_EQ(r.code, kDownloadDeviceError);
+    EXPECT_EQ(r.outcome, DownloadOutcome::DeviceError);
     EXPECT_EQ(observer_.questions, 1);
     EXPECT_FALSE(r.factoryResetSent);
     EXPECT_TRUE(ReceivedPayloads(0x04).empty());
@@ -216,7 +216,7 @@ TEST_F(Download, LoggerWithErrorsOffersTheFactoryReset) {
     observer_.answerYes = true;
     r = Run();
     EXPECT_TRUE(r.factoryResetSent);
-    EXPECT_EQ(r.factoryResetCode, kDatalogAck);
+    EXPECT_EQ(r.factoryReset, CommandResult::Done);
     EXPECT_EQ(ReceivedPayloads(0x04), (std::vector<Bytes>{{0x04, 0x01}}));
     EXPECT_TRUE(ReceivedPayloads(0x1D).empty());
     ExpectOldFilesKept();
@@ -240,7 +240,7 @@ TEST_F(Download, RefusedRatesFallBackToTheNextOne) {
         o.refusal = refusal;
         StartSim(std::move(o));
         const DownloadResult r = Run();
-        EXPECT_EQ(r.code, kDownloadDone);
+        EXPECT_EQ(r.outcome, DownloadOutcome::Done);
         EXPECT_EQ(r.rate, 115200);
         EXPECT_EQ(DataLog(), sim_->ExpectedDownload());
         ASSERT_TRUE(WaitForId(0x01));
@@ -255,12 +255,12 @@ TEST_F(Download, RefusedRatesFallBackToTheNextOne) {
 TEST_F(Download, IncrementalReadFetchesOnlyWhatIsNew) {
     request_.rate = 57600;
     sim_->SetFlash(FlashOfSectors(30));
-    ASSERT_EQ(Run().code, kDownloadDone);
+    ASSERT_EQ(Run().outcome, DownloadOutcome::Done);
 
     sim_->SetFlash(FlashOfSectors(40));
     sim_->ClearLogs();
     DownloadResult r = Run();
-    EXPECT_EQ(r.code, kDownloadDone);
+    EXPECT_EQ(r.outcome, DownloadOutcome::Done);
     EXPECT_TRUE(r.incremental);
     EXPECT_EQ(r.transferred, (1u + 40 - 29) * 4096);
     EXPECT_EQ(ReceivedPayloads(0x1D),
@@ -275,7 +275,7 @@ TEST_F(Download, IncrementalReadFetchesOnlyWhatIsNew) {
     }
     sim_->SetFlash(fresh);
     r = Run();
-    EXPECT_EQ(r.code, kDownloadDone);
+    EXPECT_EQ(r.outcome, DownloadOutcome::Done);
     EXPECT_FALSE(r.incremental);
     EXPECT_EQ(DataLog(), sim_->ExpectedDownload());
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/receiver_protocol.h"
+#include "tests/link/print_results.h"
 #include "tests/link/pty_peer.h"
 
 namespace pelmora {
@@ -119,7 +120,7 @@ TEST_F(Reader, ACommandRunsBetweenStopAndStart) {
     EXPECT_TRUE(WaitUntil([&] { return listener.Count() >= 1; }, 5s));
     ASSERT_TRUE(protocol.StopReader());
     const unsigned char frame[] = {0xA0, 0xA1, 0x00, 0x01, 0x19, 0x19, 0x0D, 0x0A};
-    EXPECT_EQ(port.SendAndWaitAck(frame, 8), kSendAck);
+    EXPECT_EQ(port.SendAndWaitAck(frame, 8), CommandResult::Done);
     const std::size_t before = listener.Count();
     ASSERT_TRUE(protocol.StartReader());
     EXPECT_TRUE(WaitUntil([&] { return listener.Count() > before; }, 5s));
