@@ -3,6 +3,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/receiver_protocol.h"
@@ -92,6 +93,19 @@ TEST_F(Reader, ASilentReceiverClearsLinkAlive) {
     EXPECT_FALSE(protocol.link.LinkAlive.load());
     EXPECT_EQ(protocol.link.LineKind.load(), kLineKindNone);
     EXPECT_EQ(listener.Count(), 0u);
+}
+
+// Between commands the reader sleeps in its reads: a silent line wakes it a few times a second,
+// not every millisecond.
+TEST_F(Reader, ASilentLineWakesTheReaderAtMostFiveTimesASecond) {
+    Begin({}, 0ms);
+    ASSERT_TRUE(protocol.StartReader());
+    std::this_thread::sleep_for(5s);
+    const std::uint64_t wakeUps = port.WakeUps();
+    const auto stopStart = std::chrono::steady_clock::now();
+    EXPECT_TRUE(protocol.StopReader());
+    EXPECT_LT(std::chrono::steady_clock::now() - stopStart, 500ms) << "the stop wakes the read";
+    EXPECT_LE(wakeUps, 25u);
 }
 
 TEST_F(Reader, StopsPromptlyWhileTheLineIsBusyAndStartsAgain) {

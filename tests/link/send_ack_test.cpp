@@ -82,6 +82,7 @@ TEST_F(SendAck, ASilentLineGoesUnansweredAfterTenAttempts) {
     Open();
     EXPECT_EQ(port.SendAndWaitAck(kClearLog.data(), 8), CommandResult::NoAnswer);
     EXPECT_EQ(writes.load(), 10);
+    EXPECT_LE(port.WakeUps(), 20u) << "each attempt sleeps until its answer is due";
     ASSERT_TRUE(peer.WaitForBytes(80, 2s));
     EXPECT_EQ(peer.FramesReceived(), 10);
 }
