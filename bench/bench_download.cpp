@@ -69,7 +69,7 @@ void BM_WholeRead(benchmark::State& state) {
         const auto start = std::chrono::steady_clock::now();
         const DownloadResult result = DownloadLog(device, request, observer, stop);
         const auto end = std::chrono::steady_clock::now();
-        if (result.code != kDownloadDone) {
+        if (result.outcome != DownloadOutcome::Done) {
             state.SkipWithError("the download failed");
             break;
         }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -204,12 +205,22 @@ int RunSetId(const std::vector<std::string>& args) {
 
 std::atomic<bool> gStop{false};
 std::atomic<SerialPort*> gReadPort{nullptr};
+std::atomic<bool> gProgressOnTerminal{false};  // a progress line there may need ending
 static_assert(std::atomic<bool>::is_always_lock_free);
 static_assert(std::atomic<SerialPort*>::is_always_lock_free);
 
+constexpr char kStoppingSoon[] = "\nStopping after this range (Ctrl-C again to stop now)...\n";
+
 extern "C" void OnInterrupt(int signal) {
     if (!gStop.exchange(true)) {
-        return;  // the first asks for the stop between ranges, as the window's Stop does
+        // The first asks for the stop between ranges, as the window's Stop does. Only write(2)
+        // is safe here: no stdio, no allocation.
+        const int saved = errno;
+        const std::size_t skip = gProgressOnTerminal.load() ? 0 : 1;  // the leading newline
+        [[maybe_unused]] const ssize_t n =
+            ::write(STDERR_FILENO, kStoppingSoon + skip, sizeof kStoppingSoon - 1 - skip);
+        errno = saved;
+        return;
     }
     // The second ends the range in flight: the port's reads give up, and the Read still puts
     // the logger back at its rate. A third ends the program at once.
@@ -228,6 +239,7 @@ class InterruptAsStop {
   public:
     explicit InterruptAsStop(SerialPort& port) {
         gStop.store(false);
+        gProgressOnTerminal.store(isatty(STDERR_FILENO) != 0);
         gReadPort.store(&port);
         struct sigaction action {};
         action.sa_handler = OnInterrupt;

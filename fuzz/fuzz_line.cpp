@@ -24,9 +24,8 @@ constexpr int kCapacities[] = {pelmora::ReceiverProtocol::kLineCapacity,
 void Classify(unsigned char* buffer, int n, int capacity, pelmora::LinkState& link) {
     pelmora::ReceiverProtocol::FrameKind(buffer, n);
     for (int last = n - 2; last <= n; ++last) {
-        const int c = pelmora::SerialPort::ClassifyReply(buffer, n, last);
-        FUZZ_CHECK(c >= 0 && c <= 2);
-        if (c != 0) {
+        const pelmora::ReplyKind c = pelmora::SerialPort::ClassifyReply(buffer, n, last);
+        if (c != pelmora::ReplyKind::Other) {
             FUZZ_CHECK(last < n && buffer[last] == 0x0A);
         }
     }

@@ -75,10 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.dataWait = std::chrono::milliseconds(0);  // the stream's end is the line's silence
     options.progress = [&](std::size_t n) { FUZZ_CHECK(n <= capacity); };
     std::size_t got = 12345;
-    const int code = pelmora::ReceiveMarkedData(firstSector, dest, got, read, options);
-    FUZZ_CHECK(code == 0 || code == 8);
-    FUZZ_CHECK(code == (whole.state == pelmora::MarkedDataLexer::State::Done ? 0 : 8));
-    if (code == 0) {
+    using pelmora::RangeResult;
+    const RangeResult code = pelmora::ReceiveMarkedData(firstSector, dest, got, read, options);
+    FUZZ_CHECK(code == (whole.state == pelmora::MarkedDataLexer::State::Done
+                            ? RangeResult::Done
+                            : RangeResult::AttemptFailed));
+    if (code == RangeResult::Done) {
         FUZZ_CHECK(got == whole.data.size());
         FUZZ_CHECK(std::equal(whole.data.begin(), whole.data.end(), dest.begin()));
     } else {

@@ -14,6 +14,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kFrameBufferSize = kMaxPayload + kFrameOverhead;
+constexpr std::chrono::milliseconds kRangeByteWait{250};
 
 }  // namespace
 
@@ -195,6 +196,9 @@ RangeResult DatalogDevice::ReadRange(std::uint32_t first, std::uint32_t end, std
         if (control.stop != nullptr && control.stop->load()) {
             return RangeResult::Stopped;
         }
+        if (const SerialPort* port = Port(); port != nullptr && port->CancelRequested()) {
+            return RangeResult::Stopped;
+        }
         const std::uint32_t n = std::min(step, end - s);
         const std::size_t offset = std::min(count, dest.size());
         const std::size_t room =
@@ -216,6 +220,9 @@ RangeResult DatalogDevice::ReadRange(std::uint32_t first, std::uint32_t end, std
             if (result == RangeResult::Done) {
                 count += got;
                 break;
+            }
+            if (result == RangeResult::Stopped || result == RangeResult::Disconnected) {
+                return result;  // the range in flight is abandoned, not waited for
             }
             const SerialPort* port = Port();
             if (port != nullptr && port->HungUp()) {
@@ -246,8 +253,15 @@ RangeResult DatalogDevice::ReadRangeStep(std::uint32_t s, std::uint32_t n,
     const Payload payload =
         ReadRangePayload(commandId, static_cast<std::uint16_t>(s), static_cast<std::uint16_t>(n));
     std::this_thread::sleep_for(timings.requestWait);
-    if (Send(payload) != CommandResult::Done) {
-        return RangeResult::AttemptFailed;
+    switch (Send(payload)) {
+        case CommandResult::Done:
+            break;
+        case CommandResult::Cancelled:
+            return RangeResult::Stopped;
+        case CommandResult::Disconnected:
+            return RangeResult::Disconnected;
+        default:
+            return RangeResult::AttemptFailed;
     }
     return ReceiveMarkedData(static_cast<std::uint16_t>(s), dest, got, progress);
 }
@@ -263,9 +277,17 @@ RangeResult DatalogDevice::ReceiveMarkedData(std::uint16_t s, std::span<std::uin
     ReceiveOptions options;
     options.dataWait = timings.dataWait;
     options.progress = progress;
-    const ByteReader read = [port](std::uint8_t* buffer, std::size_t size) -> std::size_t {
+    options.interrupted = [port] {
+        if (port->HungUp()) {
+            return RangeResult::Disconnected;
+        }
+        return port->CancelRequested() ? RangeResult::Stopped : RangeResult::Done;
+    };
+    // A silent line wakes the wait a few times a second until the data wait is over.
+    const auto wait = std::min<std::chrono::milliseconds>(timings.dataWait, kRangeByteWait);
+    const ByteReader read = [port, wait](std::uint8_t* buffer, std::size_t size) -> std::size_t {
         const int n =
-            port->ReadAvailable(buffer, static_cast<int>(std::min<std::size_t>(size, 4096)));
+            port->ReadAvailable(buffer, static_cast<int>(std::min<std::size_t>(size, 4096)), wait);
         return n > 0 ? static_cast<std::size_t>(n) : 0;
     };
     return pelmora::ReceiveMarkedData(s, dest, got, read, options);

@@ -29,7 +29,7 @@ struct DatalogTimings {
     std::chrono::milliseconds retryWait{150};          // after each range attempt
     std::chrono::milliseconds dataWait{5000};          // silence that fails a range attempt
     std::chrono::milliseconds reopenWait{100};         // after reopening at a new rate
-    // A line without a single byte this long is dead: ReadRange ends with 98 instead of
+    // A line without a single byte this long is dead: ReadRange ends with LineDead instead of
     // spending its thirty attempts (about six minutes) on it.
     std::chrono::milliseconds deadLine{15000};
     // The probe of a new rate: a few short ACK waits, not ten of a second each.
@@ -82,17 +82,19 @@ class DatalogDevice : public ReceiverProtocol {
 
     // Reads sectors [first, end) in requests of step sectors into dest at count (the caller sets
     // it to 0), each range tried up to 30 times 150 ms apart; with the track log's command id the
-    // record filter then keeps each sector's records. Stopped before a range (or at once on the
-    // port's cancel), LineDead when the line went dead, Disconnected when it went away. dest is
-    // cleared first and never written past.
+    // record filter then keeps each sector's records. Stopped before a range on control.stop, and
+    // at once on the port's cancel, even while the range's bytes stream; LineDead when the line
+    // went dead, Disconnected when it went away. dest is cleared first and never written past.
     RangeResult ReadRange(std::uint32_t first, std::uint32_t end, std::uint32_t step,
                           std::span<std::uint8_t> dest, std::size_t& count, std::uint8_t commandId,
                           const RangeControl& control = {});
-    // One request of n sectors from s and its answer: Done with got bytes, or AttemptFailed.
+    // One request of n sectors from s and its answer: Done with got bytes, AttemptFailed, or
+    // Stopped and Disconnected as ReadRange.
     RangeResult ReadRangeStep(std::uint32_t s, std::uint32_t n, std::span<std::uint8_t> dest,
                               std::size_t& got, std::uint8_t commandId,
                               const std::function<void(std::size_t)>& progress = {});
-    // The answer of one range from the port: Done with got bytes, or AttemptFailed.
+    // The answer of one range from the port: Done with got bytes, AttemptFailed, Stopped (the
+    // port's cancel, looked at on every read) or Disconnected.
     RangeResult ReceiveMarkedData(std::uint16_t s, std::span<std::uint8_t> dest, std::size_t& got,
                                   const std::function<void(std::size_t)>& progress = {});
 

@@ -104,6 +104,12 @@ RangeResult ReceiveMarkedData(std::uint16_t firstSector, std::span<std::uint8_t>
         if (n > chunk.size()) {
             n = 0;  // a reader claiming more than it was given room for is not believed
         }
+        if (options.interrupted) {
+            // Looked at on every read: a stop must not wait for the stream to pause.
+            if (const RangeResult why = options.interrupted(); why != RangeResult::Done) {
+                return why;
+            }
+        }
         if (n == 0) {
             if (Clock::now() >= deadline) {
                 return RangeResult::AttemptFailed;

@@ -63,12 +63,16 @@ struct ReceiveOptions {
     std::chrono::milliseconds dataWait{5000};
     // Called with the data bytes of this attempt so far after every chunk; may be empty.
     std::function<void(std::size_t)> progress;
+    // Asked after every read, streaming or not: Stopped or Disconnected ends the attempt at once
+    // with that result; Done lets it go on. May be empty.
+    std::function<RangeResult()> interrupted;
 };
 
 // Receives one range's answer into dest (its size is the capacity) and verifies its trailer.
 // Done with got = data length when the checksum and the echo of firstSector match, else
-// AttemptFailed (silence, data longer than dest, no trailer, a bad checksum or echo). Nothing is
-// written past dest; on a failure dest's content is unspecified and got is 0.
+// AttemptFailed (silence, data longer than dest, no trailer, a bad checksum or echo), or what
+// `interrupted` said. Nothing is written past dest; on a failure dest's content is unspecified
+// and got is 0.
 RangeResult ReceiveMarkedData(std::uint16_t firstSector, std::span<std::uint8_t> dest,
                               std::size_t& got, const ByteReader& read,
                               const ReceiveOptions& options = {});

@@ -31,8 +31,12 @@ bool ProbeLogger(SerialPort& port, std::chrono::milliseconds listen, bool& heard
     port.SendOnly(frame, length);
     unsigned char line[ReceiverProtocol::kReplyCapacity + 1];
     const auto deadline = Clock::now() + listen;
-    while (Clock::now() < deadline && port.IsConnected() && !port.HungUp()) {
-        const int n = port.ReadReply(line, ReceiverProtocol::kReplyCapacity);
+    while (port.IsConnected() && !port.HungUp() && !port.CancelRequested()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            break;
+        }
+        const int n = port.ReadReply(line, ReceiverProtocol::kReplyCapacity, left);
         if (n <= 0) {
             continue;
         }

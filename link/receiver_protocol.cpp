@@ -9,6 +9,8 @@ namespace pelmora {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 int KindOfId(unsigned char id) {
     switch (id) {
         case 0xA8:
@@ -93,17 +95,21 @@ int ReceiverProtocol::WaitReply(int kind, unsigned char* buffer, int waitMs) {
     if (port_ == nullptr || !port_->IsConnected() || buffer == nullptr) {
         return 0;
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        const int r = port_->ReadReply(buffer, kReplyCapacity);
+    using std::chrono::milliseconds;
+    const auto deadline = Clock::now() + milliseconds(waitMs);
+    for (;;) {
+        const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            return 0;
+        }
+        const int r = port_->ReadReply(buffer, kReplyCapacity, left);
         if (r > 0 && (FrameKind(buffer, r) & 0xFF) == (kind & 0xFF)) {
             return r;
         }
-        if (!port_->IsConnected() || port_->CancelRequested()) {
+        if (!port_->IsConnected() || port_->CancelRequested() || port_->HungUp()) {
             return 0;
         }
     }
-    return 0;
 }
 
 bool ReceiverProtocol::StartReader() {
@@ -157,9 +163,13 @@ void ReceiverProtocol::ReaderLoop() {
         port_->FlushInput();
     }
     link.ResetProbeCount();
+    const auto turn = std::chrono::milliseconds(kReaderWaitMs);
     for (;;) {
         std::memset(line_, 0, sizeof line_);
-        const int count = port_ != nullptr ? port_->ReadLine(line_, kLineCapacity) : 0;
+        const auto start = Clock::now();
+        // The read itself is the pause between lines: it sleeps until bytes come, a quarter of
+        // a second at most, and the stop's cancel wakes it at once.
+        const int count = port_ != nullptr ? port_->ReadLine(line_, kLineCapacity, turn) : 0;
         link.AfterRead(count);
         if (stop_.load()) {
             break;
@@ -175,12 +185,12 @@ void ReceiverProtocol::ReaderLoop() {
                 listener->OnLineLost();
             }
             break;
-        }
-        std::unique_lock<std::mutex> lock(finishMutex_);
-        finishCv_.wait_for(lock, std::chrono::milliseconds(kReaderPauseMs),
-                           [this] { return stop_.load(); });
-        if (stop_.load()) {
-            break;
+        } else if (Clock::now() - start < turn) {
+            // Nothing waited (no port, or a closed one): the turn still takes its time.
+            std::unique_lock<std::mutex> lock(finishMutex_);
+            if (finishCv_.wait_until(lock, start + turn, [this] { return stop_.load(); })) {
+                break;
+            }
         }
     }
     readerRunning_.store(false);

@@ -40,7 +40,8 @@ class ReceiverProtocol {
     static constexpr int kLineCapacity = 1024;
     static constexpr int kLineBufferSize = 1028;
     static constexpr int kReplyCapacity = 512;
-    static constexpr int kReaderPauseMs = 100;
+    // An idle reader's one wait for a byte per turn: a silent line wakes it four times a second.
+    static constexpr int kReaderWaitMs = 250;
     static constexpr int kStopGraceMs = 100;
     // A reader that has not ended this long after the stop is reported (StopReader false).
     static constexpr int kStopJoinMs = 3000;
@@ -65,7 +66,7 @@ class ReceiverProtocol {
 
     // The reply wait used after an ACK: reads replies (by length) with capacity 512 until one has
     // the wanted kind's low byte. Returns the frame's size (> 0), or 0 when none came within
-    // kReplyWaitMs (the command then reports 9) or the port is not connected. buffer holds at
+    // waitMs, or at once on a cancel, a hang-up or a port that is not connected. buffer holds at
     // least kReplyCapacity + 1 bytes.
     int WaitReply(int kind, unsigned char* buffer, int waitMs = kReplyWaitMs);
 

@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <thread>
 
@@ -16,6 +18,13 @@ namespace pelmora {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// The cancel is set from a signal handler: only lock-free atomics may be touched there.
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+// Without an eventfd (descriptors exhausted) a wait still sees the cancel flag this often.
+constexpr milliseconds kCancelFallbackWait{100};
 
 struct RateEntry {
     int rate;
@@ -52,22 +61,19 @@ void MakeRaw(termios& tio, speed_t speed) {
     cfsetospeed(&tio, speed);
 }
 
-// Sleeps up to 1 ms, waking early when input arrives. A hung-up line reports POLLHUP at once,
-// so the empty polls still keep their spacing.
-void WaitForInput(int fd) {
-    pollfd p{fd, POLLIN, 0};
-    const int r = ::poll(&p, 1, 1);
-    if (r > 0 && (p.revents & POLLIN) == 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+int PollTimeout(milliseconds wait) {
+    return static_cast<int>(std::clamp<milliseconds::rep>(wait.count(), 0, INT_MAX));
 }
 
 }  // namespace
 
-SerialPort::SerialPort() = default;
+SerialPort::SerialPort() : cancelFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 SerialPort::~SerialPort() {
     Close();
+    if (cancelFd_ >= 0) {
+        ::close(cancelFd_);
+    }
 }
 
 bool SerialPort::IsSupportedRate(int baudRate) {
@@ -96,6 +102,7 @@ bool SerialPort::Open(const std::string& path, int baudRate) {
     baud_.store(baudRate);
     error_ = {};
     hungUp_.store(false);
+    lostErrno_.store(0);
 
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
@@ -201,7 +208,7 @@ std::size_t SerialPort::WriteChunk(const unsigned char* data, std::size_t k) {
         }
         if (w < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             if (errno == EIO) {
-                hungUp_.store(true);
+                LoseLine(errno);
             }
             break;
         }
@@ -211,7 +218,8 @@ std::size_t SerialPort::WriteChunk(const unsigned char* data, std::size_t k) {
             break;  // the chunk is given up; the ACK wait notices the lost frame
         }
         pollfd p{fd_, POLLOUT, 0};
-        const int r = ::poll(&p, 1, static_cast<int>(left.count()));
+        const int r = ::poll(&p, 1, PollTimeout(left));
+        wakeUps_.fetch_add(1, std::memory_order_relaxed);
         if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 &&
             (p.revents & POLLOUT) == 0) {
             break;
@@ -238,66 +246,121 @@ int SerialPort::Write(const unsigned char* data, int n) {
     return n;
 }
 
-int SerialPort::PollRead(unsigned char* buffer, int max) {
+void SerialPort::LoseLine(int e) {
+    lostErrno_.store(e);
+    hungUp_.store(true);
+}
+
+void SerialPort::DrainCancel() {
+    std::uint64_t count = 0;
+    while (cancelFd_ >= 0 && ::read(cancelFd_, &count, sizeof count) < 0 && errno == EINTR) {
+    }
+}
+
+SerialPort::Wait SerialPort::WaitReadable(milliseconds wait) {
+    if (cancelFd_ < 0) {
+        wait = std::min(wait, kCancelFallbackWait);
+    }
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {cancelFd_, POLLIN, 0}};
+    const int n = ::poll(fds, cancelFd_ >= 0 ? 2 : 1, PollTimeout(wait));
+    wakeUps_.fetch_add(1, std::memory_order_relaxed);
+    if (n < 0) {
+        if (errno == EINTR) {
+            return Wait::TimedOut;  // the caller waits out the rest
+        }
+        LoseLine(errno);  // a port that cannot be waited on is no use, and must not spin
+        return Wait::Lost;
+    }
+    if ((fds[1].revents & POLLIN) != 0) {
+        if (cancel_.load()) {
+            return Wait::Cancelled;
+        }
+        DrainCancel();  // left over from a cancel that has been cleared since
+    }
+    // A hung-up terminal also reports POLLIN, yet reads nothing: the hang-up comes first.
+    if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        return Wait::Lost;
+    }
+    return (fds[0].revents & POLLIN) != 0 ? Wait::Readable : Wait::TimedOut;
+}
+
+int SerialPort::PollRead(unsigned char* buffer, int max, milliseconds wait) {
     if (!opened_ || fd_ < 0 || buffer == nullptr || max <= 0) {
         return 0;
     }
-    for (int polls = 0;;) {
-        int count = 0;
-        if (::ioctl(fd_, FIONREAD, &count) != 0) {
-            if (errno == EIO) {
-                hungUp_.store(true);
-            }
+    const auto deadline = Clock::now() + wait;
+    bool lastTry = false;
+    for (;;) {
+        if (cancel_.load() || hungUp_.load()) {
             return 0;
         }
-        if (count > 0) {
-            const ssize_t r = ::read(fd_, buffer, static_cast<std::size_t>(std::min(count, max)));
-            if (r > 0) {
-                ResetSilence();
-                return static_cast<int>(r);
-            }
-            if (r == 0 || (r < 0 && errno == EIO)) {
-                hungUp_.store(true);
-                return 0;
-            }
-            if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-                return 0;
-            }
+        const ssize_t r = ::read(fd_, buffer, static_cast<std::size_t>(max));
+        if (r > 0) {
+            ResetSilence();
+            return static_cast<int>(r);
         }
-        if (++polls >= kEmptyPolls) {
+        if (r < 0 && errno == EINTR) {
+            continue;
+        }
+        if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            // EIO: the pseudo-terminal's other side closed, or the adapter went away. No other
+            // failure of a read leaves the port usable either.
+            LoseLine(errno);
+            return 0;
+        }
+        // Nothing queued. A raw line (VMIN 0) reads 0 then as well, so a hang-up is left to
+        // poll to tell, after one last read for bytes that came with it.
+        if (lastTry) {
+            LoseLine(0);
+            return 0;
+        }
+        const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
             return -1;
         }
-        WaitForInput(fd_);
-        if (cancel_.load()) {
-            return 0;
+        switch (WaitReadable(left)) {
+            case Wait::Readable:
+            case Wait::TimedOut:
+                break;
+            case Wait::Cancelled:
+                return 0;
+            case Wait::Lost:
+                lastTry = true;
+                break;
         }
     }
 }
 
-int SerialPort::ReadAvailable(unsigned char* buffer, int max) {
+int SerialPort::ReadAvailable(unsigned char* buffer, int max, milliseconds wait) {
     if (!connected_.load()) {
         return 0;
     }
-    const int r = PollRead(buffer, max);
+    const int r = PollRead(buffer, max, wait);
     return r > 0 ? r : 0;
 }
 
 int SerialPort::ReadByte(unsigned char* byte) {
-    return PollRead(byte, 1);
+    return PollRead(byte, 1, byteWait_);
 }
 
-int SerialPort::ReadLine(unsigned char* buffer, int capacity) {
+int SerialPort::ReadLine(unsigned char* buffer, int capacity, milliseconds byteWait) {
     if (!connected_.load()) {
         return 0;
     }
-    return AssembleLine(*this, buffer, capacity);
+    byteWait_ = byteWait;
+    const int n = AssembleLine(*this, buffer, capacity);
+    byteWait_ = kByteWait;
+    return n;
 }
 
-int SerialPort::ReadReply(unsigned char* buffer, int capacity) {
+int SerialPort::ReadReply(unsigned char* buffer, int capacity, milliseconds byteWait) {
     if (!connected_.load()) {
         return 0;
     }
-    return AssembleReply(*this, buffer, capacity);
+    byteWait_ = byteWait;
+    const int n = AssembleReply(*this, buffer, capacity);
+    byteWait_ = kByteWait;
+    return n;
 }
 
 void SerialPort::DrainOutput() {
@@ -311,9 +374,15 @@ void SerialPort::DrainOutput() {
         return;
     }
     const int rate = std::max(baud_.load(), 300);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(1000 + 10'000LL * queued / rate);
-    while (queued > 0 && Clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const auto deadline = Clock::now() + milliseconds(1000 + 10'000LL * queued / rate);
+    while (queued > 0) {
+        // The queue empties at the line's rate: sleep about as long as it needs, not in turns.
+        const auto left = deadline - Clock::now();
+        if (left <= Clock::duration::zero()) {
+            break;
+        }
+        std::this_thread::sleep_for(std::min<Clock::duration>(
+            left, milliseconds(1 + 10'000LL * static_cast<std::int64_t>(queued) / rate)));
         if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) {
             return;
         }
@@ -342,7 +411,20 @@ bool SerialPort::LineDead() const {
 }
 
 void SerialPort::SetCancel(int flag) {
-    cancel_.store(flag != 0);
+    if (flag == 0) {
+        // A cancel set between these two lines leaves its flag set: the next wait sees it.
+        cancel_.store(false);
+        DrainCancel();
+        return;
+    }
+    cancel_.store(true);
+    if (cancelFd_ >= 0) {
+        const int saved = errno;  // a signal handler must not change it under the program
+        const std::uint64_t one = 1;
+        // Fails only with the counter full, which is readable then all the same.
+        [[maybe_unused]] const ssize_t w = ::write(cancelFd_, &one, sizeof one);
+        errno = saved;
+    }
 }
 
 }  // namespace pelmora

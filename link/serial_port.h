@@ -2,14 +2,19 @@
 // The byte transport to the logger's receiver: one tty device (a USB or Bluetooth serial port,
 // or a pseudo-terminal) on POSIX termios, raw 8N1 without flow control.
 //
+// Every read sleeps in poll() on the port and on a cancel descriptor of its own until bytes come,
+// the wait's bound passes or a cancel arrives: a silent line costs no turns of a loop.
+//
 // Thread contract: one thread at a time opens, closes, reads and writes (the device thread; the
 // receiver's reader loop and the commands take turns under StopReader/StartReader). SetCancel,
-// CancelRequested, IsConnected and BaudRate may be called from any thread. LastError and
-// LastErrno belong to the thread that called Open. The write observer is set before use.
+// CancelRequested, IsConnected, HungUp, LostErrno, WakeUps and BaudRate may be called from any
+// thread; SetCancel(1) also from a signal handler. LastError and LastErrno belong to the thread
+// that called Open. The write observer is set before use.
 #include <termios.h>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -29,7 +34,8 @@ class SerialPort : public ByteSource {
   public:
     static constexpr std::size_t kChunkSize = 512;  // bytes per write request
     static constexpr int kWriteWaitMs = 1000;       // per chunk, for room on the line
-    static constexpr int kEmptyPolls = 100;         // a read gives up after this many
+    // How long a read waits for its next byte unless told otherwise.
+    static constexpr std::chrono::milliseconds kByteWait{100};
     static constexpr int kAckAttempts = 10;
     static constexpr int kAckWaitMs = 1000;  // per attempt
     static constexpr int kAckLineCapacity = 1024;
@@ -54,22 +60,32 @@ class SerialPort : public ByteSource {
     // Returns n, or 0 when not opened; a chunk that cannot go out is not reported (the ACK wait
     // is what detects a lost frame).
     int Write(const unsigned char* data, int n);
-    // At most max bytes of what the line holds: > 0, or 0 on a time-out (100 empty polls about
-    // 1 ms apart), a cancel, a failure or when not connected.
-    int ReadAvailable(unsigned char* buffer, int max);
-    // One byte: 1 stored, -1 time-out after 100 empty polls, 0 on cancel, failure or not opened.
+    // At most max bytes of what the line holds, waiting up to `wait` for the first: > 0, or 0 on
+    // a time-out, a cancel, a failure or when not connected.
+    int ReadAvailable(unsigned char* buffer, int max, std::chrono::milliseconds wait = kByteWait);
+    // One byte: 1 stored, -1 when none came within the byte wait (kByteWait, or the one of the
+    // ReadLine or ReadReply in progress), 0 on cancel, failure or not opened.
     int ReadByte(unsigned char* byte) override;
     bool CancelRequested() const override { return cancel_.load(); }
-    // One line or frame (AssembleLine) into buffer of capacity + 1 bytes; 0 when not connected.
-    int ReadLine(unsigned char* buffer, int capacity);
+    // One line or frame (AssembleLine) into buffer of capacity + 1 bytes, each byte awaited up to
+    // byteWait; 0 when not connected.
+    int ReadLine(unsigned char* buffer, int capacity,
+                 std::chrono::milliseconds byteWait = kByteWait);
     // One reply frame read by its length, or a text line (AssembleReply); 0 when not connected.
-    int ReadReply(unsigned char* buffer, int capacity);
-    // Nonzero makes the polling reads give up at their next poll with 0.
+    int ReadReply(unsigned char* buffer, int capacity,
+                  std::chrono::milliseconds byteWait = kByteWait);
+    // Nonzero ends every read and wait in progress at once, and each later one before it
+    // starts, until SetCancel(0). Async-signal-safe for a nonzero flag (an atomic store and a
+    // write(2) on the cancel descriptor).
     void SetCancel(int flag);
     bool IsConnected() const { return connected_.load(); }
     // The line went away under an open port (an unplugged adapter, a closed pseudo-terminal
-    // peer): reads fail at once and the ACK wait gives up without its ten attempts.
+    // peer, poll's POLLHUP or POLLERR, a read's EIO): reads fail at once and the ACK wait gives
+    // up without its ten attempts. LostErrno is the failed call's errno (0 for a poll event).
     bool HungUp() const { return hungUp_.load(); }
+    int LostErrno() const { return lostErrno_.load(); }
+    // How often a wait of this port has returned from poll(): what a silent line costs.
+    std::uint64_t WakeUps() const { return wakeUps_.load(std::memory_order_relaxed); }
 
     // Ack when frame[0..1] are A0 A1, frame[last-1] is CR, frame[last] is LF, the id at offset 4
     // is 0x83 and the byte after it is nonzero; Nack for the same trailer with id 0x84; Other
@@ -112,12 +128,20 @@ class SerialPort : public ByteSource {
     static bool IsSupportedRate(int baudRate);
 
   private:
-    int PollRead(unsigned char* buffer, int max);
+    enum class Wait : std::uint8_t { Readable, TimedOut, Cancelled, Lost };
+    int PollRead(unsigned char* buffer, int max, std::chrono::milliseconds wait);
+    Wait WaitReadable(std::chrono::milliseconds wait);
+    void LoseLine(int e);
+    void DrainCancel();
     std::size_t WriteChunk(const unsigned char* data, std::size_t k);
     bool Fail(LinkError error);
     void ReleaseHandle();
 
     std::atomic<bool> cancel_{false};
+    int cancelFd_ = -1;  // an eventfd, readable while a cancel is pending
+    std::chrono::milliseconds byteWait_ = kByteWait;
+    std::atomic<std::uint64_t> wakeUps_{0};
+    std::atomic<int> lostErrno_{0};
     int fd_ = -1;
     bool opened_ = false;
     std::atomic<bool> connected_{false};

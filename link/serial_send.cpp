@@ -1,6 +1,5 @@
 // The acknowledged send of SerialPort.
 #include <chrono>
-#include <thread>
 
 #include "link/serial_port.h"
 
@@ -26,19 +25,32 @@ ReplyKind SerialPort::ClassifyReply(const unsigned char* frame, int size, int la
 
 CommandResult SerialPort::SendAndWaitAck(const unsigned char* frame, int length, int attempts,
                                          int waitMs) {
+    using std::chrono::milliseconds;
     if (!IsConnected()) {
         return CommandResult::NotConnected;
     }
     FlushInput();
     unsigned char buffer[kAckLineCapacity + 4] = {};
     for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (CancelRequested()) {
+            return CommandResult::Cancelled;
+        }
         Write(frame, length);
-        const auto start = std::chrono::steady_clock::now();
-        while (std::chrono::steady_clock::now() - start <= std::chrono::milliseconds(waitMs)) {
+        const auto deadline = std::chrono::steady_clock::now() + milliseconds(waitMs);
+        for (;;) {
+            if (CancelRequested()) {
+                return CommandResult::Cancelled;
+            }
             if (LineDead()) {
                 return CommandResult::NoAnswer;  // ten more seconds would not revive a dead line
             }
-            const int r = ReadLine(buffer, kAckLineCapacity);
+            const auto left =
+                std::chrono::ceil<milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                break;
+            }
+            // Each byte may take the rest of the wait: a silent line costs one poll an attempt.
+            const int r = ReadLine(buffer, kAckLineCapacity, left);
             if (r > 0) {
                 // The bytes up to the LF (or the NUL after a cut line) are valid.
                 switch (ClassifyReply(buffer, r + 1, buffer[3] + 6)) {
@@ -53,11 +65,6 @@ CommandResult SerialPort::SendAndWaitAck(const unsigned char* frame, int length,
                 return CommandResult::Disconnected;
             } else if (!IsConnected()) {
                 return CommandResult::NotConnected;
-            } else if (CancelRequested()) {
-                return CommandResult::Cancelled;
-            } else {
-                // A failed read returns at once; keep the wait from spinning.
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         }
     }

@@ -38,6 +38,7 @@ struct Segment {
     std::size_t pos = 0;
     Then then = Then::Nothing;
     int baud = 0;
+    bool range = false;  // part of a ranged read's answer
 };
 
 // splitmix64: the same sequence everywhere, unlike the standard distributions.
@@ -65,6 +66,7 @@ struct LoggerSim::Impl {
         bool silent;
         bool commands;
         bool paced;
+        bool commandEndsRange;
         LoggerCore core;
         PtyLine line;
         int wake[2] = {-1, -1};
@@ -78,6 +80,8 @@ struct LoggerSim::Impl {
         int nackNext = 0;
         int loseAckNext = 0;
         int ignoreNext = 0;
+        int refuseRateNext = 0;
+        int refusedRate = 0;
         int corruptNext = 0;
         int splitBoundary = 0;
         std::optional<std::size_t> stallAfter;
@@ -107,6 +111,7 @@ struct LoggerSim::Impl {
               silent(o.silent),
               commands(o.commands),
               paced(o.paced),
+              commandEndsRange(o.commandEndsRange),
               core(std::move(o.flash)) {
             core.SetDeviceId(o.deviceId);
             core.SetEcho(o.echo);
@@ -172,6 +177,16 @@ struct LoggerSim::Impl {
         void QueueRange(std::vector<std::uint8_t> ack, RangeStream stream,
                         std::optional<FaultKind> fault) {
             ++rangesServed;
+            const std::size_t queued = out.size();
+            struct MarkRange {
+                std::deque<Segment>& out;
+                std::size_t from;
+                ~MarkRange() {
+                    for (std::size_t i = from; i < out.size(); ++i) {
+                        out[i].range = true;
+                    }
+                }
+            } mark{out, queued};
             auto& data = stream.data;
             if (corruptNext > 0 || fault == FaultKind::CorruptData) {
                 if (corruptNext > 0) {
@@ -230,8 +245,23 @@ struct LoggerSim::Impl {
             Queue(std::move(first));
         }
 
+        // A NACK for a baud-rate frame that asks for the refused rate, while refusals are left.
+        bool RefusesRate(std::span<const std::uint8_t> payload) {
+            if (refuseRateNext <= 0 || payload.size() != 4 ||
+                CommandOf(payload[0]) != Command::SetBaudRate ||
+                RateForIndex(payload[2]) != refusedRate) {
+                return false;
+            }
+            --refuseRateNext;
+            return true;
+        }
+
         void HandleFrame(ScannedFrame frame) {
             mute = false;
+            if (commandEndsRange && !out.empty() && out.front().range) {
+                std::erase_if(out, [](const Segment& seg) { return seg.range; });
+                draining = false;
+            }
             ReceivedFrame record;
             record.bytes = frame.bytes;
             record.checksumOk = frame.checksumOk;
@@ -251,6 +281,9 @@ struct LoggerSim::Impl {
                 }
                 count(FaultKind::Ignore);
                 record.answer = FrameAnswer::Ignored;
+            } else if (frame.checksumOk && RefusesRate(frame.Payload())) {
+                record.answer = FrameAnswer::Nack;
+                Queue(NackFrame(id));
             } else if (nackNext > 0 || fault == FaultKind::Nack) {
                 if (nackNext > 0) {
                     --nackNext;
@@ -695,6 +728,12 @@ void LoggerSim::LoseAckNext(int frames) {
 void LoggerSim::IgnoreNext(int frames) {
     std::lock_guard lock(impl_->shared->m);
     impl_->shared->ignoreNext = frames <= 0 ? 0 : impl_->shared->ignoreNext + frames;
+}
+
+void LoggerSim::RefuseRateChanges(int frames, int rate) {
+    std::lock_guard lock(impl_->shared->m);
+    impl_->shared->refuseRateNext = frames <= 0 ? 0 : frames;
+    impl_->shared->refusedRate = rate;
 }
 
 void LoggerSim::CorruptNextRanges(int ranges) {

@@ -33,6 +33,10 @@ struct LoggerSimOptions {
     EchoStyle echo = EchoStyle::Sector;
     int highestRate = 0;  // 0: every rate of the table; above it the logger refuses
     RateRefusal refusal = RateRefusal::Nack;
+    // A frame that arrives while a ranged read streams ends that stream: the rest of it is
+    // dropped and the logger answers the new command at once. Off: the answer waits until the
+    // stream has gone out.
+    bool commandEndsRange = false;
 };
 
 // What the simulated logger did with a frame.
@@ -120,6 +124,8 @@ class LoggerSim {
     void NackNext(int frames);
     void LoseAckNext(int frames);
     void IgnoreNext(int frames);
+    // NACK the next `frames` baud-rate commands that ask for `rate`; other frames are answered.
+    void RefuseRateChanges(int frames, int rate);
     void CorruptNextRanges(int ranges);
     // Split the end marker of every following ranged read after 1, 2 or 3 of its bytes; the first
     // part is delivered (the client has read it) before the rest is written. 0: off.

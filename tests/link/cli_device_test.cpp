@@ -1,20 +1,23 @@
 // pelmora-cli's device commands, run as a user would run them, on the built-in simulated logger.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
-#include <functional>
-#include <vector>
-
 #include <array>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "sim/logger_sim.h"
 
@@ -56,30 +59,38 @@ class CliDevice : public ::testing::Test {
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return run;
     }
-    // Starts pelmora-cli with its output in root_/spawn.out, for tests that signal it.
+    // Starts pelmora-cli with its output in root_/spawn.out, for tests that signal it. No fork:
+    // ThreadSanitizer refuses it in a process whose simulated logger runs a thread.
     pid_t Spawn(std::vector<std::string> args) {
         const std::string out = (root_ / "spawn.out").string();
-        const std::string config = (root_ / "config").string();
-        const std::string data = (root_ / "data").string();
+        std::vector<std::string> env = {"XDG_CONFIG_HOME=" + (root_ / "config").string(),
+                                        "XDG_DATA_HOME=" + (root_ / "data").string()};
+        for (char** e = environ; *e != nullptr; ++e) {
+            if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0 &&
+                std::strncmp(*e, "XDG_DATA_HOME=", 14) != 0) {
+                env.emplace_back(*e);
+            }
+        }
         args.insert(args.begin(), PELMORA_CLI);
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        pid_t pid = -1;
+        const int failed = posix_spawn(&pid, args[0].c_str(), &actions, nullptr,
+                                       Pointers(args).data(), Pointers(env).data());
+        posix_spawn_file_actions_destroy(&actions);
+        return failed == 0 ? pid : -1;
+    }
+    static std::vector<char*> Pointers(std::vector<std::string>& strings) {
+        std::vector<char*> pointers;
+        for (auto& s : strings) {
+            pointers.push_back(s.data());
         }
-        argv.push_back(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-            setenv("XDG_DATA_HOME", data.c_str(), 1);
-            const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int in = open("/dev/null", O_RDONLY);
-            dup2(in, 0);
-            dup2(fd, 1);
-            dup2(fd, 2);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        return pid;
+        pointers.push_back(nullptr);
+        return pointers;
     }
     std::string ReadText(const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
@@ -151,13 +162,25 @@ TEST_F(CliDevice, FailedReadsKeepThePreviousDownload) {
         std::function<void(sim::LoggerSim&)> arrange;
         std::vector<int> signals;  // sent once the first range is on its way
         bool canRestore = true;    // a logger that is gone cannot be switched back
+        const char* says = "";     // in the output besides the kept download
     };
     const auto paced = [](sim::LoggerSimOptions& o) {
         o.paced = true;
         o.flash.SetWriteOffset(40 * sim::kSectorSize);  // three ranges
     };
     const Row rows[] = {
-        {"refused", {}, [](sim::LoggerSim& l) { l.NackNext(1000); }, {}},
+        {"refused",
+         {},
+         [](sim::LoggerSim& l) { l.NackNext(1000); },
+         {},
+         true,
+         "pelmora-cli: The logger refused the command\n"},
+        {"unanswered",
+         {},
+         [](sim::LoggerSim& l) { l.IgnoreNext(1000); },
+         {},
+         true,
+         "pelmora-cli: The logger did not answer\n"},
         {"silent", [](sim::LoggerSimOptions& o) { o.silent = true; }, {}, {}},
         {"unplugged", {}, [](sim::LoggerSim& l) { l.HangUpMidRange(5000); }, {}, false},
         {"silent mid-range", {}, [](sim::LoggerSim& l) { l.SilenceMidRange(5000); }, {}, false},
@@ -202,11 +225,66 @@ TEST_F(CliDevice, FailedReadsKeepThePreviousDownload) {
         EXPECT_NE(ReadText(root_ / "spawn.out").find("previous download was kept"),
                   std::string::npos)
             << ReadText(root_ / "spawn.out");
+        EXPECT_NE(ReadText(root_ / "spawn.out").find(row.says), std::string::npos)
+            << ReadText(root_ / "spawn.out");
         if (row.canRestore) {
             EXPECT_EQ(logger.Baud(), 9600);
         }
         logger.Stop();
     }
+}
+
+// Ctrl-C twice ends a range that is streaming: the second within a second, the logger back at
+// its own rate, data.log as it was, exit status 1.
+TEST_F(CliDevice, ASecondCtrlCEndsTheStreamingRangeAtOnce) {
+    const fs::path dir = root_ / "data";
+    fs::create_directories(dir);
+    std::ofstream(dir / "data.log") << "previous log";
+    sim::LoggerSimOptions options;
+    options.baud = 9600;
+    options.paced = true;
+    options.commandEndsRange = true;
+    options.flash.SetWriteOffset(100 * sim::kSectorSize);  // 16 sectors stream for 2.8 s
+    sim::LoggerSim logger(options);
+    ASSERT_TRUE(logger.Start());
+    const pid_t pid =
+        Spawn({"read", "--port", logger.SlavePath(), "--baud", "9600", "--data-dir", dir.string()});
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 3000 && logger.RangesServed() == 0; ++i) {
+        usleep(10000);
+    }
+    const std::size_t sent = logger.BytesSent();
+    for (int i = 0; i < 500 && logger.BytesSent() < sent + 4096; ++i) {
+        usleep(10000);
+    }
+    kill(pid, SIGINT);
+    usleep(300000);
+    kill(pid, SIGINT);
+    const auto second = std::chrono::steady_clock::now();
+    int status = 0;
+    pid_t ended = 0;
+    while ((ended = waitpid(pid, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() - second < std::chrono::seconds(20)) {
+        usleep(5000);
+    }
+    const auto took = std::chrono::steady_clock::now() - second;
+    if (ended == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    const std::string out = ReadText(root_ / "spawn.out");
+    std::printf("from the second Ctrl-C to the exit: %lld ms\n",
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+    EXPECT_LT(took, std::chrono::seconds(1)) << out;
+    EXPECT_EQ(logger.RangesServed(), 1u) << "no second range was asked for";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << "\n" << out;
+    EXPECT_NE(out.find("Stopping after this range (Ctrl-C again to stop now)...\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(ReadText(dir / "data.log"), "previous log");
+    EXPECT_EQ(logger.Baud(), 9600);
+    logger.Stop();
 }
 
 TEST_F(CliDevice, ConnectionOnAPortIsRecorded) {

@@ -6,6 +6,7 @@
 
 #include "link/datalog_codes.h"
 #include "link/marked_data.h"
+#include "tests/link/print_results.h"
 
 namespace pelmora {
 namespace {
@@ -163,13 +164,14 @@ TEST(ReceiveMarkedData, ReportsProgressAndGivesUpOnSilence) {
     ReceiveOptions options;
     options.dataWait = 20ms;
     options.progress = [&](std::size_t n) { seen.push_back(n); };
-    ASSERT_EQ(ReceiveMarkedData(0, dest, got, std::ref(script), options), kRangeDone);
+    ASSERT_EQ(ReceiveMarkedData(0, dest, got, std::ref(script), options), RangeResult::Done);
     EXPECT_EQ(got, 1000u);
     EXPECT_EQ(seen, (std::vector<std::size_t>{300, 600, 1000}));
 
     // Silence in the data and silence inside the trailer both end the attempt.
     for (Script silent : {Script{}, Script{{Bytes(answer.begin(), answer.end() - 2)}}}) {
-        EXPECT_EQ(ReceiveMarkedData(0, dest, got, std::ref(silent), options), kRangeAttemptFailed);
+        EXPECT_EQ(ReceiveMarkedData(0, dest, got, std::ref(silent), options),
+                  RangeResult::AttemptFailed);
         EXPECT_EQ(got, 0u);
     }
 }

@@ -3,9 +3,11 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/receiver_protocol.h"
+#include "tests/link/print_results.h"
 #include "tests/link/pty_peer.h"
 
 namespace pelmora {
@@ -93,6 +95,19 @@ TEST_F(Reader, ASilentReceiverClearsLinkAlive) {
     EXPECT_EQ(listener.Count(), 0u);
 }
 
+// Between commands the reader sleeps in its reads: a silent line wakes it a few times a second,
+// not every millisecond.
+TEST_F(Reader, ASilentLineWakesTheReaderAtMostFiveTimesASecond) {
+    Begin({}, 0ms);
+    ASSERT_TRUE(protocol.StartReader());
+    std::this_thread::sleep_for(5s);
+    const std::uint64_t wakeUps = port.WakeUps();
+    const auto stopStart = std::chrono::steady_clock::now();
+    EXPECT_TRUE(protocol.StopReader());
+    EXPECT_LT(std::chrono::steady_clock::now() - stopStart, 500ms) << "the stop wakes the read";
+    EXPECT_LE(wakeUps, 25u);
+}
+
 TEST_F(Reader, StopsPromptlyWhileTheLineIsBusyAndStartsAgain) {
     std::string burst;
     for (int i = 0; i < 8; ++i) {
@@ -119,7 +134,7 @@ TEST_F(Reader, ACommandRunsBetweenStopAndStart) {
     EXPECT_TRUE(WaitUntil([&] { return listener.Count() >= 1; }, 5s));
     ASSERT_TRUE(protocol.StopReader());
     const unsigned char frame[] = {0xA0, 0xA1, 0x00, 0x01, 0x19, 0x19, 0x0D, 0x0A};
-    EXPECT_EQ(port.SendAndWaitAck(frame, 8), kSendAck);
+    EXPECT_EQ(port.SendAndWaitAck(frame, 8), CommandResult::Done);
     const std::size_t before = listener.Count();
     ASSERT_TRUE(protocol.StartReader());
     EXPECT_TRUE(WaitUntil([&] { return listener.Count() > before; }, 5s));

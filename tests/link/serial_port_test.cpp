@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/serial_port.h"
+#include "tests/link/print_results.h"
 #include "tests/link/pty_peer.h"
 
 namespace pelmora {
@@ -181,7 +182,7 @@ TEST(SerialPortRead, AHangUpMidFrameEndsTheReadAtOnce) {
     EXPECT_EQ(port.ReadByte(&byte), 0);
     EXPECT_EQ(port.ReadReply(buffer, 512), 0);
     const unsigned char frame[] = {0xA0, 0xA1, 0x00, 0x01, 0x19, 0x19, 0x0D, 0x0A};
-    EXPECT_EQ(port.SendAndWaitAck(frame, 8), kSendTimeout);
+    EXPECT_EQ(port.SendAndWaitAck(frame, 8), CommandResult::Disconnected);
 }
 
 TEST(SerialPortRead, NotConnectedReadsNothing) {

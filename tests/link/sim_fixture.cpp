@@ -45,8 +45,6 @@ void SimLink::StartSim(sim::LoggerSimOptions options) {
 }
 
 void SimLink::SetUp() {
-    device_.binary_msg.Connect(&recorder_, &BinaryMsgRecorder::OnBinaryMsg);
-    device_.query_log_status.Connect(&recorder_, &BinaryMsgRecorder::OnLogStatus);
     device_.timings.dataWait = std::chrono::milliseconds(1000);
     sim::LoggerSimOptions options;
     options.baud = 57600;

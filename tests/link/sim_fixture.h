@@ -9,18 +9,12 @@
 #include "link/datalog_device.h"
 #include "link/serial_port.h"
 #include "sim/logger_sim.h"
+#include "tests/link/print_results.h"
 
 namespace pelmora {
 
 // A flash whose log ends in sector `sectors - 1`, with records cut at odd places.
 sim::FlashImage FlashOfSectors(std::uint16_t sectors, std::uint16_t total = 512);
-
-struct BinaryMsgRecorder {
-    std::vector<int> codes;
-    std::vector<std::vector<unsigned char>> statusFrames;
-    void OnBinaryMsg(int code) { codes.push_back(code); }
-    void OnLogStatus(unsigned char* frame) { statusFrames.emplace_back(frame, frame + 48); }
-};
 
 class SimLink : public ::testing::Test {
   protected:
@@ -37,7 +31,6 @@ class SimLink : public ::testing::Test {
     std::unique_ptr<sim::LoggerSim> sim_;
     SerialPort port_;
     DatalogDevice device_;
-    BinaryMsgRecorder recorder_;
 };
 
 }  // namespace pelmora

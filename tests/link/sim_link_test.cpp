@@ -8,6 +8,7 @@
 
 #include "link/receiver_protocol.h"
 #include "sim/logger_sim.h"
+#include "tests/link/print_results.h"
 #include "tests/link/pty_peer.h"
 
 namespace pelmora {
@@ -63,19 +64,19 @@ TEST_F(SimLink, AWriteOf1300BytesGoesOutAs512And512And276) {
 TEST_F(SimLink, CommandsAreAcknowledgedAndRetried) {
     Start(9600);
     ASSERT_TRUE(port.Open(sim_->SlavePath(), 9600));
-    EXPECT_EQ(port.SendAndWaitAck(kClearLog, 8), kSendAck);
+    EXPECT_EQ(port.SendAndWaitAck(kClearLog, 8), CommandResult::Done);
     sim_->NackNext(1);
-    EXPECT_EQ(port.SendAndWaitAck(kClearLog, 8), kSendNack);
+    EXPECT_EQ(port.SendAndWaitAck(kClearLog, 8), CommandResult::Refused);
     sim_->ClearLogs();
     sim_->LoseAckNext(2);
-    EXPECT_EQ(port.SendAndWaitAck(kClearLog, 8), kSendAck);
+    EXPECT_EQ(port.SendAndWaitAck(kClearLog, 8), CommandResult::Done);
     EXPECT_EQ(sim_->Frames().size(), 3u);
 }
 
-TEST_F(SimLink, ASilentLoggerGivesNineAfterTenAttempts) {
+TEST_F(SimLink, ASilentLoggerGoesUnansweredAfterTenAttempts) {
     Start(9600, true);
     ASSERT_TRUE(port.Open(sim_->SlavePath(), 9600));
-    EXPECT_EQ(port.SendAndWaitAck(kClearLog, 8), kSendTimeout);
+    EXPECT_EQ(port.SendAndWaitAck(kClearLog, 8), CommandResult::NoAnswer);
     EXPECT_TRUE(sim_->WaitForFrames(10, 2s));
     EXPECT_EQ(sim_->Frames().size(), 10u);
 }

@@ -148,7 +148,7 @@ TEST(DownloadSoak, HundredDownloadsUnderFaults) {
         }
 
         const Bytes written = ReadFile(raw);
-        if (result.code == kDownloadDone) {
+        if (result.outcome == DownloadOutcome::Done) {
             ++counts.completed;
             EXPECT_TRUE(observer.Said(kLineReadSuccessful));
             EXPECT_EQ(result.bytes, expected.size());
@@ -162,7 +162,7 @@ TEST(DownloadSoak, HundredDownloadsUnderFaults) {
         } else {
             // A failure: said so, and the old log still in place.
             const bool reported = observer.Said(kLineReadFail) && observer.Said(kLinePreviousKept);
-            EXPECT_TRUE(reported) << "code " << result.code;
+            EXPECT_TRUE(reported) << OutcomeText(result.outcome);
             const bool noPartialLog = written == old;
             EXPECT_TRUE(noPartialLog) << written.size() << " bytes left in data.log";
             if (reported && noPartialLog) {
@@ -173,8 +173,9 @@ TEST(DownloadSoak, HundredDownloadsUnderFaults) {
                 frames.append(" ").append(std::to_string(f.Id())).append(":");
                 frames.append(std::to_string(static_cast<int>(f.answer)));
             }
-            EXPECT_TRUE(disconnect) << "download failed with code " << result.code << " (status "
-                                    << result.statusCode << "); frames (id:answer)" << frames;
+            EXPECT_TRUE(disconnect)
+                << "download failed: " << OutcomeText(result.outcome)
+                << " (status: " << ResultText(result.status) << "); frames (id:answer)" << frames;
         }
     }
     fs::remove_all(dir);
