@@ -11,10 +11,10 @@
 #include <memory>
 #include <string>
 
+#include "convert/track_model.h"
 #include "core/conversion_settings.h"
 #include "core/profile_store.h"
 #include "core/time_value.h"
-#include "convert/track_model.h"
 #include "ui/trace_services.h"
 #include "ui/window_services.h"
 
@@ -48,7 +48,7 @@ class TracePanel : public QObject {
         std::function<void(const QString&)> status;
         std::function<void(const QString&)> line;
         std::function<void(const QString&, BoxIcon)> box;
-        std::function<void(int)> progress;  // -1 hides the bar
+        std::function<void(int)> progress;                // -1 hides the bar
         std::function<void(std::function<void()>)> post;  // into the GUI thread
     };
 

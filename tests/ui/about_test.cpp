@@ -5,6 +5,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "core/profile_store.h"
+#include "tests/ui/window_fakes.h"
 #include "ui/about_dlg.h"
 #include "ui/datalog_dlg.h"
 
@@ -26,7 +28,13 @@ class AboutTest : public QObject {
     }
 
     void windowMenuAsksForTheAboutBox() {
-        CdatalogDlg::Config config;  // the menu needs no service
+        MemoryProfileStore profile;
+        NoDevice device;
+        FakeServices services;
+        CdatalogDlg::Config config;
+        config.profile = &profile;
+        config.device = &device;
+        config.services = services.Get();
         CdatalogDlg dlg(std::move(config));
         QSignalSpy asked(&dlg, &CdatalogDlg::aboutRequested);
         QAction* about = nullptr;
