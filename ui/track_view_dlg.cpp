@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "core/convert_texts.h"
+#include "ui/gui_call_queue.h"
 #include "ui/track_chart.h"
 #include "ui/track_map_widget.h"
 
@@ -29,6 +30,7 @@ CTrackViewDlg::CTrackViewDlg(Config config, QWidget* parent)
     setWindowTitle(QStringLiteral("Track"));
     setWindowFlag(Qt::Window, true);
     setModal(false);
+    m_guiCalls = new GuiCallQueue(this);
     m_tiles = new TileSource(m_config.tiles, this);
     m_map = new TrackMapWidget(m_tiles, this);
     m_chart = new TrackChartView(this);
@@ -69,29 +71,22 @@ void CTrackViewDlg::StopLoading() {
 
 void CTrackViewDlg::Reload(const TrackViewOptions& options) {
     StopLoading();
-    {
-        std::lock_guard lock(m_loadedMutex);  // a model of the last load not yet taken is stale
-        m_loaded.reset();
-        m_hasLoaded = false;
-    }
+    // A model of an earlier load still queued is stale: its generation no longer matches.
+    const std::uint64_t generation = ++m_generation;
     m_config.options = options;
     m_info->setText(QStringLiteral("Reading the trace..."));
-    m_loader = std::thread([this, folder = m_config.dataFolder, options] {
+    m_loader = std::thread([this, folder = m_config.dataFolder, options, generation] {
         auto model = std::make_shared<TrackModel>();
         const TraceReadStatus status = LoadTrackModel(folder, options, *model, &m_stopLoad);
         if (status == TraceReadStatus::Stopped) {
             return;
         }
-        {
-            std::lock_guard lock(m_loadedMutex);
-            m_loaded = std::move(model);
-            m_loadedStatus = status;
-            m_hasLoaded = true;
-        }
-        // A queued call by name carries only the wake-up and is built and freed inside QtCore;
-        // the model passes through our mutex, where ThreadSanitizer sees the hand-over. Dropped
-        // with the window if it went meanwhile (the destructor joins).
-        QMetaObject::invokeMethod(this, "TakeLoaded", Qt::QueuedConnection);
+        // Dropped with the window if it went meanwhile (the destructor joins first).
+        m_guiCalls->Post([this, model = std::move(model), status, generation]() mutable {
+            if (generation == m_generation) {
+                OnLoaded(std::move(model), status);
+            }
+        });
     });
 }
 
@@ -153,21 +148,6 @@ void CTrackViewDlg::PlaceBeside(const QWidget& mainWindow) {
     }
     resize(placed.shrunkBy(frame));
     move(x, y);  // a window's position is its frame's
-}
-
-void CTrackViewDlg::TakeLoaded() {
-    std::shared_ptr<TrackModel> model;
-    TraceReadStatus status = TraceReadStatus::Ok;
-    {
-        std::lock_guard lock(m_loadedMutex);
-        if (!m_hasLoaded) {
-            return;
-        }
-        model = std::move(m_loaded);
-        status = m_loadedStatus;
-        m_hasLoaded = false;
-    }
-    OnLoaded(std::move(model), status);
 }
 
 void CTrackViewDlg::OnLoaded(std::shared_ptr<TrackModel> model, TraceReadStatus status) {

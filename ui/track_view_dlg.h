@@ -3,11 +3,11 @@
 // trace on a thread of its own, so a long trace never blocks the main window.
 //
 // Thread contract: the window and its widgets belong to the GUI thread; the loading thread
-// only fills a model it alone holds and hands it over through m_loadedMutex.
+// only fills a model it alone holds and hands it over through the GUI call queue.
 #include <QDialog>
 #include <atomic>
+#include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -17,6 +17,8 @@
 class QLabel;
 
 namespace pelmora {
+
+class GuiCallQueue;
 
 class TrackChartView;
 class TrackMapWidget;
@@ -58,10 +60,6 @@ class CTrackViewDlg : public QDialog {
     // The trace was read (true) or could not be (false, the reason shown in the window).
     void modelLoaded(bool ok);
 
-  private slots:
-    // Runs on the GUI thread, woken by the loading thread: takes the model it handed over.
-    void TakeLoaded();
-
   private:
     void StopLoading();
     void OnLoaded(std::shared_ptr<TrackModel> model, TraceReadStatus status);
@@ -75,11 +73,9 @@ class CTrackViewDlg : public QDialog {
     TimeValue m_beginUtc = INT64_MIN;
     TimeValue m_endUtc = INT64_MAX;
     std::atomic<bool> m_stopLoad{false};
-    std::thread m_loader;  // joined before the window goes
-    std::mutex m_loadedMutex;
-    std::shared_ptr<TrackModel> m_loaded;  // guarded by m_loadedMutex, with the next two
-    TraceReadStatus m_loadedStatus = TraceReadStatus::Ok;
-    bool m_hasLoaded = false;
+    std::thread m_loader;            // joined before the window goes
+    std::uint64_t m_generation = 0;  // of the last load asked for; the GUI thread's
+    GuiCallQueue* m_guiCalls = nullptr;
 };
 
 }  // namespace pelmora
