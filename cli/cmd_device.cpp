@@ -346,6 +346,8 @@ int RunRead(const std::vector<std::string>& args) {
     switch (result.outcome) {
         case DownloadOutcome::Done:
             break;
+        case DownloadOutcome::EmptyLog:
+            return kExitSuccess;  // said so; nothing was written, so nothing to decode
         case DownloadOutcome::Stopped:
             return Fail("stopped: the previous download was kept");
         case DownloadOutcome::LineDead:

@@ -15,7 +15,8 @@
 namespace pelmora {
 namespace {
 
-constexpr const char* kMapMagic = "pelmora-sectors 1";
+constexpr const char* kMapMagic = "pelmora-sectors 2";
+constexpr const char* kMapMagicWithoutTotal = "pelmora-sectors 1";
 // A log has at most 65536 sectors (the request's 16-bit count): anything beyond is no map.
 constexpr std::size_t kMaxMapSectors = 65536;
 
@@ -74,13 +75,16 @@ std::optional<std::vector<std::uint8_t>> LoadDataLog(const std::string& folder) 
 std::optional<SectorMap> LoadSectorMap(const std::string& folder) {
     std::ifstream in(DataFolderPath(folder, kSectorMapName));
     std::string magic;
-    if (!std::getline(in, magic) || magic != kMapMagic) {
+    if (!std::getline(in, magic) || (magic != kMapMagic && magic != kMapMagicWithoutTotal)) {
         return std::nullopt;
     }
     SectorMap map;
     std::size_t count = 0;
     if (!(in >> map.usedLogBytes >> map.logSize >> map.logHash >> count) ||
         count > kMaxMapSectors) {
+        return std::nullopt;
+    }
+    if (magic == kMapMagic && !(in >> map.totalSectors)) {
         return std::nullopt;
     }
     map.keptBytes.resize(count);
@@ -112,7 +116,7 @@ bool StoreDownload(const std::string& folder, std::span<const std::uint8_t> log,
     std::ostringstream text;
     text << kMapMagic << '\n'
          << map.usedLogBytes << ' ' << map.logSize << ' ' << map.logHash << ' '
-         << map.keptBytes.size() << '\n';
+         << map.keptBytes.size() << ' ' << map.totalSectors << '\n';
     for (const std::uint32_t kept : map.keptBytes) {
         text << kept << '\n';
     }

@@ -24,6 +24,7 @@ std::string DataFolderPath(const std::string& folder, const std::string& name);
 struct SectorMap {
     std::uint64_t usedLogBytes = 0;
     std::vector<std::uint32_t> keptBytes;
+    std::uint32_t totalSectors = 0;  // the logger's flash then (0: not known, an older map)
     std::uint64_t logSize = 0;  // data.log's size and hash when the map was written: a data.log
     std::uint64_t logHash = 0;  // replaced by other means makes the map void
     std::uint64_t KeptBefore(std::size_t sector) const;

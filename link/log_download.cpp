@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <optional>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "link/datalog_device.h"
@@ -95,8 +98,9 @@ void FilterSectors(Bytes& sectors, Bytes& log, std::vector<std::uint32_t>& kept)
 }
 
 // Switches logger and port to the fastest rate of the candidates that the logger acknowledges
-// and then answers at; every refusal leaves both at `configured`. Returns the rate in use.
-int SwitchToDownloadRate(DatalogDevice& device, int configured, int pinned,
+// and then answers at; every refusal leaves both at `configured`. Returns the rate in use. A
+// cancel stops the search, but not before a logger asked away is back at `configured`.
+int SwitchToDownloadRate(DatalogDevice& device, SerialPort& port, int configured, int pinned,
                          DownloadObserver& observer) {
     std::vector<int> candidates;
     if (pinned != 0) {
@@ -111,6 +115,9 @@ int SwitchToDownloadRate(DatalogDevice& device, int configured, int pinned,
         if (pinned == 0 && rate < configured) {
             return configured;  // a logger set faster than every candidate stays there
         }
+        if (port.CancelRequested()) {
+            return configured;
+        }
         CommandResult ack = CommandResult::NoAnswer;
         if (!device.SetBaudRate(rate, kRateAttribute, &ack)) {
             device.SetPortRate(configured);
@@ -119,26 +126,74 @@ int SwitchToDownloadRate(DatalogDevice& device, int configured, int pinned,
         if (ack == CommandResult::Done && device.Probe() == CommandResult::Done) {
             return rate;
         }
-        // Refused (the logger stayed), acknowledged but kept, or switched where the line cannot
-        // follow: find the logger at its old rate, else ask it back from the new one.
+        // Refused (the logger stayed), acknowledged but kept, cut short, or switched where the
+        // line cannot follow: find the logger at its old rate, else ask it back from the new one.
+        const bool cancelled = port.CancelRequested();
+        port.SetCancel(0);
         device.SetPortRate(configured);
-        if (ack == CommandResult::Done && device.Probe() != CommandResult::Done) {
+        if (ack != CommandResult::Refused && device.Probe() != CommandResult::Done) {
             device.SetPortRate(rate);
             device.SetBaudRate(configured, kRateAttribute);
+        }
+        if (cancelled) {
+            port.SetCancel(1);
+            return configured;
         }
         observer.StatusLine("The logger did not take " + std::to_string(rate) + " bit/s...");
     }
     return configured;
 }
 
+constexpr int kSwitchBackTries = 3;
+
+// Asks the logger, at `rate`, back to `configured` until a log-status probe finds it answering
+// there, three times at most. A cancel that comes meanwhile is cleared: the way back is not to be
+// cut short. Returns the rate the logger is left at: `configured`, `rate` (it still answers
+// there) or 0 (it answers at neither, or the line is gone). The port ends at `configured`.
+int SwitchBack(DatalogDevice& device, SerialPort& port, int configured, int rate) {
+    for (int attempt = 0; attempt < kSwitchBackTries; ++attempt) {
+        port.SetCancel(0);
+        if (!port.IsConnected() || port.HungUp()) {
+            return 0;
+        }
+        if (port.BaudRate() != rate) {
+            device.SetPortRate(rate);
+        }
+        CommandResult ack = CommandResult::NoAnswer;
+        device.SetBaudRate(configured, kRateAttribute, &ack);  // the port follows either way
+        // A refusal needs no probe: the logger said it stays where it is.
+        if (ack != CommandResult::Refused && device.Probe() == CommandResult::Done) {
+            return configured;
+        }
+    }
+    port.SetCancel(0);
+    const bool stillThere = device.SetPortRate(rate) && device.Probe() == CommandResult::Done;
+    device.SetPortRate(configured);
+    return stillThere ? rate : 0;
+}
+
+// What to tell the user about a logger that did not return to its rate.
+std::string NotReturnedText(int configured, int rate, int leftAt) {
+    const std::string want = std::to_string(configured) + " bit/s";
+    if (leftAt != 0) {
+        const std::string there = std::to_string(leftAt) + " bit/s";
+        return "The logger did not return to " + want + ": it was left at " + there +
+               "; connect again and it is found at " + there + " and switched back.";
+    }
+    return "The logger did not return to " + want + " and no longer answers at " +
+           std::to_string(rate) + " bit/s: switch it off and on, then connect again.";
+}
+
 struct Transfer {
     Bytes log;
     SectorMap map;
     bool incremental = false;
+    bool unchanged = false;  // incremental, and nothing was added to the held log
 };
 
-// Fetches only the sectors from the held log's last one on, after checking sector 0 and the held
-// part of that last sector against data.log. nullopt when anything differs.
+// Fetches only the sectors from the held log's last one on, after checking sector 0 (when that is
+// not the last one anyway) and the held part of that last sector against data.log. nullopt when
+// anything differs.
 std::optional<Transfer> ReadNewSectors(DatalogDevice& device, const std::string& folder,
                                        const SectorMap& held, std::uint32_t sectors,
                                        ProgressMeter& meter, const std::atomic<bool>& stop,
@@ -148,18 +203,20 @@ std::optional<Transfer> ReadNewSectors(DatalogDevice& device, const std::string&
     if (!old) {
         return std::nullopt;
     }
-    meter.AddTotal(static_cast<std::uint64_t>(1 + sectors - from) * kSectorSize);
-    Bytes first;
-    code = ReadSectors(device, 0, 1, first, meter, stop);
-    if (code != RangeResult::Done) {
-        return std::nullopt;
-    }
-    Bytes firstLog;
-    std::vector<std::uint32_t> firstKept;
-    FilterSectors(first, firstLog, firstKept);
-    if (firstLog.size() != held.keptBytes[0] ||
-        !std::equal(firstLog.begin(), firstLog.end(), old->begin())) {
-        return std::nullopt;
+    meter.AddTotal(static_cast<std::uint64_t>((from > 0 ? 1 : 0) + sectors - from) * kSectorSize);
+    if (from > 0) {
+        Bytes first;
+        code = ReadSectors(device, 0, 1, first, meter, stop);
+        if (code != RangeResult::Done) {
+            return std::nullopt;
+        }
+        Bytes firstLog;
+        std::vector<std::uint32_t> firstKept;
+        FilterSectors(first, firstLog, firstKept);
+        if (firstLog.size() != held.keptBytes[0] ||
+            !std::equal(firstLog.begin(), firstLog.end(), old->begin())) {
+            return std::nullopt;
+        }
     }
     Bytes fresh;
     code = ReadSectors(device, from, sectors, fresh, meter, stop);
@@ -179,6 +236,7 @@ std::optional<Transfer> ReadNewSectors(DatalogDevice& device, const std::string&
                     t.log.begin() + static_cast<std::ptrdiff_t>(keep))) {
         return std::nullopt;
     }
+    t.unchanged = t.log.size() == old->size();
     return t;
 }
 
@@ -191,18 +249,79 @@ int DownloadProgress::Percent() const {
     return static_cast<int>(std::min<std::uint64_t>(done * 100 / total, 100));
 }
 
+std::string SizesText(std::uint64_t part, std::uint64_t whole) {
+    // Below a tenth of a megabyte, megabytes read "0.0".
+    const auto number = [](std::uint64_t bytes) {
+        const bool small = bytes < 100'000;
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / (small ? 1e3 : 1e6));
+        return std::pair<std::string, const char*>(text, small ? "kB" : "MB");
+    };
+    const auto [p, partUnit] = number(part);
+    const auto [w, wholeUnit] = number(whole);
+    if (std::strcmp(partUnit, wholeUnit) == 0) {
+        return p + " of " + w + " " + wholeUnit;
+    }
+    return p + " " + partUnit + " of " + w + " " + wholeUnit;
+}
+
 std::string ProgressText(const DownloadProgress& p) {
-    char text[128];
-    const double mb = 1e6;
-    int n = std::snprintf(text, sizeof text, "%.1f of %.1f MB, %.1f kB/s",
-                          static_cast<double>(p.done) / mb, static_cast<double>(p.total) / mb,
-                          p.bytesPerSecond / 1000.0);
-    if (p.secondsLeft >= 0 && n > 0 && static_cast<std::size_t>(n) < sizeof text) {
+    char rate[32];
+    std::snprintf(rate, sizeof rate, ", %.1f kB/s", p.bytesPerSecond / 1000.0);
+    std::string text = SizesText(p.done, p.total) + rate;
+    if (p.secondsLeft >= 0) {
         const long left = static_cast<long>(p.secondsLeft + 0.5);
-        std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ", %ld min %02ld s left",
-                      left / 60, left % 60);
+        char tail[48];
+        std::snprintf(tail, sizeof tail, ", %ld min %02ld s left", left / 60, left % 60);
+        text += tail;
     }
     return text;
+}
+
+std::vector<std::string> FullnessLines(const LogStatus& status) {
+    const std::uint64_t capacity = std::uint64_t{status.totalSectors} * kSectorSize;
+    if (capacity == 0) {
+        return {};
+    }
+    const std::uint64_t used = std::min<std::uint64_t>(status.UsedLogBytes(), capacity);
+    // Rounded as shown, so that no "90.0 % full" goes without its warning.
+    const double percent =
+        std::round(1000.0 * static_cast<double>(used) / static_cast<double>(capacity)) / 10.0;
+    char line[128];
+    std::snprintf(line, sizeof line, "The logger is %.1f %% full (%s).", percent,
+                  SizesText(used, capacity).c_str());
+    std::vector<std::string> lines{line};
+    if (percent >= 90.0) {
+        const char* then =
+            status.Circular() ? "it will overwrite its oldest records" : "it will stop recording";
+        std::snprintf(line, sizeof line,
+                      "The logger is %.0f %% full: download and clear it soon, or %s.", percent,
+                      then);
+        lines.emplace_back(line);
+    }
+    return lines;
+}
+
+std::string_view WholeReadText(WholeReadReason reason) {
+    switch (reason) {
+        case WholeReadReason::None:
+            return "";
+        case WholeReadReason::Asked:
+            return "A full read was asked for: reading the whole log...";
+        case WholeReadReason::NoEarlier:
+            return "No earlier download to go on from: reading the whole log...";
+        case WholeReadReason::Cleared:
+            return "The log was cleared since the last download: reading the whole log...";
+        case WholeReadReason::Wrapped:
+            return "The log has wrapped round and overwritten its oldest records since the last "
+                   "download: reading the whole log...";
+        case WholeReadReason::OtherLogger:
+            return "This is another logger than at the last download: reading the whole log...";
+        case WholeReadReason::Changed:
+            return "The log's start differs from the last download (cleared and recorded anew, or "
+                   "another logger): reading the whole log...";
+    }
+    return "";
 }
 
 bool HoldsUndownloadedData(const std::string& dataFolder, std::uint64_t used) {
@@ -219,7 +338,7 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
     // Nothing of the folder is touched before the new download is complete: a failure keeps
     // the previous one.
     const bool hadLog = LoadDataLog(request.dataFolder).has_value();
-    auto failed = [&](DownloadOutcome outcome) {
+    auto fail = [&](DownloadOutcome outcome) {
         observer.StatusLine(kLineReadFail);
         if (outcome == DownloadOutcome::LineDead) {
             observer.StatusLine(kLineStoppedAnswering);
@@ -228,33 +347,33 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
             observer.StatusLine(kLinePreviousKept);
         }
         result.outcome = outcome;
-        return result;
     };
 
     SerialPort* port = device.Port();
-    if (port != nullptr) {
-        port->ResetSilence();
-        port->SetDeadLineLimit(device.timings.deadLine);
+    if (port == nullptr) {
+        result.status = CommandResult::NotConnected;
+        fail(DownloadOutcome::StatusFailed);
+        return result;
     }
+    port->ResetSilence();
+    port->SetDeadLineLimit(device.timings.deadLine);
     struct DeadLineOff {
-        SerialPort* port;
-        ~DeadLineOff() {
-            if (port != nullptr) {
-                port->SetDeadLineLimit(std::chrono::milliseconds(0));
-            }
-        }
-    } deadLineOff{port};
+        SerialPort& port;
+        ~DeadLineOff() { port.SetDeadLineLimit(std::chrono::milliseconds(0)); }
+    } deadLineOff{*port};
 
     std::uint32_t sectors = 0;
     std::uint32_t total = 0;
     LogStatus status;
     result.status = device.QuerySectorsUsed(sectors, total, &status);
-    if (result.status == CommandResult::Disconnected) {
-        return failed(DownloadOutcome::Disconnected);
-    }
     if (result.status != CommandResult::Done) {
-        return failed(port != nullptr && port->LineDead() ? DownloadOutcome::LineDead
-                                                          : DownloadOutcome::StatusFailed);
+        port->SetCancel(0);
+        if (result.status == CommandResult::Disconnected) {
+            fail(DownloadOutcome::Disconnected);
+        } else {
+            fail(port->LineDead() ? DownloadOutcome::LineDead : DownloadOutcome::StatusFailed);
+        }
+        return result;
     }
     if (sectors == 0) {
         result.outcome = DownloadOutcome::DeviceError;
@@ -262,12 +381,13 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
             result.factoryResetSent = true;
             result.factoryReset = device.FactoryReset();
         }
+        port->SetCancel(0);
         return result;
     }
     result.sectors = sectors;
 
     const int configured = device.PortBaudRate();
-    const int rate = SwitchToDownloadRate(device, configured, request.rate, observer);
+    const int rate = SwitchToDownloadRate(device, *port, configured, request.rate, observer);
     result.rate = rate;
     observer.StatusLine("Reading at " + std::to_string(rate) + " bit/s...");
 
@@ -275,15 +395,25 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
     RangeResult code = RangeResult::Done;
     std::optional<Transfer> transfer;
     const auto held = request.full ? std::nullopt : LoadSectorMap(request.dataFolder);
-    // A log that shrank, or lost bytes, was cleared since: everything is new.
-    if (held && held->keptBytes.size() >= 2 && sectors >= held->keptBytes.size() &&
-        status.UsedLogBytes() >= held->usedLogBytes) {
+    const std::uint64_t used = status.UsedLogBytes();
+    if (request.full) {
+        result.wholeRead = WholeReadReason::Asked;
+    } else if (!held || held->keptBytes.empty()) {
+        result.wholeRead = WholeReadReason::NoEarlier;
+    } else if (held->totalSectors != 0 && held->totalSectors != status.totalSectors) {
+        result.wholeRead = WholeReadReason::OtherLogger;
+    } else if (sectors < held->keptBytes.size() || used < held->usedLogBytes) {
+        // A log that shrank, or lost bytes, was cleared since, or went round: all of it is new.
+        result.wholeRead = status.Circular() ? WholeReadReason::Wrapped : WholeReadReason::Cleared;
+    } else {
         transfer = ReadNewSectors(device, request.dataFolder, *held, sectors, meter, stop, code);
         if (!transfer && code == RangeResult::Done) {
-            observer.StatusLine("The logger's log has changed: reading all of it...");
+            result.wholeRead =
+                status.Circular() ? WholeReadReason::Wrapped : WholeReadReason::Changed;
         }
     }
     if (!transfer && code == RangeResult::Done) {
+        observer.StatusLine(std::string(WholeReadText(result.wholeRead)));
         meter.AddTotal(static_cast<std::uint64_t>(sectors) * kSectorSize);
         Bytes raw;
         code = ReadSectors(device, 0, sectors, raw, meter, stop);
@@ -295,53 +425,96 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
     result.transferred = meter.done();
 
     bool written = true;
+    bool empty = false;
     if (code == RangeResult::Done) {
-        transfer->map.usedLogBytes = status.UsedLogBytes();
+        transfer->map.usedLogBytes = used;
+        transfer->map.totalSectors = status.totalSectors;
         result.incremental = transfer->incremental;
-        if (StoreDownload(request.dataFolder, transfer->log, transfer->map)) {
-            result.bytes = transfer->log.size();
-            const std::time_t now = request.clock ? request.clock() : std::time(nullptr);
-            result.archivePath = ArchiveDownload(request.dataFolder, transfer->log, now);
-            if (result.incremental) {
-                observer.StatusLine("Only the new sectors were read; the rest is unchanged...");
+        result.nothingNew = transfer->unchanged;
+        result.bytes = transfer->log.size();
+        empty = transfer->log.empty();
+        // An empty log leaves the folder as it was; an unchanged one only its map, when that
+        // changed, and no archive copy the same as the last.
+        const bool mapChanged = !held || held->keptBytes != transfer->map.keptBytes ||
+                                held->usedLogBytes != used ||
+                                held->totalSectors != status.totalSectors;
+        if (empty) {
+            observer.StatusLine(kLineEmptyLog);
+        } else if ((result.nothingNew && !mapChanged) ||
+                   StoreDownload(request.dataFolder, transfer->log, transfer->map)) {
+            if (result.nothingNew) {
+                observer.StatusLine(kLineNothingNew);
+            } else {
+                const std::time_t now = request.clock ? request.clock() : std::time(nullptr);
+                result.archivePath = ArchiveDownload(request.dataFolder, transfer->log, now);
+                const int archiveErrno = errno;
+                if (result.incremental) {
+                    observer.StatusLine("Only the new sectors were read; the rest is unchanged...");
+                }
+                if (result.archivePath.empty()) {
+                    observer.StatusLine(std::string("The archive copy failed: ") +
+                                        std::strerror(archiveErrno));
+                }
             }
             observer.StatusLine(kLineReadSuccessful);
-            if (result.archivePath.empty()) {
-                observer.StatusLine(std::string("The archive copy failed: ") +
-                                    std::strerror(errno));
-            }
         } else {
             result.error = errno;
+            result.bytes = 0;
             written = false;
         }
     }
     transfer.reset();
 
-    // Every way out puts the logger back at its own rate, an abort's cancelled port included.
-    if (port != nullptr) {
-        port->SetCancel(0);
+    // Every way out puts the logger back at its own rate, an abort's cancelled port included,
+    // and makes sure it answers there.
+    port->SetCancel(0);
+    std::this_thread::sleep_for(request.settleWait);
+    const int leftAt =
+        rate == configured ? configured : SwitchBack(device, *port, configured, rate);
+    if (leftAt != configured) {
+        result.rateRestored = false;
+        result.leftAtRate = leftAt;
+        if (port->IsConnected() && !port->HungUp()) {
+            observer.StatusLine(NotReturnedText(configured, rate, leftAt));
+        }
     }
     std::this_thread::sleep_for(request.settleWait);
-    if (rate != configured) {
-        device.SetBaudRate(configured, kRateAttribute);
+    // The restart goes out where the logger listens, or not at all.
+    if (leftAt == configured) {
+        device.RestartReceiver();
+    } else if (leftAt != 0 && device.SetPortRate(leftAt)) {
+        device.RestartReceiver();
+        // An adapter's own buffer may still hold the frame when the driver's queue is empty.
+        std::this_thread::sleep_for(request.settleWait);
+        device.SetPortRate(configured);
     }
-    std::this_thread::sleep_for(request.settleWait);
-    device.RestartReceiver();
 
     switch (code) {
         case RangeResult::Done:
-            return written ? result : failed(DownloadOutcome::WriteFailed);
+            if (!written) {
+                fail(DownloadOutcome::WriteFailed);
+            } else if (empty) {
+                result.outcome = DownloadOutcome::EmptyLog;
+            }
+            break;
         case RangeResult::Stopped:
-            return failed(DownloadOutcome::Stopped);
+            fail(DownloadOutcome::Stopped);
+            break;
         case RangeResult::LineDead:
-            return failed(DownloadOutcome::LineDead);
+            fail(DownloadOutcome::LineDead);
+            break;
         case RangeResult::Disconnected:
-            return failed(DownloadOutcome::Disconnected);
+            fail(DownloadOutcome::Disconnected);
+            break;
         case RangeResult::AttemptFailed:
         case RangeResult::GaveUp:
+            fail(DownloadOutcome::GaveUp);
             break;
     }
-    return failed(DownloadOutcome::GaveUp);
+    for (const std::string& line : FullnessLines(status)) {
+        observer.StatusLine(line);
+    }
+    return result;
 }
 
 std::string_view OutcomeText(DownloadOutcome outcome) {
@@ -362,6 +535,8 @@ std::string_view OutcomeText(DownloadOutcome outcome) {
             return kLineStoppedAnswering;
         case DownloadOutcome::Disconnected:
             return "The logger was disconnected";
+        case DownloadOutcome::EmptyLog:
+            return kLineEmptyLog;
     }
     return "Unknown outcome";
 }

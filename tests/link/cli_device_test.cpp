@@ -105,6 +105,8 @@ TEST_F(CliDevice, ReadDownloadsAndDecodes) {
     const CliRun run = Cli("read --simulate --baud 57600 --data-dir '" + dir.string() + "'");
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("read successful...\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\nThe logger is 0.9 % full (19.5 kB of 2.1 MB).\n"), std::string::npos)
+        << run.out;
     EXPECT_NE(run.out.find("Decompress is completed...\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Total mileage:"), std::string::npos) << run.out;
     const auto expected = sim::BuiltInFlash().ExpectedDownload();
@@ -284,6 +286,25 @@ TEST_F(CliDevice, ASecondCtrlCEndsTheStreamingRangeAtOnce) {
         << out;
     EXPECT_EQ(ReadText(dir / "data.log"), "previous log");
     EXPECT_EQ(logger.Baud(), 9600);
+    logger.Stop();
+}
+
+// An empty logger is no failure: said so, nothing written, nothing to decode, status 0.
+TEST_F(CliDevice, AnEmptyLoggerIsReadWithoutFailing) {
+    sim::LoggerSimOptions options;
+    options.paced = false;
+    options.flash = sim::FlashImage(sim::kDefaultTotalSectors);
+    sim::LoggerSim logger(options);
+    ASSERT_TRUE(logger.Start());
+    const fs::path dir = root_ / "out";
+    const CliRun run = Cli("read --port '" + logger.SlavePath() + "' --baud 4800 --data-dir '" +
+                           dir.string() + "'");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("The logger holds no log: nothing to download.\n"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.out.find("Decompress"), std::string::npos) << run.out;
+    EXPECT_FALSE(fs::exists(dir / "data.log"));
+    EXPECT_FALSE(fs::exists(dir / "downloads"));
     logger.Stop();
 }
 

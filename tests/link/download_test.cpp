@@ -79,6 +79,17 @@ class Download : public SimLink {
         return buffer;
     }
     Bytes DataLog() const { return ReadFile(dir_ / "data.log"); }
+    bool Said(std::string_view line) const {
+        return std::find(observer_.lines.begin(), observer_.lines.end(), line) !=
+               observer_.lines.end();
+    }
+    std::size_t Archived() const {
+        std::size_t n = 0;
+        for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_ / "downloads")) {
+            ++n;
+        }
+        return n;
+    }
     void ExpectOldFilesKept() const {
         EXPECT_EQ(ReadFile(dir_ / "data.log"), (Bytes{'o', 'l', 'd', ' ', 'l', 'o', 'g'}));
         EXPECT_EQ(ReadFile(dir_ / "TraceLog.ltp").size(), 9u);
@@ -155,7 +166,8 @@ TEST_F(Download, WholeReadWritesAndArchivesTheFilteredFlash) {
     EXPECT_EQ(ReadFile(dir_ / "TraceLog.ltp").size(), 9u);  // the decoder's to replace
     EXPECT_EQ(observer_.last.done, 20u * 4096);
     EXPECT_EQ(observer_.last.total, 20u * 4096);
-    EXPECT_EQ(observer_.lines.back(), kLineReadSuccessful);
+    EXPECT_TRUE(Said(kLineReadSuccessful));
+    EXPECT_EQ(observer_.lines.back(), "The logger is 3.8 % full (78.8 kB of 2.1 MB).");
     ASSERT_TRUE(WaitForId(0x01));
     EXPECT_EQ(ReceivedPayloads().back()[0], 0x01);
     EXPECT_EQ(ReceivedPayloads().front(), (Bytes{0x17}));
@@ -305,9 +317,17 @@ TEST_F(Download, IncrementalReadFetchesOnlyWhatIsNew) {
     sim_->SetFlash(FlashOfSectors(30));
     ASSERT_EQ(Run().outcome, DownloadOutcome::Done);
 
+    // Nothing added since: said so, and no archive copy the same as the last one.
+    DownloadResult r = Run();
+    EXPECT_TRUE(r.incremental);
+    EXPECT_TRUE(r.nothingNew);
+    EXPECT_TRUE(Said(kLineNothingNew));
+    EXPECT_TRUE(r.archivePath.empty());
+    EXPECT_EQ(Archived(), 1u);
+
     sim_->SetFlash(FlashOfSectors(40));
     sim_->ClearLogs();
-    DownloadResult r = Run();
+    r = Run();
     EXPECT_EQ(r.outcome, DownloadOutcome::Done);
     EXPECT_TRUE(r.incremental);
     EXPECT_EQ(r.transferred, (1u + 40 - 29) * 4096);
@@ -331,11 +351,116 @@ TEST_F(Download, IncrementalReadFetchesOnlyWhatIsNew) {
     r = Run();
     EXPECT_FALSE(r.incremental);
     EXPECT_EQ(r.transferred, 45u * 4096);
-    std::size_t archived = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_ / "downloads")) {
-        ++archived;
+    EXPECT_EQ(Archived(), 4u);
+}
+
+sim::FlashImage RecordedAnew(std::uint16_t sectors) {
+    sim::FlashImage fresh(512);
+    for (int i = 0; fresh.SectorsInUse() < sectors; ++i) {
+        fresh.AppendRecord(
+            std::vector<std::uint8_t>{0x80, 9, 8, 7, 6, 5, 4, static_cast<std::uint8_t>(i)});
     }
-    EXPECT_EQ(archived, 4u);
+    return fresh;
+}
+
+// A Read that takes every sector again says why, in one line.
+TEST_F(Download, AWholeReadSaysWhy) {
+    request_.rate = 57600;
+    const struct {
+        const char* legend;
+        sim::FlashImage before;  // of the last download; no sectors: none was made
+        sim::FlashImage now;
+        bool full;
+        std::uint8_t fifoMode;
+        WholeReadReason reason;
+    } rows[] = {
+        {"no earlier download", {}, FlashOfSectors(20), false, 0, WholeReadReason::NoEarlier},
+        {"asked for", FlashOfSectors(20), FlashOfSectors(20), true, 0, WholeReadReason::Asked},
+        {"cleared", FlashOfSectors(30), FlashOfSectors(10), false, 0, WholeReadReason::Cleared},
+        {"start differs", FlashOfSectors(20), RecordedAnew(25), false, 0, WholeReadReason::Changed},
+        {"wrapped round", FlashOfSectors(20), RecordedAnew(25), false, 1, WholeReadReason::Wrapped},
+        {"another logger", FlashOfSectors(20), FlashOfSectors(20, 1024), false, 0,
+         WholeReadReason::OtherLogger},
+        {"only what is new", FlashOfSectors(20), FlashOfSectors(30), false, 0,
+         WholeReadReason::None},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.legend);
+        fs::remove(dir_ / "data.log.sectors");
+        sim::LogOptions options;
+        sim_->SetOptions(options);
+        if (row.before.TotalSectors() != 0) {
+            sim_->SetFlash(row.before);
+            request_.full = true;
+            ASSERT_EQ(Run().outcome, DownloadOutcome::Done);
+        }
+        sim_->SetFlash(row.now);
+        options.fifoMode = row.fifoMode;
+        sim_->SetOptions(options);
+        request_.full = row.full;
+        observer_.lines.clear();
+        const DownloadResult r = Run();
+        EXPECT_EQ(r.outcome, DownloadOutcome::Done);
+        EXPECT_EQ(r.wholeRead, row.reason);
+        EXPECT_EQ(r.incremental, row.reason == WholeReadReason::None);
+        EXPECT_EQ(Said(WholeReadText(row.reason)), row.reason != WholeReadReason::None);
+        EXPECT_EQ(DataLog(), sim_->ExpectedDownload());
+    }
+}
+
+// A cleared logger holds no log: the Read says so and leaves data.log, its map and the archive
+// as the last download left them.
+TEST_F(Download, AnEmptyLogWritesNothing) {
+    ASSERT_EQ(Run().outcome, DownloadOutcome::Done);
+    const Bytes log = DataLog();
+    const Bytes map = ReadFile(dir_ / "data.log.sectors");
+    sim_->SetFlash(sim::FlashImage(512));
+    observer_.lines.clear();
+    const DownloadResult r = Run();
+    EXPECT_EQ(r.outcome, DownloadOutcome::EmptyLog);
+    EXPECT_EQ(DataLog(), log);
+    EXPECT_EQ(ReadFile(dir_ / "data.log.sectors"), map);
+    EXPECT_EQ(Archived(), 1u);
+    EXPECT_TRUE(Said(kLineEmptyLog));
+    EXPECT_FALSE(Said(kLineReadSuccessful));
+    EXPECT_TRUE(Said("The logger is 0.0 % full (0.0 kB of 2.1 MB)."));
+}
+
+// The way back to the logger's rate is checked by a status probe there and asked for again:
+// two refusals are overcome; after three the user is told where the logger was left, and the
+// receiver's restart goes out at that rate.
+TEST_F(Download, TheSwitchBackIsCheckedAndAskedForAgain) {
+    const struct {
+        int refusals;
+        bool restored;
+        int leftAt;
+        int restartAt;
+    } rows[] = {{2, true, 0, 9600}, {3, false, 57600, 57600}};
+    request_.settleWait = 100ms;  // the restart leaves the line before the port changes rate
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.refusals);
+        sim::LoggerSimOptions o;
+        o.baud = 9600;
+        o.paced = false;
+        o.flash = FlashOfSectors(3);
+        StartSim(std::move(o));
+        request_.rate = 57600;
+        observer_.lines.clear();
+        sim_->RefuseRateChanges(row.refusals, 9600);
+        const DownloadResult r = Run();
+        EXPECT_EQ(r.outcome, DownloadOutcome::Done);
+        EXPECT_EQ(r.rateRestored, row.restored);
+        EXPECT_EQ(r.leftAtRate, row.leftAt);
+        EXPECT_EQ(ReceivedPayloads(0x05).size(), 4u);  // away once, back three times
+        EXPECT_EQ(sim_->Baud(), row.restored ? 9600 : 57600);
+        EXPECT_EQ(port_.BaudRate(), 9600);
+        ASSERT_TRUE(WaitForId(0x01));
+        EXPECT_EQ(sim_->Frames().back().simBaud, row.restartAt);
+        EXPECT_EQ(sim_->Frames().back().answer, sim::FrameAnswer::NoAck);
+        EXPECT_EQ(Said("The logger did not return to 9600 bit/s: it was left at 57600 bit/s; "
+                       "connect again and it is found at 57600 bit/s and switched back."),
+                  !row.restored);
+    }
 }
 
 }  // namespace
