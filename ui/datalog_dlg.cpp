@@ -470,13 +470,17 @@ void CdatalogDlg::OnReadFinished(const DownloadResult& result) {
             // The last range was in flight when Stop came: the log is whole, so it counts.
             AppendLine(QString::fromLatin1(kLineWholeLogBeforeStop));
         }
-        m_panel->StartDecompression();
-        return;
-    }
-    if (result.outcome == DownloadOutcome::StatusFailed) {
+        // Nothing new: data.log and its trace are as they were.
+        if (!result.nothingNew || !m_panel->showsDataFolder()) {
+            m_panel->StartDecompression();
+            return;
+        }
+    } else if (result.outcome == DownloadOutcome::StatusFailed) {
         AppendLine(Q(ResultText(result.status)));
     } else if (result.outcome != DownloadOutcome::Stopped &&
-               result.outcome != DownloadOutcome::Disconnected) {
+               result.outcome != DownloadOutcome::Disconnected &&
+               result.outcome != DownloadOutcome::EmptyLog) {
+        // (An empty log has said so itself; a stop and a lost line are told elsewhere.)
         AppendLine(Q(OutcomeText(result.outcome)));
     }
     SetStatus(QString::fromLatin1(kStatusReady));

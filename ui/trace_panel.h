@@ -76,6 +76,8 @@ class TracePanel : public QObject {
     bool working() const { return m_working; }
     bool idle() const;
     bool traceLoaded() const { return m_traceLoaded; }
+    // The trace in hand is the data folder's (not one opened from elsewhere).
+    bool showsDataFolder() const { return m_traceLoaded && m_traceFolder == m_config.dataFolder; }
     const PeriodPicker& period() const { return *m_period; }
     const ConversionSettings& settings() const { return m_settings; }
     QString lastOutputFolder() const { return m_lastOutputDir; }

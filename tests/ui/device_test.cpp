@@ -557,6 +557,34 @@ class DeviceTest : public QObject {
         QVERIFY2(r.services.boxes.shown.empty(), qPrintable(r.services.boxes.Texts().join('|')));
     }
 
+    // Right after a Clear the logger holds no log: nothing is written, nothing replaced.
+    void aReadOfAnEmptyLogLeavesTheDownloadAndTheTrace() {
+        Run r(At(57600, false));
+        for (const char* name : {"data.log", "TraceLog.ltp"}) {
+            QFile f(r.File(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("previous");
+        }
+        r.services.boxes.yes = false;  // not the old trace: "previous" is none
+        QVERIFY(r.Start(57600));
+        QVERIFY(r.Connected());
+        QVERIFY(r.Idle());
+        r.logger.SetFlash(sim::FlashImage(512));
+        r.Click("readButton");
+        QTRY_VERIFY_WITH_TIMEOUT(r.dlg->statusLog().contains(QStringLiteral(
+                                     "The logger holds no log: nothing to download.")),
+                                 30000);
+        QTRY_COMPARE(r.dlg->deviceState(), DeviceState::Connected);
+        QVERIFY(r.Idle());
+        for (const char* name : {"data.log", "TraceLog.ltp"}) {
+            QFile f(r.File(name));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), QByteArray("previous"));
+        }
+        QVERIFY(!QDir(r.File("downloads")).exists() || QDir(r.File("downloads")).isEmpty());
+        QVERIFY(!r.dlg->statusLog().contains(QStringLiteral("Decompress is completed...")));
+    }
+
     void closingDuringAReadAsksThenSwitchesTheLoggerBack() {
         sim::LoggerSimOptions o = At(9600, true);
         o.flash.SetWriteOffset(40 * kSectorSize);
