@@ -73,7 +73,30 @@ std::vector<std::string> LockHolders(const struct stat& st) {
     return holders;
 }
 
-// Every other process with the character device open.
+// The number of a pseudo-terminal slave (/dev/pts/N), or -1 for any other device.
+long PtyIndex(dev_t device) {
+    const unsigned m = major(device);
+    return m >= 136 && m <= 143 ? static_cast<long>((m - 136) * 256 + minor(device)) : -1;
+}
+
+// True when the descriptor is a pseudo-terminal master (/dev/ptmx) whose slave is `index`.
+bool IsMasterOf(const std::string& procDir, const char* fd, const struct stat& target, long index) {
+    if (index < 0 || major(target.st_rdev) != 5 || minor(target.st_rdev) != 2) {
+        return false;
+    }
+    std::ifstream info(procDir + "fdinfo/" + fd);
+    std::string line;
+    while (std::getline(info, line)) {
+        if (line.rfind("tty-index:", 0) == 0) {
+            return std::strtol(line.c_str() + 10, nullptr, 10) == index;
+        }
+    }
+    return false;
+}
+
+// Every other process with the character device open. The one that holds a pseudo-terminal's
+// master is the line's other end (a simulated logger, a bridge to a radio link), not a rival,
+// even when it keeps the slave open as well.
 std::vector<std::string> OpenHolders(const struct stat& st) {
     std::vector<std::string> holders;
     std::unique_ptr<DIR, int (*)(DIR*)> proc(::opendir("/proc"), ::closedir);
@@ -81,6 +104,7 @@ std::vector<std::string> OpenHolders(const struct stat& st) {
         return holders;
     }
     const long self = static_cast<long>(::getpid());
+    const long index = PtyIndex(st.st_rdev);
     while (const dirent* entry = ::readdir(proc.get())) {
         if (!IsNumber(entry->d_name)) {
             continue;
@@ -89,18 +113,25 @@ std::vector<std::string> OpenHolders(const struct stat& st) {
         if (pid == self) {
             continue;
         }
-        const std::string fdDir = std::string("/proc/") + entry->d_name + "/fd";
+        const std::string procDir = std::string("/proc/") + entry->d_name + "/";
+        const std::string fdDir = procDir + "fd";
         std::unique_ptr<DIR, int (*)(DIR*)> fds(::opendir(fdDir.c_str()), ::closedir);
         if (!fds) {
             continue;  // another user's process: not ours to look into
         }
+        bool holdsDevice = false;
+        bool holdsMaster = false;
         while (const dirent* fd = ::readdir(fds.get())) {
             struct stat target {};
-            if (IsNumber(fd->d_name) && ::stat((fdDir + "/" + fd->d_name).c_str(), &target) == 0 &&
-                S_ISCHR(target.st_mode) && target.st_rdev == st.st_rdev) {
-                holders.push_back(ProcessName(pid));
-                break;
+            if (!IsNumber(fd->d_name) || ::stat((fdDir + "/" + fd->d_name).c_str(), &target) != 0 ||
+                !S_ISCHR(target.st_mode)) {
+                continue;
             }
+            holdsDevice = holdsDevice || target.st_rdev == st.st_rdev;
+            holdsMaster = holdsMaster || IsMasterOf(procDir, fd->d_name, target, index);
+        }
+        if (holdsDevice && !holdsMaster) {
+            holders.push_back(ProcessName(pid));
         }
     }
     return holders;
@@ -175,9 +206,13 @@ std::string AccessAdvice(const std::string& path) {
 }
 
 LinkError BusyError(const std::string& path, bool byLock) {
+    return BusyError(path, PortHolders(path, byLock));
+}
+
+LinkError BusyError(const std::string& path, const std::vector<std::string>& holders) {
     LinkError error{LinkFault::Busy, EBUSY, path + ": busy"};
-    const std::string holders = JoinHolders(PortHolders(path, byLock));
-    error.message += holders.empty() ? ": another program holds it" : ": held by " + holders;
+    error.message +=
+        holders.empty() ? ": another program holds it" : ": held by " + JoinHolders(holders);
     return error;
 }
 

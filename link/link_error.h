@@ -37,12 +37,15 @@ struct LinkError {
 LinkError OpenError(const std::string& path, int e);
 // Busy: a lock (flock) or an exclusive open (EBUSY) held by another program.
 LinkError BusyError(const std::string& path, bool byLock);
+// Busy, naming the holders found ("held by minicom (pid 4242)").
+LinkError BusyError(const std::string& path, const std::vector<std::string>& holders);
 
 // path answers NMEA but not the device-ID query.
 LinkError NotALoggerError(const std::string& path);
 
 // Processes that hold path: "minicom (pid 4242)". With byLock only the holders of a flock
-// on it (from /proc/locks), otherwise every process with it open (from /proc/*/fd).
+// on it (from /proc/locks), otherwise every other process with it open (from /proc/*/fd), but
+// for the one at a pseudo-terminal's master end. This process never counts.
 std::vector<std::string> PortHolders(const std::string& path, bool byLock);
 // How to get access to a device the user may not open: the group that owns it, or a udev rule
 // for its USB vendor and product (read from sysfs, as udev's ATTRS match them).

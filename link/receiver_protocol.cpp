@@ -119,9 +119,10 @@ bool ReceiverProtocol::StartReader() {
         }
         // A reader that outlived a timed-out stop has ended since: finish its stop.
         reader_.join();
-        if (port_ != nullptr) {
-            port_->SetCancel(0);
-        }
+    }
+    // A cancel meant for a command that has ended since must not keep the reader from reading.
+    if (port_ != nullptr) {
+        port_->SetCancel(0);
     }
     stop_.store(false);
     {

@@ -70,7 +70,8 @@ class ReceiverProtocol {
     // least kReplyCapacity + 1 bytes.
     int WaitReply(int kind, unsigned char* buffer, int waitMs = kReplyWaitMs);
 
-    // Starts the reader loop on its own thread; false when one still runs.
+    // Clears the port's cancel and starts the reader loop on its own thread; false when one still
+    // runs.
     bool StartReader();
     // Stops it: sets the stop and cancel flags, waits 100 ms, waits (bounded) for the thread's
     // end, clears both flags. False when the thread did not end in time (it is then left with

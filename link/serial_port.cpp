@@ -119,6 +119,11 @@ bool SerialPort::Open(const std::string& path, int baudRate) {
         const int e = errno;
         return Fail({LinkFault::NotSerial, e, path + ": not a serial device: " + std::strerror(e)});
     }
+    // Another program with the terminal open, locked or not, would read the answers meant for
+    // us or cut into our frames: refused before the line is set up or a byte is sent.
+    if (const auto holders = PortHolders(path, false); !holders.empty()) {
+        return Fail(BusyError(path, holders));
+    }
     saved_ = tio;
     haveSaved_ = true;
     speed_t speed;

@@ -46,8 +46,10 @@ class SerialPort : public ByteSource {
     SerialPort& operator=(const SerialPort&) = delete;
 
     // Opens the device path at the rate (bit/s). False when it cannot: LastError says why
-    // (missing, busy, permission denied, not a serial device, unsupported rate). A failure after
-    // the device was opened releases it, so a later Open of the same path is not refused.
+    // (missing, busy, permission denied, not a serial device, unsupported rate). Busy also when
+    // another process has the terminal open without a lock, found before the line is set up and
+    // named in the message. A failure after the device was opened releases it, so a later Open of
+    // the same path is not refused.
     bool Open(const std::string& path, int baudRate);
     // Safe to call when closed.
     void Close();

@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <termios.h>
+#include <unistd.h>
 #include <algorithm>
+#include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/serial_port.h"
@@ -55,6 +61,33 @@ TEST(SerialPortOpen, ASecondHolderIsToldThePortIsBusy) {
     first.Close();
     EXPECT_FALSE(first.IsConnected());
     EXPECT_TRUE(second.Open(peer.SlavePath(), 9600)) << second.LastError();
+}
+
+// Another program with the port open, without any lock, makes it busy and is named; this
+// process, at the pseudo-terminal's other end, does not count.
+TEST(SerialPortOpen, AProgramHoldingThePortOpenMakesItBusyLockOrNot) {
+    PtyPeer peer;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, peer.SlavePath().c_str(), O_RDONLY | O_NOCTTY, 0);
+    char sleep[] = "sleep";
+    char seconds[] = "30";
+    char* argv[] = {sleep, seconds, nullptr};
+    pid_t holder = -1;  // no fork: ThreadSanitizer refuses it in a threaded process
+    ASSERT_EQ(posix_spawnp(&holder, "sleep", &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    const std::string expected =
+        peer.SlavePath() + ": busy: held by sleep (pid " + std::to_string(holder) + ")";
+    SerialPort port;
+    for (int i = 0; i < 100 && port.LastError() != expected; ++i) {  // until it runs as sleep
+        EXPECT_FALSE(port.Open(peer.SlavePath(), 9600));
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(port.LastError(), expected);
+    EXPECT_EQ(port.LastLinkError().fault, LinkFault::Busy);
+    kill(holder, SIGTERM);
+    waitpid(holder, nullptr, 0);
+    EXPECT_TRUE(port.Open(peer.SlavePath(), 9600)) << port.LastError();
 }
 
 TEST(SerialPortOpen, SetsARawLineAtTheRateAndChangesIt) {
