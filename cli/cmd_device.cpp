@@ -46,9 +46,9 @@ std::string FailureText(const LinkError& error) {
 
 // The port, the device object on it and, for --simulate, the simulated logger behind it. The
 // logger must answer (at the configured rate, or found at another and switched back).
-class DeviceSession {
+class ConnectedLogger {
   public:
-    explicit DeviceSession(const DeviceChoice& choice) {
+    explicit ConnectedLogger(const DeviceChoice& choice) {
         std::string path = choice.port;
         if (choice.simulate) {
             sim::LoggerSimOptions options;
@@ -77,15 +77,15 @@ class DeviceSession {
             SaveReceiverSettings({path, choice.baud, ""}, ConfigFolder());
         }
     }
-    ~DeviceSession() {
+    ~ConnectedLogger() {
         device_.SetPort(nullptr);
         port_.Close();
         if (sim_) {
             sim_->Stop();
         }
     }
-    DeviceSession(const DeviceSession&) = delete;
-    DeviceSession& operator=(const DeviceSession&) = delete;
+    ConnectedLogger(const ConnectedLogger&) = delete;
+    ConnectedLogger& operator=(const ConnectedLogger&) = delete;
 
     DatalogDevice& device() { return device_; }
     SerialPort& port() { return port_; }
@@ -107,7 +107,7 @@ ArgParser DeviceParser(const std::vector<std::string>& args) {
 int RunStatus(const std::vector<std::string>& args) {
     ArgParser parser = DeviceParser(args);
     parser.Parse();
-    DeviceSession session(GetDeviceChoice(parser));
+    ConnectedLogger session(GetDeviceChoice(parser));
     LogStatus status;
     if (const CommandResult result = session.device().QueryLogStatus(&status);
         result != CommandResult::Done) {
@@ -123,7 +123,7 @@ int RunStatus(const std::vector<std::string>& args) {
 int RunId(const std::vector<std::string>& args) {
     ArgParser parser = DeviceParser(args);
     parser.Parse();
-    DeviceSession session(GetDeviceChoice(parser));
+    ConnectedLogger session(GetDeviceChoice(parser));
     std::string id;
     if (const CommandResult result = session.device().QueryDeviceId(id);
         result != CommandResult::Done) {
@@ -145,7 +145,7 @@ int RunClear(const std::vector<std::string>& args) {
     if (!Confirm(parser, std::string(LoadString(IDS_CLEAR_CONFIRM)))) {
         return Fail("not cleared");
     }
-    DeviceSession session(choice);
+    ConnectedLogger session(choice);
     LogStatus status;
     if (const CommandResult result = session.device().QueryLogStatus(&status);
         result != CommandResult::Done) {
@@ -173,7 +173,7 @@ int RunConfigure(const std::vector<std::string>& args) {
     if (!time || !distance || !speed) {
         throw UsageError("--time, --distance and --speed are all needed");
     }
-    DeviceSession session(GetDeviceChoice(parser));
+    ConnectedLogger session(GetDeviceChoice(parser));
     const CommandResult result = session.device().ConfigureLog(
         static_cast<std::uint32_t>(*time), static_cast<std::uint32_t>(*distance),
         static_cast<std::uint32_t>(*speed));
@@ -192,7 +192,7 @@ int RunSetId(const std::vector<std::string>& args) {
     if (const std::string problem = DeviceIdProblem(text); !problem.empty()) {
         throw UsageError(problem);
     }
-    DeviceSession session(GetDeviceChoice(parser));
+    ConnectedLogger session(GetDeviceChoice(parser));
     if (const CommandResult result = session.device().SetDeviceId(text);
         result != CommandResult::Done) {
         return Refused(result);
@@ -332,13 +332,13 @@ int RunRead(const std::vector<std::string>& args) {
     request.full = parser.Has("--full") || LoadFullRead(Profile());
     DownloadResult result;
     {
-        std::unique_ptr<DeviceSession> opened;
+        std::unique_ptr<ConnectedLogger> opened;
         try {
-            opened = std::make_unique<DeviceSession>(choice);
+            opened = std::make_unique<ConnectedLogger>(choice);
         } catch (const CommandFailure& e) {
             throw CommandFailure(std::string(e.what()) + "; the previous download was kept");
         }
-        DeviceSession& session = *opened;
+        ConnectedLogger& session = *opened;
         ReadObserver observer(parser.Has("--factory-reset"));
         InterruptAsStop interrupt(session.port());
         result = DownloadLog(session.device(), request, observer, gStop);
