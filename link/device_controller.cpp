@@ -71,6 +71,9 @@ void DeviceController::SetState(DeviceState state) {
 }
 
 LinkError DeviceController::Connect(const std::string& path, int baudRate) {
+    if (closing_.load()) {
+        return {LinkFault::Other, 0, path + ": the program is closing"};
+    }
     {
         std::lock_guard lock(portMutex_);
         port_ = path;

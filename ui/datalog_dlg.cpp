@@ -214,6 +214,7 @@ void CdatalogDlg::OnConnectFinished(const ConnectOutcome& outcome) {
     if (outcome.notALogger) {
         // A GPS receiver: the window stays, for the trace side, with the device commands off.
         Ready();
+        SetStatus(Q(outcome.error.message));
         return;
     }
     // The port dialog again; at start-up its Cancel ends the run.
@@ -243,12 +244,18 @@ void CdatalogDlg::OnChangePort() {
     if (!choice.accepted) {
         return;  // Cancel keeps the connection in hand
     }
+    const bool wasConnected = AcceptsCommands(m_state);
+    const PortChoice previous{true, m_portName, QString::number(m_baudRate)};
     m_timer1->stop();
     m_form->SetId({});
     m_ui->percentageEdit->clear();
     m_ui->progressBar->setValue(0);
     AppendLine(tr("Port changed to %1").arg(choice.port));
-    UseChoice(choice);
+    // A port that cannot be opened, and no other chosen instead: back to the one that worked.
+    if (!UseChoice(choice) && wasConnected && !m_closing) {
+        AppendLine(tr("Back to %1").arg(previous.port));
+        UseChoice(previous);
+    }
 }
 
 void CdatalogDlg::EndRun() {
@@ -305,6 +312,9 @@ void CdatalogDlg::OnStateChanged(DeviceState state) {
         return;
     }
     m_state = state;
+    if (state == DeviceState::Connected) {
+        m_startup = false;  // from now on a Cancel of the port dialog keeps the window
+    }
     AppendLine(connectionText());
     if (state == DeviceState::Stopping) {
         SetStatus(Q(StateText(state)));

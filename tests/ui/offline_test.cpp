@@ -567,6 +567,24 @@ class OfflineTest : public QObject {
                                   QStringLiteral("Pelmora - /dev/pelmora-other"), 5000);
     }
 
+    // Port... to a port that is not there: the cause, and back to the port that worked.
+    void aMissingPortFromTheMenuKeepsTheWorkingOne() {
+        Run r;
+        r.device.opens = true;
+        r.device.nmea = true;
+        QVERIFY(r.Start(QStringLiteral("/dev/pelmora-test")));
+        QTRY_COMPARE_WITH_TIMEOUT(r.dlg->deviceState(), DeviceState::Connected, 5000);
+        r.device.missing = "/dev/pelmora-gone";
+        r.services.ports.answers.push_back(
+            {true, QStringLiteral("/dev/pelmora-gone"), QStringLiteral("4800")});
+        r.dlg->menu().port->trigger();
+        QVERIFY(r.services.boxes.Has(
+            QStringLiteral("Incorrect port !\n/dev/pelmora-gone: no such device (is the logger "
+                           "plugged in and switched on?)")));
+        QTRY_COMPARE_WITH_TIMEOUT(r.dlg->deviceState(), DeviceState::Connected, 5000);
+        QCOMPARE(r.dlg->windowTitle(), QStringLiteral("Pelmora - /dev/pelmora-test"));
+    }
+
     // Offline the device commands are off and stay off: no "Please connect" box to dismiss,
     // and the status bar names the state.
     void offlineTheDeviceCommandsStayDisabled() {

@@ -156,7 +156,7 @@ class NoDevice : public DeviceSession {
   public:
     void SetListener(LinkListener* l) override { listener = l; }
     LinkError Open(const std::string& path, int) override {
-        open = opens;
+        open = opens && path != missing;
         return open ? LinkError{} : OpenError(path, ENOENT);
     }
     void Close() override { open = false; }
@@ -191,6 +191,7 @@ class NoDevice : public DeviceSession {
     }
     void CancelWait() override {}
     bool opens = false;
+    std::string missing;  // a path that never opens
     std::atomic<bool> open{false};
     std::atomic<bool> nmea{false};
     std::atomic<CommandResult> answer{CommandResult::NoAnswer};
