@@ -4,25 +4,18 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProgressBar>
-#include <QStatusBar>
 #include <QTime>
 #include <QTimer>
-#include <cstdio>
 #include <utility>
 
 #include "core/app_paths.h"
-#include "core/clean_text.h"
-#include "core/download_settings.h"
 #include "core/string_table.h"
 #include "link/device_texts.h"
 #include "link/port_list.h"
+#include "ui/device_panel.h"
 #include "ui/gui_call_queue.h"
-#include "ui/period_picker.h"
 #include "ui/qt_text.h"
 #include "ui/queued_device_observer.h"
 #include "ui/record_options_form.h"
@@ -67,7 +60,7 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     m_form =
         new RecordOptionsForm({m_ui->distanceEdit, m_ui->timeEdit, m_ui->speedEdit, m_ui->idEdit},
                               m_config.services.boxes, this);
-    TracePanel::Voice voice;
+    WindowVoice voice;
     voice.status = [this](const QString& text) { SetStatus(text); };
     voice.line = [this](const QString& line) { AppendLine(line); };
     voice.box = [this](const QString& text, BoxIcon icon) { ShowBox(text, icon); };
@@ -75,7 +68,7 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     voice.post = [this](std::function<void()> call) { m_guiCalls->Post(std::move(call)); };
     m_panel = new TracePanel({m_config.profile, m_config.trace, m_config.services,
                               m_config.dataFolder, m_config.computerOffsetMinutes},
-                             *m_ui, *this, *m_form, std::move(voice));
+                             *m_ui, *this, *m_form, voice);
     connect(m_panel, &TracePanel::workChanged, this, &CdatalogDlg::OnWorkChanged);
     connect(m_panel, &TracePanel::conversionFinished, this, &CdatalogDlg::conversionFinished);
 
@@ -87,11 +80,6 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
         }
     });
 
-    connect(m_ui->clearButton, &QPushButton::clicked, this, &CdatalogDlg::OnClear);
-    connect(m_ui->readButton, &QPushButton::clicked, this, &CdatalogDlg::OnRead);
-    connect(m_ui->stopButton, &QPushButton::clicked, this, &CdatalogDlg::OnStop);
-    connect(m_ui->configureButton, &QPushButton::clicked, this, &CdatalogDlg::OnConfigure);
-    connect(m_ui->setButton, &QPushButton::clicked, this, &CdatalogDlg::OnSet);
     connect(m_ui->convertButton, &QPushButton::clicked, m_panel, &TracePanel::OnConvert);
     connect(m_ui->reportButton, &QPushButton::clicked, m_panel, &TracePanel::OnReport);
     connect(m_ui->changeSettingButton, &QPushButton::clicked, m_panel,
@@ -123,6 +111,15 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     m_reports =
         std::make_unique<QueuedDeviceObserver>(static_cast<DeviceObserver&>(*this), *m_guiCalls);
     m_controller = std::make_unique<DeviceController>(*m_config.device, *m_reports);
+    m_device = new DevicePanel({m_config.profile, m_config.services.boxes, m_config.dataFolder},
+                               *m_ui, *this, *m_controller, *m_form, *m_log, voice);
+    connect(m_device, &DevicePanel::commandGiven, this,
+            [this] { OnStateChanged(m_controller->state()); });
+    connect(m_ui->clearButton, &QPushButton::clicked, m_device, &DevicePanel::OnClear);
+    connect(m_ui->readButton, &QPushButton::clicked, m_device, &DevicePanel::OnRead);
+    connect(m_ui->stopButton, &QPushButton::clicked, m_device, &DevicePanel::OnStop);
+    connect(m_ui->configureButton, &QPushButton::clicked, m_device, &DevicePanel::OnConfigure);
+    connect(m_ui->setButton, &QPushButton::clicked, m_device, &DevicePanel::OnSet);
     m_panel->SettingsSummary();
     DrawState();
 }
@@ -174,8 +171,7 @@ bool CdatalogDlg::UseChoice(const PortChoice& choice) {
     }
     m_portName = choice.port;
     m_baudRate = choice.baudRate.toInt();
-    m_lastStatus.reset();
-    m_refillOptions = true;
+    m_device->Forget();
     const LinkError error = m_controller->Connect(m_portName.toStdString(), m_baudRate);
     if (!error.ok()) {
         AppendLine(Q(error.message));
@@ -234,7 +230,6 @@ void CdatalogDlg::OnDisconnected(const std::string& port) {
     AppendLine(text);
     SetStatus(text);
     m_timer1->stop();
-    m_lastStatus.reset();
     // Offered once; its Cancel keeps the window, disconnected, on the trace in hand.
     AskPortAndConnect(false);
 }
@@ -247,9 +242,6 @@ void CdatalogDlg::OnChangePort() {
     const bool wasConnected = AcceptsCommands(m_state);
     const PortChoice previous{true, m_portName, QString::number(m_baudRate)};
     m_timer1->stop();
-    m_form->SetId({});
-    m_ui->percentageEdit->clear();
-    m_ui->progressBar->setValue(0);
     AppendLine(tr("Port changed to %1").arg(choice.port));
     // A port that cannot be opened, and no other chosen instead: back to the one that worked.
     if (!UseChoice(choice) && wasConnected && !m_closing) {
@@ -369,131 +361,21 @@ QString CdatalogDlg::connectionText() const {
 }
 
 void CdatalogDlg::OnLogStatus(const LogStatus& status) {
-    m_lastStatus = status;
-    m_ui->percentageEdit->setText(Q(LogUsagePercentText(status)));
-    m_ui->progressBar->setValue(LogUsageProgress(status));
-    if (m_refillOptions) {
-        m_refillOptions = false;
-        m_form->Fill(static_cast<int>(status.minTime), static_cast<int>(status.minDistance),
-                     static_cast<int>(status.minSpeed));
-    }
-    QStringList block;
-    for (const std::string& line : LogStatusLines(status)) {
-        block << Q(line);
-    }
-    m_log->AppendBlock(block);
+    m_device->ShowStatus(status);
 }
 
 void CdatalogDlg::OnCommandFinished(DeviceCommand command, CommandResult result) {
-    if (result != CommandResult::Done) {
-        // Said as it is, and nothing in the window changes as if the command had worked.
-        const QString cause = Q(ResultText(result));
-        AppendLine(cause);
-        if (result != CommandResult::Disconnected) {
-            ShowBox(cause, BoxIcon::Warning);
-        }
-        return;
-    }
-    switch (command) {
-        case DeviceCommand::Clear:
-            AppendLine(QString::fromLatin1(kLogClearSuccessful));
-            break;
-        case DeviceCommand::Configure:
-            AppendLine(QString::fromLatin1(kLogConfigureSuccessful));
-            ShowBox(QtText(IDS_CONFIGURE_DONE), BoxIcon::None);
-            break;
-        case DeviceCommand::SetId:
-            ShowBox(QtText(IDS_SET_DONE), BoxIcon::None);
-            break;
-    }
-}
-
-void CdatalogDlg::OnClear() {
-    if (!m_config.services.boxes->AskOkCancel(this, QLatin1String(kWindowTitle),
-                                              QtText(IDS_CLEAR_CONFIRM))) {
-        return;
-    }
-    // Once more when the last status shows more log than the last download holds.
-    const std::uint64_t used = m_lastStatus ? m_lastStatus->UsedLogBytes() : 0;
-    if (HoldsUndownloadedData(m_config.dataFolder, used) &&
-        !m_config.services.boxes->AskOkCancel(this, QLatin1String(kWindowTitle),
-                                              QString::fromLatin1(kAskClearUndownloaded))) {
-        return;
-    }
-    m_controller->Clear();
-    OnStateChanged(m_controller->state());
-}
-
-void CdatalogDlg::OnConfigure() {
-    if (!m_form->Save()) {
-        return;
-    }
-    // The fields then show what the logger holds, after its next status.
-    m_refillOptions = true;
-    m_controller->Configure(m_form->options());
-    OnStateChanged(m_controller->state());
-}
-
-void CdatalogDlg::OnSet() {
-    if (!m_form->Save()) {
-        return;
-    }
-    const std::string id = m_form->id().toStdString();
-    if (const std::string problem = DeviceIdProblem(id); !problem.empty()) {
-        ShowBox(Q(problem), BoxIcon::Warning);
-        return;
-    }
-    m_controller->SetId(id);
-    OnStateChanged(m_controller->state());
-}
-
-void CdatalogDlg::OnRead() {
-    if (!AcceptsCommands(m_state)) {
-        return;
-    }
-    SetStatus(QString::fromLatin1(kStatusReading));
-    m_readProgressText.clear();
-    m_statusBar->SetProgress(0);
-    DownloadRequest request;
-    request.dataFolder = m_config.dataFolder;
-    if (m_config.profile != nullptr) {
-        request.rate = LoadDownloadRate(*m_config.profile);
-        request.full = LoadFullRead(*m_config.profile);
-    }
-    m_controller->Read(request);
-    OnStateChanged(m_controller->state());
-}
-
-void CdatalogDlg::OnStop() {
-    // Said at once; the Read notices before its next range.
-    SetStatus(Q(StateText(DeviceState::Stopping)));
-    m_statusBar->SetProgress(-1);
-    m_controller->Stop();
-    OnStateChanged(m_controller->state());
+    m_device->ShowResult(command, result);
 }
 
 void CdatalogDlg::OnReadFinished(const DownloadResult& result) {
-    m_statusBar->SetProgress(-1);
     const bool stopAsked = m_state == DeviceState::Stopping || m_quitAfterRead;
-    if (result.outcome == DownloadOutcome::Done) {
-        if (stopAsked) {
-            // The last range was in flight when Stop came: the log is whole, so it counts.
-            AppendLine(QString::fromLatin1(kLineWholeLogBeforeStop));
-        }
-        // Nothing new: data.log and its trace are as they were.
-        if (!result.nothingNew || !m_panel->showsDataFolder()) {
-            m_panel->StartDecompression();
-            return;
-        }
-    } else if (result.outcome == DownloadOutcome::StatusFailed) {
-        AppendLine(Q(ResultText(result.status)));
-    } else if (result.outcome != DownloadOutcome::Stopped &&
-               result.outcome != DownloadOutcome::Disconnected &&
-               result.outcome != DownloadOutcome::EmptyLog) {
-        // (An empty log has said so itself; a stop and a lost line are told elsewhere.)
-        AppendLine(Q(OutcomeText(result.outcome)));
+    // Nothing new: data.log and its trace are as they were.
+    if (m_device->TellReadEnd(result, stopAsked) &&
+        (!result.nothingNew || !m_panel->showsDataFolder())) {
+        m_panel->StartDecompression();
+        return;
     }
-    SetStatus(QString::fromLatin1(kStatusReady));
     if (m_quitAfterRead) {
         done(QDialog::Rejected);  // the Read has ended: the window closes as asked
     }
@@ -507,9 +389,7 @@ bool CdatalogDlg::ConfirmFactoryReset() {
 
 void CdatalogDlg::ReadProgress(const DownloadProgress& progress) {
     if (m_state == DeviceState::Reading) {
-        m_statusBar->SetProgress(progress.Percent());
-        m_readProgressText = Q(ProgressText(progress));
-        SetStatus(QString::fromLatin1(kStatusReading) + QLatin1Char(' ') + m_readProgressText);
+        m_device->ShowProgress(progress);
     }
 }
 

@@ -25,6 +25,7 @@ class CdatalogDlg;
 
 namespace pelmora {
 
+class DevicePanel;
 class GuiCallQueue;
 class QueuedDeviceObserver;
 class RecordOptionsForm;
@@ -56,6 +57,7 @@ class CdatalogDlg : public QDialog, private DeviceObserver {
     // The menu bar; other windows' menus are inserted before its Help menu.
     const MainMenu& menu() const { return m_menu; }
     TracePanel& tracePanel() { return *m_panel; }
+    DevicePanel& devicePanel() { return *m_device; }
     RecordOptionsForm& recordOptions() { return *m_form; }
 
     // For tests and the application.
@@ -67,8 +69,6 @@ class CdatalogDlg : public QDialog, private DeviceObserver {
     QString statusText() const;
     // The connection's state as the status bar shows it: "Connected (/dev/ttyUSB0)".
     QString connectionText() const;
-    // The last progress of a Read: "1.2 of 4.0 MB, 22.4 kB/s, 2 min 05 s left".
-    QString readProgressText() const { return m_readProgressText; }
     bool statusPollActive() const;
     // Idle: no device command, decoding or conversion is queued or running.
     bool workIdle() const;
@@ -109,11 +109,6 @@ class CdatalogDlg : public QDialog, private DeviceObserver {
     // What is enabled follows from the connection's state and the trace work alone.
     void DrawState();
     void OnWorkChanged();
-    void OnClear();
-    void OnRead();
-    void OnStop();
-    void OnConfigure();
-    void OnSet();
     void ShowBox(const QString& text, BoxIcon icon);
     void SetStatus(const QString& text);
     void AppendLine(const QString& line);
@@ -125,6 +120,7 @@ class CdatalogDlg : public QDialog, private DeviceObserver {
     WindowStatusBar* m_statusBar = nullptr;
     RecordOptionsForm* m_form = nullptr;
     TracePanel* m_panel = nullptr;
+    DevicePanel* m_device = nullptr;
     QTimer* m_timer1 = nullptr;
 
     DeviceState m_state = DeviceState::Disconnected;  // as last drawn
@@ -133,9 +129,6 @@ class CdatalogDlg : public QDialog, private DeviceObserver {
     std::string m_storedBaudRate;  // the profile's rate before the port choice
     bool m_startup = true;         // until the first connection or "None": Cancel ends the run
     bool m_askingPort = false;
-    std::optional<LogStatus> m_lastStatus;
-    bool m_refillOptions = true;
-    QString m_readProgressText;
     QStringList m_received;
     bool m_endRequested = false;
     bool m_closing = false;

@@ -17,6 +17,7 @@
 #include "core/time_value.h"
 #include "ui/trace_services.h"
 #include "ui/window_services.h"
+#include "ui/window_voice.h"
 
 class QDialog;
 class QTimer;
@@ -43,14 +44,7 @@ class TracePanel : public QObject {
         std::string dataFolder;         // data.log and TraceLog.ltp
         int computerOffsetMinutes = 0;  // the computer zone's standard offset east of UTC
     };
-    // How the panel speaks through the window.
-    struct Voice {
-        std::function<void(const QString&)> status;
-        std::function<void(const QString&)> line;
-        std::function<void(const QString&, BoxIcon)> box;
-        std::function<void(int)> progress;                // -1 hides the bar
-        std::function<void(std::function<void()>)> post;  // into the GUI thread
-    };
+    using Voice = WindowVoice;
 
     TracePanel(Config config, Ui::CdatalogDlg& ui, QDialog& dialog, RecordOptionsForm& form,
                Voice voice);

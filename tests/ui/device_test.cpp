@@ -28,6 +28,7 @@
 #include "sim/logger_sim.h"
 #include "tests/ui/window_fakes.h"
 #include "ui/datalog_dlg.h"
+#include "ui/device_panel.h"
 #include "ui/period_picker.h"
 #include "ui/trace_panel.h"
 
@@ -188,8 +189,8 @@ class DeviceTest : public QObject {
         QCOMPARE(changes[0].to, 230400);
         QCOMPARE(changes[1].to, 9600);
         QVERIFY(r.dlg->statusLog().contains(QStringLiteral("Reading at 230400 bit/s...")));
-        QVERIFY2(r.dlg->readProgressText().contains(QStringLiteral(" kB/s")),
-                 qPrintable(r.dlg->readProgressText()));
+        QVERIFY2(r.dlg->devicePanel().readProgressText().contains(QStringLiteral(" kB/s")),
+                 qPrintable(r.dlg->devicePanel().readProgressText()));
         QVERIFY(QFileInfo(r.File("data.log")).size() > 0);
         QVERIFY(QFileInfo(r.File("TraceLog.ltp")).size() > 0);
         // The summary box and the period it set.
