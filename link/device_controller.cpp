@@ -171,11 +171,6 @@ void DeviceController::GoOffline() {
     device_.Post([this] { CloseOnDevice(DeviceState::Offline); });
 }
 
-void DeviceController::Disconnect() {
-    generation_.fetch_add(1);
-    device_.Post([this] { CloseOnDevice(DeviceState::Disconnected); });
-}
-
 void DeviceController::Lost() {
     const std::uint64_t generation = generation_.load();
     CloseOnDevice(DeviceState::Disconnected);

@@ -89,8 +89,6 @@ class DeviceController : private LinkListener {
     [[nodiscard]] LinkError Connect(const std::string& path, int baudRate);
     // Closes any port: Offline (the user chose "None").
     void GoOffline();
-    // Closes any port: Disconnected.
-    void Disconnect();
 
     // Each runs when the device thread is free; a command given while the state does not accept
     // commands is refused at once with NotConnected (nothing is sent).
