@@ -30,13 +30,6 @@ namespace {
 
 constexpr const char* kAppTitle = "pelmora";  // the application-level boxes' caption
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 }  // namespace
 
 CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)

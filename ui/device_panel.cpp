@@ -16,17 +16,6 @@
 #include "ui_datalog_dlg.h"
 
 namespace pelmora {
-namespace {
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
-
 DevicePanel::DevicePanel(Config config, Ui::CdatalogDlg& ui, QDialog& dialog,
                          DeviceController& controller, RecordOptionsForm& form, StatusLog& log,
                          WindowVoice voice)

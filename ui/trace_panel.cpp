@@ -31,10 +31,6 @@ constexpr const char* kWindowSection = "Window";
 constexpr const char* kLastOutputFolderKey = "LastOutputFolder";
 constexpr int kConvertDelayMs = 10;  // timer 4
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 }  // namespace
 
 // The decoding's and conversion's reports, on the work thread, handed to the window.
