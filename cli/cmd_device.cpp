@@ -81,6 +81,9 @@ class ConnectedLogger {
         if (idResult_ == CommandResult::NoAnswer && device_.Probe() == CommandResult::NoAnswer) {
             throw CommandFailure(NotALoggerError(path).message);
         }
+        if (found.waitedOutRange) {
+            Warn(kWaitedOutRangeText);
+        }
         if (found.kept) {
             SetRateAsked(found.foundRate, choice);
         } else if (found.foundRate != 0) {

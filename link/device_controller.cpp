@@ -136,6 +136,7 @@ ConnectOutcome DeviceController::FindOnDevice(const std::string& path, int baudR
         }
         outcome.foundRate = found.foundRate;
         outcome.keptRate = found.kept;
+        outcome.waitedOutRange = found.waitedOutRange;
         session_.StartReader();
     }
     session_.StopReader();

@@ -46,10 +46,11 @@ enum class DeviceCommand : std::uint8_t { Clear, Configure, SetId };
 
 // How a Connect ended.
 struct ConnectOutcome {
-    LinkError error;        // None: connected
-    int foundRate = 0;      // the logger was found at this other rate and switched back
-    bool keptRate = false;  // ... or, not a download rate, used there as it is
-    std::string id;         // the device ID, when connected
+    LinkError error;              // None: connected
+    int foundRate = 0;            // the logger was found at this other rate and switched back
+    bool keptRate = false;        // ... or, not a download rate, used there as it is
+    bool waitedOutRange = false;  // it was still sending another program's range
+    std::string id;               // the device ID, when connected
     bool notALogger = false;
     bool ok() const { return error.ok(); }
 };

@@ -179,6 +179,9 @@ bool CdatalogDlg::UseChoice(const PortChoice& choice) {
 void CdatalogDlg::OnConnectFinished(const ConnectOutcome& outcome) {
     if (outcome.ok()) {
         m_startup = false;
+        if (outcome.waitedOutRange) {
+            AppendLine(QString::fromLatin1(kWaitedOutRangeText));
+        }
         if (outcome.keptRate) {
             // The configured rate is what is wrong: offered to be saved, the logger left alone.
             const QString told = Q(KeptRateText(outcome.foundRate, m_baudRate));
