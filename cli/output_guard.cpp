@@ -1,5 +1,7 @@
 #include "cli/output_guard.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -54,8 +56,13 @@ std::string OutputProblem(const std::string& path, const std::string& dataFolder
 }
 
 std::string WithExtension(const std::string& path, const std::string& extension) {
+    // "MAP.PNG" is a PNG's name too.
     if (path.size() >= extension.size() &&
-        path.compare(path.size() - extension.size(), extension.size(), extension) == 0) {
+        std::equal(extension.begin(), extension.end(),
+                   path.end() - static_cast<std::ptrdiff_t>(extension.size()), [](char a, char b) {
+                       return std::tolower(static_cast<unsigned char>(a)) ==
+                              std::tolower(static_cast<unsigned char>(b));
+                   })) {
         return path;
     }
     return path + extension;

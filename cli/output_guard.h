@@ -9,7 +9,7 @@ namespace pelmora::cli {
 // Empty when path may be written; otherwise why not ("<path> is the data folder's own file ...").
 std::string OutputProblem(const std::string& path, const std::string& dataFolder);
 
-// path, with extension (".png") added unless it already ends in it.
+// path, with extension (".png") added unless it already ends in it (in any case).
 std::string WithExtension(const std::string& path, const std::string& extension);
 
 }  // namespace pelmora::cli
