@@ -50,7 +50,7 @@ ConversionSettings LoadProfileSettings() {
 }
 
 void AddDeviceOptions(ArgParser& parser) {
-    parser.Value("--port").Value("--baud").Flag("--simulate");
+    parser.Value("--port").Value("--baud").Flag("--simulate").Flag("--set-rate");
 }
 
 bool IsSupportedBaudRate(long long baud) {
@@ -66,6 +66,7 @@ bool IsSupportedBaudRate(long long baud) {
 DeviceChoice GetDeviceChoice(const ArgParser& parser) {
     DeviceChoice choice;
     choice.simulate = parser.Has("--simulate");
+    choice.setRate = parser.Has("--set-rate");
     const std::optional<std::string> port = parser.Get("--port");
     if (choice.simulate && port) {
         throw UsageError("--port and --simulate exclude each other");

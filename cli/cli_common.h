@@ -38,13 +38,14 @@ ProfileStore& Profile();
 // The conversion settings as the window would load them (computer zone for an empty profile).
 ConversionSettings LoadProfileSettings();
 
-// --port DEV, --baud N, --simulate. Exactly one of --port and --simulate is required; the
-// rate defaults to the profile's "Serial" "BaudRate" (4800) and must be one of the logger's.
+// --port DEV, --baud N, --simulate, --set-rate. Exactly one of --port and --simulate is required;
+// the rate defaults to the profile's "Serial" "BaudRate" (4800) and must be one of the logger's.
 void AddDeviceOptions(ArgParser& parser);
 struct DeviceChoice {
     bool simulate = false;
     std::string port;  // device path when not simulated
     int baud = 4800;
+    bool setRate = false;  // --set-rate: a logger found at another rate is set to baud
 };
 DeviceChoice GetDeviceChoice(const ArgParser& parser);
 bool IsSupportedBaudRate(long long baud);

@@ -10,6 +10,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "cli/output_guard.h"
 #include "cli/zone_options.h"
 #include "convert/convert_paths.h"
 #include "convert/convert_pipeline.h"
@@ -152,6 +153,9 @@ int RunConvert(const std::vector<std::string>& args) {
     }
     request.traceFolder = DataDir(parser);
     request.outputPath = output;
+    if (const std::string problem = OutputProblem(output, request.traceFolder); !problem.empty()) {
+        return Fail(problem);
+    }
 
     CommandObserver observer;
     const ConvertResult result = ConvertTraceLog(request, observer);

@@ -32,8 +32,11 @@
 namespace pelmora::cli {
 namespace {
 
-// A refused or unanswered command, said as the window says it.
-int Refused(CommandResult result) {
+// A refused or unanswered command, said as the window says it; a hang-up names the port.
+int Refused(CommandResult result, const std::string& port) {
+    if (result == CommandResult::Disconnected) {
+        return Fail(DisconnectedText(port));
+    }
     return Fail(std::string(ResultText(result)));
 }
 
@@ -69,12 +72,26 @@ class ConnectedLogger {
         if (!found.error.ok()) {
             throw CommandFailure(FailureText(found.error));
         }
-        if (found.foundRate != 0) {
+        // Something speaks NMEA here; a logger also answers the device-ID query at once. A GPS
+        // receiver answers neither that nor a status query.
+        idResult_ = device_.QueryDeviceId(id_, true);
+        if (idResult_ == CommandResult::Disconnected) {
+            throw CommandFailure(DisconnectedText(path));
+        }
+        if (idResult_ == CommandResult::NoAnswer && device_.Probe() == CommandResult::NoAnswer) {
+            throw CommandFailure(NotALoggerError(path).message);
+        }
+        if (found.waitedOutRange) {
+            Warn(kWaitedOutRangeText);
+        }
+        if (found.kept) {
+            SetRateAsked(found.foundRate, choice);
+        } else if (found.foundRate != 0) {
             Warn(SwitchedBackText(found.foundRate, choice.baud));
         }
         // A simulated logger's pseudo-terminal is gone after the run: not worth a record.
         if (!choice.simulate) {
-            SaveReceiverSettings({path, choice.baud, ""}, ConfigFolder());
+            SaveReceiverSettings({path, port_.BaudRate(), ""}, ConfigFolder());
         }
     }
     ~ConnectedLogger() {
@@ -89,11 +106,45 @@ class ConnectedLogger {
 
     DatalogDevice& device() { return device_; }
     SerialPort& port() { return port_; }
+    const std::string& path() const { return port_.PortPath(); }
+    // The device ID as asked at the connection, and how that went.
+    CommandResult idResult() const { return idResult_; }
+    const std::string& id() const { return id_; }
 
   private:
+    // A logger found at a rate its owner chose is used there; only --set-rate changes it.
+    void SetRateAsked(int found, const DeviceChoice& choice) {
+        const std::string told = KeptRateText(found, choice.baud);
+        if (!choice.setRate) {
+            Warn(told + " (used at " + std::to_string(found) + " bit/s; --set-rate sets it to " +
+                 std::to_string(choice.baud) + " bit/s)");
+            return;
+        }
+        CommandResult ack = CommandResult::NoAnswer;
+        const bool reopened = device_.SetBaudRate(choice.baud, kRateAttribute, &ack);
+        if (reopened && ack == CommandResult::Done && device_.Probe() == CommandResult::Done) {
+            Warn(told + "; set to " + std::to_string(choice.baud) + " bit/s as asked");
+            return;
+        }
+        // Back where it answered, whatever it did with the request.
+        if (reopened) {
+            device_.SetPortRate(found);
+        }
+        if (!port_.IsConnected() || device_.Probe() != CommandResult::Done) {
+            throw CommandFailure(told + "; it did not take " + std::to_string(choice.baud) +
+                                 " bit/s and no longer answers at " + std::to_string(found) +
+                                 " bit/s");
+        }
+        Warn(told + "; it did not take " + std::to_string(choice.baud) + " bit/s (" +
+             std::string(ResultText(ack)) + "), so it is used at " + std::to_string(found) +
+             " bit/s");
+    }
+
     std::unique_ptr<sim::LoggerSim> sim_;
     SerialPort port_;
     DatalogDevice device_;
+    CommandResult idResult_ = CommandResult::NoAnswer;
+    std::string id_;
 };
 
 ArgParser DeviceParser(const std::vector<std::string>& args) {
@@ -111,7 +162,7 @@ int RunStatus(const std::vector<std::string>& args) {
     LogStatus status;
     if (const CommandResult result = session.device().QueryLogStatus(&status);
         result != CommandResult::Done) {
-        return Refused(result);
+        return Refused(result, session.path());
     }
     for (const std::string& line : LogStatusLines(status)) {
         std::printf("%s\n", line.c_str());
@@ -124,10 +175,12 @@ int RunId(const std::vector<std::string>& args) {
     ArgParser parser = DeviceParser(args);
     parser.Parse();
     ConnectedLogger session(GetDeviceChoice(parser));
-    std::string id;
-    if (const CommandResult result = session.device().QueryDeviceId(id);
-        result != CommandResult::Done) {
-        return Refused(result);
+    std::string id = session.id();
+    if (session.idResult() != CommandResult::Done) {
+        if (const CommandResult result = session.device().QueryDeviceId(id);
+            result != CommandResult::Done) {
+            return Refused(result, session.path());
+        }
     }
     std::printf("%s\n", id.c_str());
     return kExitSuccess;
@@ -142,22 +195,36 @@ int RunClear(const std::vector<std::string>& args) {
     parser.Parse();
     const DeviceChoice choice = GetDeviceChoice(parser);
     const std::string folder = DataDir(parser);
-    if (!Confirm(parser, std::string(LoadString(IDS_CLEAR_CONFIRM)))) {
-        return Fail("not cleared");
-    }
     ConnectedLogger session(choice);
-    LogStatus status;
-    if (const CommandResult result = session.device().QueryLogStatus(&status);
-        result != CommandResult::Done) {
-        return Refused(result);
-    }
-    // Without a terminal (and without --yes) this refuses: no script loses a log unasked.
-    if (HoldsUndownloadedData(folder, status.UsedLogBytes()) &&
-        !Confirm(parser, kAskClearUndownloaded)) {
-        return Fail("not cleared: the logger holds data that has not been downloaded");
+    if (!parser.Has("--yes")) {
+        // What a Read would compare, compared now: a log recorded anew since the last download
+        // is not downloaded, whatever its size.
+        const UndownloadedCheck check = CheckUndownloaded(session.device(), folder);
+        if (!check.rateNote.empty()) {
+            Warn(check.rateNote);
+        }
+        if (check.result != CommandResult::Done) {
+            return Fail("not cleared: " + (check.result == CommandResult::Disconnected
+                                               ? DisconnectedText(session.path())
+                                               : std::string(ResultText(check.result))));
+        }
+        const std::string notDownloaded =
+            "not cleared: the logger holds data that has not been downloaded (read it first, or "
+            "--yes clears it anyway)";
+        if (isatty(STDIN_FILENO) == 0) {
+            return Fail(check.holds ? notDownloaded
+                                    : "not cleared: no terminal to ask on; --yes clears without "
+                                      "asking");
+        }
+        if (!Confirm(parser, std::string(LoadString(IDS_CLEAR_CONFIRM)))) {
+            return Fail("not cleared");
+        }
+        if (check.holds && !Confirm(parser, kAskClearUndownloaded)) {
+            return Fail(notDownloaded);
+        }
     }
     if (const CommandResult result = session.device().ClearLog(); result != CommandResult::Done) {
-        return Refused(result);
+        return Refused(result, session.path());
     }
     std::printf("%s\n", kLogClearSuccessful);
     return kExitSuccess;
@@ -178,7 +245,7 @@ int RunConfigure(const std::vector<std::string>& args) {
         static_cast<std::uint32_t>(*time), static_cast<std::uint32_t>(*distance),
         static_cast<std::uint32_t>(*speed));
     if (result != CommandResult::Done) {
-        return Refused(result);
+        return Refused(result, session.path());
     }
     std::printf("%s\n", kLogConfigureSuccessful);
     return kExitSuccess;
@@ -195,7 +262,7 @@ int RunSetId(const std::vector<std::string>& args) {
     ConnectedLogger session(GetDeviceChoice(parser));
     if (const CommandResult result = session.device().SetDeviceId(text);
         result != CommandResult::Done) {
-        return Refused(result);
+        return Refused(result, session.path());
     }
     std::printf("%s\n", std::string(LoadString(IDS_SET_DONE)).c_str());
     return kExitSuccess;
@@ -331,6 +398,7 @@ int RunRead(const std::vector<std::string>& args) {
     request.rate = DownloadRateOption(parser);
     request.full = parser.Has("--full") || LoadFullRead(Profile());
     DownloadResult result;
+    std::string port;
     {
         std::unique_ptr<ConnectedLogger> opened;
         try {
@@ -339,6 +407,7 @@ int RunRead(const std::vector<std::string>& args) {
             throw CommandFailure(std::string(e.what()) + "; the previous download was kept");
         }
         ConnectedLogger& session = *opened;
+        port = session.path();
         ReadObserver observer(parser.Has("--factory-reset"));
         InterruptAsStop interrupt(session.port());
         result = DownloadLog(session.device(), request, observer, gStop);
@@ -352,10 +421,10 @@ int RunRead(const std::vector<std::string>& args) {
             return Fail("stopped: the previous download was kept");
         case DownloadOutcome::LineDead:
             return Fail(
-                "the logger stopped answering (no byte for 15 s); the previous download "
-                "was kept");
+                "the logger stopped answering, or the line is garbled (nothing well-formed for "
+                "15 s); the previous download was kept");
         case DownloadOutcome::StatusFailed:
-            return Refused(result.status);
+            return Refused(result.status, port);
         case DownloadOutcome::DeviceError:
             if (!result.factoryResetSent) {
                 return Fail("the device reports no sectors; not reset");
@@ -366,15 +435,16 @@ int RunRead(const std::vector<std::string>& args) {
         case DownloadOutcome::WriteFailed:
             return Fail(JoinPath(folder, kRawLogName) + ": " + std::strerror(result.error) +
                         "; the previous download was kept");
-        case DownloadOutcome::GaveUp:
         case DownloadOutcome::Disconnected:
+            return Fail(DisconnectedText(port) + "; the previous download was kept");
+        case DownloadOutcome::GaveUp:
             return Fail(std::string(OutcomeText(result.outcome)) +
                         "; the previous download was kept");
     }
     return DecodeAndSummarize(JoinPath(folder, kRawLogName), folder, true);
 }
 
-const char* const kDeviceSynopsis = "(--port DEV | --simulate) [--baud N]";
+const char* const kDeviceSynopsis = "(--port DEV | --simulate) [--baud N] [--set-rate]";
 
 const CommandRegistrar kRead{
     "read",

@@ -1,18 +1,27 @@
 // pelmora-cli preview: the track view's map and chart for a period, drawn offscreen into a PNG.
 // The only command that needs Qt's painting, so it lives beside the view and not in cli/.
+#include <sys/stat.h>
+
 #include <QApplication>
+#include <QBuffer>
 #include <QImageWriter>
-#include <QSaveFile>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "cli/output_guard.h"
 #include "cli/zone_options.h"
 #include "convert/track_model.h"
 #include "core/app_paths.h"
+#include "core/atomic_file.h"
 #include "core/convert_texts.h"
+#include "core/regular_file.h"
+#include "decode/trace_fix.h"
 #include "ui/preview.h"
 #include "ui/tile_source.h"
 
@@ -27,6 +36,9 @@ TimeValue LocalTimeOption(const ArgParser& parser, const std::string& option) {
     return t;
 }
 
+int DrawPreview(const std::string& folder, const std::string& output, TrackViewOptions& options,
+                TimeValue begin, TimeValue end, int width, int height);
+
 int RunPreview(const std::vector<std::string>& args) {
     ArgParser parser(args);
     AddDataDirOption(parser);
@@ -37,6 +49,9 @@ int RunPreview(const std::vector<std::string>& args) {
     parser.Parse();
     if (!parser.Has("--output")) {
         throw UsageError("--output PNG is required");
+    }
+    if (parser.Get("--output")->empty()) {
+        throw UsageError("--output needs a file name");
     }
     const int width = static_cast<int>(parser.GetIntOr("--width", 1024, 64, 8192));
     const int height = static_cast<int>(parser.GetIntOr("--height", 768, 64, 8192));
@@ -58,7 +73,28 @@ int RunPreview(const std::vector<std::string>& args) {
         return Fail("Wrong Convert Time");
     }
     const std::string folder = DataDir(parser);
+    // Only a PNG name, never one of the data folder's files or something not a regular file.
+    const std::string output = WithExtension(*parser.Get("--output"), ".png");
+    for (const std::string& path : {*parser.Get("--output"), output}) {
+        if (const std::string problem = OutputProblem(path, folder); !problem.empty()) {
+            return Fail(problem);
+        }
+    }
+    try {
+        return DrawPreview(folder, output, options, begin, end, width, height);
+    } catch (const std::bad_alloc&) {
+        struct stat st {};
+        const std::string trace = JoinPath(folder, kTraceLogName);
+        const long long fixes = ::stat(trace.c_str(), &st) == 0
+                                    ? static_cast<long long>(st.st_size / kTraceFixSize)
+                                    : 0;
+        return Fail("out of memory drawing the " + std::to_string(fixes) + " fixes of " + trace +
+                    ": choose a shorter period with --begin and --end");
+    }
+}
 
+int DrawPreview(const std::string& folder, const std::string& output, TrackViewOptions& options,
+                TimeValue begin, TimeValue end, int width, int height) {
     TrackModel model;
     switch (LoadTrackModel(folder, options, model)) {
         case TraceReadStatus::Ok:
@@ -87,13 +123,20 @@ int RunPreview(const std::vector<std::string>& args) {
     tiles.fetch = false;
     TileSource source(tiles);
     const QImage image = RenderPreview(model, period, QSize(width, height), &source);
-    // Written beside the target and renamed into place: no half-written picture is left.
-    QSaveFile file(QString::fromStdString(*parser.Get("--output")));
-    QImageWriter writer(&file, "png");
-    if (!file.open(QIODevice::WriteOnly) || !writer.write(image) || !file.commit()) {
-        const QString why =
-            file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
-        return Fail(*parser.Get("--output") + ": " + why.toStdString());
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image)) {
+        return Fail(output + ": " + writer.errorString().toStdString());
+    }
+    // Written beside the target and renamed into place: no half-written picture is left, and
+    // a signal removes the temporary.
+    AtomicFile file;
+    if (!file.Open(output) || !file.Write(png.constData(), static_cast<std::size_t>(png.size())) ||
+        !file.Commit()) {
+        const std::string kind = NotRegularProblem(output);
+        return Fail(kind.empty() ? output + ": " + std::strerror(errno) : kind);
     }
     return kExitSuccess;
 }

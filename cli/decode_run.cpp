@@ -5,6 +5,7 @@
 
 #include "cli/cli_common.h"
 #include "core/app_paths.h"
+#include "core/regular_file.h"
 #include "decode/decompress.h"
 #include "decode/trace_fix.h"
 #include "decode/trace_summary.h"
@@ -12,6 +13,10 @@
 namespace pelmora::cli {
 namespace {
 std::string WithCause(const std::string& message, const std::string& path, int error) {
+    // A FIFO, a device or a directory is named for what it is.
+    if (const std::string kind = NotRegularProblem(path); !kind.empty()) {
+        return message + " (" + kind + ")";
+    }
     return message + " (" + path + ": " + std::strerror(error) + ")";
 }
 }  // namespace

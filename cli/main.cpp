@@ -2,6 +2,7 @@
 // the window. Exit status 0 on success, 1 on failure, 2 on a usage error.
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,8 @@ void PrintUsage(std::FILE* out) {
 
 int main(int argc, char** argv) {
     using namespace pelmora::cli;
-    // Ctrl-C or SIGTERM during decode or convert leaves no temporary of hundreds of MB behind.
+    // Ctrl-C, SIGTERM or a closed terminal (SIGHUP) during decode, convert or preview leaves no
+    // temporary of hundreds of MB behind.
     pelmora::InstallTemporaryCleanup();
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (args.empty()) {
@@ -58,6 +60,8 @@ int main(int argc, char** argv) {
         return kExitUsage;
     } catch (const CommandFailure& e) {
         return Fail(e.what());
+    } catch (const std::bad_alloc&) {
+        return Fail("out of memory: a shorter period (--begin, --end) needs less");
     } catch (const std::exception& e) {
         return Fail(e.what());
     }

@@ -1,6 +1,7 @@
 #include "convert/trace_reader.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -8,6 +9,7 @@
 #include "convert/point_object.h"
 #include "core/app_paths.h"
 #include "core/conversion_settings.h"
+#include "core/regular_file.h"
 #include "decode/trace_fix.h"
 
 namespace pelmora {
@@ -59,6 +61,16 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+// A FIFO under the trace's name would block fopen: regular files only, opened without waiting.
+std::FILE* OpenTrace(const std::string& path) {
+    const int fd = OpenRegularFile(path);
+    std::FILE* file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+    if (file == nullptr && fd >= 0) {
+        close(fd);
+    }
+    return file;
+}
+
 }  // namespace
 
 TraceReadStatus ReadTraceLog(const std::string& folder, const TraceReadOptions& options,
@@ -66,10 +78,9 @@ TraceReadStatus ReadTraceLog(const std::string& folder, const TraceReadOptions& 
                              const std::function<bool(std::uint64_t, std::uint64_t)>& progress) {
     std::size_t recordSize = kTraceFixSize;
     bool extended = false;
-    std::unique_ptr<std::FILE, FileCloser> file(
-        std::fopen(JoinPath(folder, kTraceLogName).c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(OpenTrace(JoinPath(folder, kTraceLogName)));
     if (!file) {
-        file.reset(std::fopen(JoinPath(folder, kTraceLogExtendedName).c_str(), "rb"));
+        file.reset(OpenTrace(JoinPath(folder, kTraceLogExtendedName)));
         recordSize = kTraceFixExtendedSize;
         extended = true;
     }

@@ -108,7 +108,7 @@ void RemoveStaleTemporaries(const std::string& path) {
 }
 
 void InstallTemporaryCleanup() {
-    for (const int sig : {SIGINT, SIGTERM}) {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction current {};
         if (sigaction(sig, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
             struct sigaction action {};
@@ -126,6 +126,10 @@ AtomicFile::~AtomicFile() {
 bool AtomicFile::Open(const std::string& path) {
     Discard();
     path_ = path;
+    if (struct stat present{}; stat(path.c_str(), &present) == 0 && !S_ISREG(present.st_mode)) {
+        errno = S_ISDIR(present.st_mode) ? EISDIR : EEXIST;
+        return false;
+    }
     RemoveStaleTemporaries(path);
     std::string pattern = TempPrefix(path) + std::to_string(getpid()) + "-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());

@@ -70,14 +70,21 @@ std::string CleanName(std::string_view name) {
 }
 
 std::string DeviceIdProblem(std::string_view id) {
+    // The logger stores bytes: its limit is one of bytes, whatever the characters.
     if (id.size() > kDeviceIdLimit) {
-        return "The ID takes at most 32 characters.";
+        return "The ID takes at most 32 bytes.";
     }
-    for (const char c : id) {
-        const auto byte = static_cast<std::uint8_t>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            return "The ID must not contain control characters.";
+    for (std::size_t at = 0; at < id.size();) {
+        std::uint32_t code = 0;
+        const std::size_t length = Utf8Sequence(id, at, code);
+        if (length == 0) {
+            return "The ID must be valid UTF-8 text.";
         }
+        // Line and paragraph separators break a line as CR LF does in the files the ID goes to.
+        if (IsControl(code) || code == 0x2028 || code == 0x2029) {
+            return "The ID must not contain control characters or line breaks.";
+        }
+        at += length;
     }
     return {};
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <limits>
 
 #include <cctz/civil_time.h>
@@ -60,6 +61,15 @@ std::optional<ZoneRules> ZoneRules::Named(const std::string& id) {
     ZoneRules z;
     if (id == kLocalZoneId) {
         z.zone_ = cctz::local_time_zone();
+        // The zoneinfo library reads a TZ that names a file; a rule string it would take for
+        // UTC, so libc, which reads both, gives the offsets then.
+        const char* tz = std::getenv("TZ");
+        cctz::time_zone named;
+        if (tz != nullptr && *tz != '\0' &&
+            !cctz::load_time_zone(tz[0] == ':' ? tz + 1 : tz, &named)) {
+            ::tzset();
+            z.libc_ = true;
+        }
     } else if (!IsZoneName(id) || !cctz::load_time_zone(id, &z.zone_)) {
         return std::nullopt;
     }
@@ -70,9 +80,57 @@ std::optional<ZoneRules> ZoneRules::Named(const std::string& id) {
     return z;
 }
 
+std::int64_t ZoneRules::LibcOffsetAt(std::int64_t utc) const {
+    // Rule strings change at whole minutes of local time: one look-up a minute of fixes.
+    const std::int64_t t = Clamp(utc);
+    const std::time_t when = static_cast<std::time_t>(t);
+    std::tm fields{};
+    if (::localtime_r(&when, &fields) != nullptr) {
+        offset_ = fields.tm_gmtoff;
+    }
+    from_ = t - ((t % 60) + 60) % 60;
+    until_ = from_ + 60;
+    if (utc != t) {
+        from_ = utc > 0 ? kLimit : kMin;
+        until_ = utc > 0 ? kMax : -kLimit;
+    }
+    return offset_;
+}
+
+std::int64_t ZoneRules::LibcToUtc(std::int64_t local) const {
+    // The offsets half a day either side hold every change near local.
+    const std::int64_t before = OffsetAt(local - 43200);
+    const std::int64_t after = OffsetAt(local + 43200);
+    std::int64_t best = kMax;
+    for (const std::int64_t offset : {before, after}) {
+        const std::int64_t utc = local - offset;
+        if (OffsetAt(utc) == offset) {
+            best = std::min(best, utc);  // a repeated time: its first occurrence
+        }
+    }
+    if (best != kMax) {
+        return best;
+    }
+    // Skipped by a forward change: the change's instant, the first second of the new offset.
+    std::int64_t lo = local - after;
+    std::int64_t hi = local - before;
+    while (lo < hi) {
+        const std::int64_t mid = lo + (hi - lo) / 2;
+        if (OffsetAt(mid) == after) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    return lo;
+}
+
 std::int64_t ZoneRules::OffsetAt(std::int64_t utc) const {
     if (utc >= from_ && utc < until_) {
         return offset_;
+    }
+    if (libc_) {
+        return LibcOffsetAt(utc);
     }
     // A trace runs forward through long spans between transitions, so one lookup of the zone's
     // rules serves thousands of fixes.
@@ -103,6 +161,9 @@ std::int64_t ZoneRules::ToLocal(std::int64_t utc) const {
 std::int64_t ZoneRules::ToUtc(std::int64_t local) const {
     if (!named_) {
         return SaturatingAdd(local, -offset_);
+    }
+    if (libc_) {
+        return local == Clamp(local) ? LibcToUtc(local) : SaturatingAdd(local, -OffsetAt(local));
     }
     const cctz::civil_second fields = cctz::civil_second(1970, 1, 1, 0, 0, 0) + Clamp(local);
     const cctz::time_zone::civil_lookup found = zone_.lookup(fields);

@@ -22,7 +22,8 @@ class ZoneRules {
     ZoneRules() = default;
     static ZoneRules Fixed(std::int64_t offsetSeconds);
     // An IANA name ("Europe/Berlin") or "local" for the computer's zone; nullopt when the
-    // system's zoneinfo does not know the name.
+    // system's zoneinfo does not know the name. "local" with TZ set to a POSIX rule string that
+    // names no zoneinfo file ("EST+5EDT,M3.2.0/2,M11.1.0/2") follows the rule as libc does.
     static std::optional<ZoneRules> Named(const std::string& id);
 
     bool IsFixed() const { return !named_; }
@@ -40,7 +41,11 @@ class ZoneRules {
     std::string LabelAt(std::int64_t utc) const;
 
   private:
+    std::int64_t LibcOffsetAt(std::int64_t utc) const;
+    std::int64_t LibcToUtc(std::int64_t local) const;
+
     bool named_ = false;
+    bool libc_ = false;  // offsets from localtime_r under the process's TZ rule
     std::string id_;
     cctz::time_zone zone_;
     // The offset holds on [from_, until_): between two transitions of the zone.

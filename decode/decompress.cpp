@@ -1,6 +1,7 @@
 #include "decode/decompress.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 #include "core/atomic_file.h"
 #include "core/convert_texts.h"
+#include "core/regular_file.h"
 #include "decode/fix_clock.h"
 #include "decode/gps_time.h"
 #include "decode/raw_log_decoder.h"
@@ -67,8 +69,13 @@ bool FlushFixes(AtomicFile& trace, std::vector<std::uint8_t>& output, std::size_
 
 DecompressResult DecompressLog(const std::string& rawPath, const std::string& tracePath,
                                const DecompressOptions& options, ProgressSink* progress) {
-    std::unique_ptr<std::FILE, FileCloser> raw(std::fopen(rawPath.c_str(), "rb"));
+    // A FIFO without a writer would block the open, a device the reads: regular files only.
+    const int fd = OpenRegularFile(rawPath);
+    std::unique_ptr<std::FILE, FileCloser> raw(fd >= 0 ? fdopen(fd, "rb") : nullptr);
     if (!raw) {
+        if (fd >= 0) {
+            close(fd);
+        }
         return Failure(DecompressStatus::OpenRawFailed, "Open raw log file failed!", errno);
     }
     struct stat st {};

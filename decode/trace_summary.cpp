@@ -1,5 +1,7 @@
 #include "decode/trace_summary.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -7,6 +9,7 @@
 
 #include "core/conversion_settings.h"
 #include "core/convert_texts.h"
+#include "core/regular_file.h"
 #include "decode/trace_fix.h"
 
 namespace pelmora {
@@ -96,8 +99,13 @@ TraceSummary TraceSummaryBuilder::Finish(std::uint64_t traceBytes, const ZoneRul
 }
 
 TraceSummary ScanTraceLog(const std::string& tracePath, const ZoneRules& zone, int speedUnit) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(tracePath.c_str(), "rb"));
+    // A FIFO under the trace's name must not block the summary: regular files only.
+    const int fd = OpenRegularFile(tracePath);
+    std::unique_ptr<std::FILE, FileCloser> file(fd >= 0 ? fdopen(fd, "rb") : nullptr);
     if (!file) {
+        if (fd >= 0) {
+            close(fd);
+        }
         TraceSummary s = WithStatus(TraceSummaryStatus::OpenFailed, convert_text::kOpenTraceFailed);
         s.beginLabel = "0";
         s.endLabel = "0";

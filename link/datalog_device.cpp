@@ -108,7 +108,18 @@ CommandResult DatalogDevice::SetDeviceId(std::string_view text) {
     return Send(SetDeviceIdPayload(text));
 }
 
-CommandResult DatalogDevice::QueryDeviceId(std::string& id) {
+CommandResult DatalogDevice::QueryDeviceId(std::string& id, bool quick) {
+    if (quick) {
+        ackAttempts_ = timings.probeAttempts;
+        ackWaitMs_ = timings.probeWaitMs;
+    }
+    struct Restore {
+        DatalogDevice& d;
+        ~Restore() {
+            d.ackAttempts_ = SerialPort::kAckAttempts;
+            d.ackWaitMs_ = SerialPort::kAckWaitMs;
+        }
+    } restore{*this};
     std::optional<std::string> text;
     const CommandResult result = Query(QueryDeviceIdPayload(), kDeviceIdReplyKind,
                                        [&](const unsigned char* frame, std::size_t size) {
@@ -121,14 +132,20 @@ CommandResult DatalogDevice::QueryDeviceId(std::string& id) {
     return result;
 }
 
-bool DatalogDevice::SetBaudRate(int rate, std::uint8_t attribute, CommandResult* ack) {
+bool DatalogDevice::SetBaudRate(int rate, std::uint8_t attribute, CommandResult* ack, bool quick) {
     SerialPort* port = Port();
     const auto payload = SetBaudRatePayload(rate, attribute);
     if (port == nullptr || !port->IsConnected() || !payload) {
         return false;
     }
     // The logger may answer at either rate: the port is reopened regardless.
+    if (quick) {
+        ackAttempts_ = timings.probeAttempts;
+        ackWaitMs_ = timings.probeWaitMs;
+    }
     const CommandResult sent = Send(*payload);
+    ackAttempts_ = SerialPort::kAckAttempts;
+    ackWaitMs_ = SerialPort::kAckWaitMs;
     if (ack != nullptr) {
         *ack = sent;
     }
@@ -221,7 +238,8 @@ RangeResult DatalogDevice::ReadRange(std::uint32_t first, std::uint32_t end, std
                 count += got;
                 break;
             }
-            if (result == RangeResult::Stopped || result == RangeResult::Disconnected) {
+            if (result == RangeResult::Stopped || result == RangeResult::Disconnected ||
+                result == RangeResult::LineDead) {
                 return result;  // the range in flight is abandoned, not waited for
             }
             const SerialPort* port = Port();
@@ -234,7 +252,7 @@ RangeResult DatalogDevice::ReadRange(std::uint32_t first, std::uint32_t end, std
             // The wait is for a logger that has to recover from a failed attempt; after a good
             // one the next request may go at once (the request wait still precedes it).
             std::this_thread::sleep_for(timings.retryWait);
-            if (port != nullptr && port->Silence() >= timings.deadLine) {
+            if (port != nullptr && port->SinceLastAnswer() >= timings.deadLine) {
                 return RangeResult::LineDead;
             }
         }
@@ -281,6 +299,11 @@ RangeResult DatalogDevice::ReceiveMarkedData(std::uint16_t s, std::span<std::uin
         if (port->HungUp()) {
             return RangeResult::Disconnected;
         }
+        // Garbage streams without end: a range (at most 16 sectors, 11.4 s at 57600 bit/s) that
+        // has not completed within the dead-line limit of its ACK never will.
+        if (port->LineDead()) {
+            return RangeResult::LineDead;
+        }
         return port->CancelRequested() ? RangeResult::Stopped : RangeResult::Done;
     };
     // A silent line wakes the wait a few times a second until the data wait is over.
@@ -290,7 +313,11 @@ RangeResult DatalogDevice::ReceiveMarkedData(std::uint16_t s, std::span<std::uin
             port->ReadAvailable(buffer, static_cast<int>(std::min<std::size_t>(size, 4096)), wait);
         return n > 0 ? static_cast<std::size_t>(n) : 0;
     };
-    return pelmora::ReceiveMarkedData(s, dest, got, read, options);
+    const RangeResult result = pelmora::ReceiveMarkedData(s, dest, got, read, options);
+    if (result == RangeResult::Done) {
+        port->MarkAnswered();  // a whole range, its checksum right
+    }
+    return result;
 }
 
 }  // namespace pelmora

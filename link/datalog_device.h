@@ -29,8 +29,9 @@ struct DatalogTimings {
     std::chrono::milliseconds retryWait{150};          // after each range attempt
     std::chrono::milliseconds dataWait{5000};          // silence that fails a range attempt
     std::chrono::milliseconds reopenWait{100};         // after reopening at a new rate
-    // A line without a single byte this long is dead: ReadRange ends with LineDead instead of
-    // spending its thirty attempts (about six minutes) on it.
+    // A line without a well-formed answer this long (silent, or garbled by a wrong rate) is dead:
+    // ReadRange ends with LineDead instead of spending its thirty attempts (about six minutes)
+    // on it.
     std::chrono::milliseconds deadLine{15000};
     // The probe of a new rate: a few short ACK waits, not ten of a second each.
     int probeAttempts = 4;
@@ -62,12 +63,14 @@ class DatalogDevice : public ReceiverProtocol {
     CommandResult ConfigureLog(std::uint32_t minTime, std::uint32_t minDistance,
                                std::uint32_t minSpeed);
     CommandResult SetDeviceId(std::string_view text);
-    // Done with the ID text (empty for "no ID").
-    CommandResult QueryDeviceId(std::string& id);
+    // Done with the ID text (empty for "no ID"). quick: the probe's short ACK waits.
+    CommandResult QueryDeviceId(std::string& id, bool quick = false);
     // Asks the logger for the rate, then reopens the same port at it whatever the answer was.
     // False when not connected, for an unknown rate, or when the port does not reopen. ack
-    // receives the answer to the request.
-    bool SetBaudRate(int rate, std::uint8_t attribute, CommandResult* ack = nullptr);
+    // receives the answer to the request. quick: the probe's short ACK waits, for a logger that
+    // answers at once if it hears at all.
+    bool SetBaudRate(int rate, std::uint8_t attribute, CommandResult* ack = nullptr,
+                     bool quick = false);
     // Sets the port alone to the rate (after a switch the logger refused) and drops its input.
     bool SetPortRate(int rate);
     // A log-status query with the short ACK waits of the probe: Done when the logger answers at

@@ -135,13 +135,15 @@ ConnectOutcome DeviceController::FindOnDevice(const std::string& path, int baudR
             return outcome;
         }
         outcome.foundRate = found.foundRate;
+        outcome.keptRate = found.kept;
+        outcome.waitedOutRange = found.waitedOutRange;
         session_.StartReader();
     }
     session_.StopReader();
     const CommandResult asked = session_.QueryDeviceId(outcome.id);
     session_.StartReader();
     if (asked == CommandResult::Done) {
-        session_.RecordLink(path, baudRate);
+        session_.RecordLink(path, outcome.keptRate ? outcome.foundRate : baudRate);
         return outcome;
     }
     if (asked == CommandResult::Disconnected) {
@@ -231,8 +233,22 @@ void DeviceController::RunCommand(DeviceCommand command, std::function<CommandRe
     });
 }
 
-void DeviceController::Clear() {
-    RunCommand(DeviceCommand::Clear, [this] { return session_.ClearLog(); });
+void DeviceController::Clear(const std::string& dataFolder) {
+    RunCommand(DeviceCommand::Clear, [this, dataFolder] {
+        if (!dataFolder.empty()) {
+            const UndownloadedCheck check = session_.CheckUndownloaded(dataFolder);
+            if (!check.rateNote.empty()) {
+                observer_.StatusLine(check.rateNote);
+            }
+            if (check.result != CommandResult::Done) {
+                return check.result;
+            }
+            if (check.holds && !observer_.ConfirmClearUndownloaded()) {
+                return CommandResult::Cancelled;
+            }
+        }
+        return session_.ClearLog();
+    });
 }
 
 void DeviceController::Configure(const RecordOptionsCommand& options) {

@@ -46,9 +46,11 @@ enum class DeviceCommand : std::uint8_t { Clear, Configure, SetId };
 
 // How a Connect ended.
 struct ConnectOutcome {
-    LinkError error;    // None: connected
-    int foundRate = 0;  // the logger was found at this other rate and switched back
-    std::string id;     // the device ID, when connected
+    LinkError error;              // None: connected
+    int foundRate = 0;            // the logger was found at this other rate and switched back
+    bool keptRate = false;        // ... or, not a download rate, used there as it is
+    bool waitedOutRange = false;  // it was still sending another program's range
+    std::string id;               // the device ID, when connected
     bool notALogger = false;
     bool ok() const { return error.ok(); }
 };
@@ -63,6 +65,9 @@ class DeviceObserver : public DownloadObserver {
     // The line went away (hang-up, I/O error, the device node gone): told once per connection.
     virtual void OnDisconnected(const std::string& port) = 0;
     virtual void OnReadFinished(const DownloadResult& result) = 0;
+    // "The logger holds data that has not been downloaded. Clear anyway?" True clears. Blocking
+    // is fine: the Clear waits for the answer.
+    virtual bool ConfirmClearUndownloaded() { return false; }
 };
 
 struct ControllerTimings {
@@ -93,7 +98,10 @@ class DeviceController : private LinkListener {
     // Each runs when the device thread is free; a command given while the state does not accept
     // commands is refused at once with NotConnected (nothing is sent).
     void QueryStatus();  // OnLogStatus on success; no change of state
-    void Clear();
+    // With a data folder, the logger's log is first compared with the last download there, and
+    // a log not downloaded is cleared only when ConfirmClearUndownloaded says so (else the result
+    // is Cancelled). Without one it clears at once.
+    void Clear(const std::string& dataFolder = {});
     void Configure(const RecordOptionsCommand& options);
     void SetId(const std::string& id);
     void Read(const DownloadRequest& request);

@@ -53,6 +53,8 @@ class DeviceSession {
     virtual CommandResult QueryDeviceId(std::string& id) = 0;
     virtual CommandResult QueryLogStatus(LogStatus& status) = 0;
     virtual CommandResult ClearLog() = 0;
+    // Whether a Read now would bring anything new into dataFolder (CheckUndownloaded).
+    virtual UndownloadedCheck CheckUndownloaded(const std::string& dataFolder) = 0;
     virtual CommandResult ConfigureLog(const RecordOptionsCommand& options) = 0;
     virtual CommandResult WriteDeviceId(const std::string& id) = 0;
 

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "core/atomic_file.h"
+#include "core/regular_file.h"
 
 namespace pelmora {
 namespace {
@@ -60,20 +61,17 @@ std::uint64_t LogHash(std::span<const std::uint8_t> bytes) {
     return h;
 }
 
+// A FIFO or a device under a data file's name neither blocks the Read nor counts as data.
 std::optional<std::vector<std::uint8_t>> LoadDataLog(const std::string& folder) {
-    std::ifstream in(DataFolderPath(folder, kDataLogName), std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
+    return ReadRegularFile(DataFolderPath(folder, kDataLogName));
 }
 
 std::optional<SectorMap> LoadSectorMap(const std::string& folder) {
-    std::ifstream in(DataFolderPath(folder, kSectorMapName));
+    const auto text = ReadRegularFile(DataFolderPath(folder, kSectorMapName));
+    if (!text) {
+        return std::nullopt;
+    }
+    std::istringstream in(std::string(text->begin(), text->end()));
     std::string magic;
     if (!std::getline(in, magic) || (magic != kMapMagic && magic != kMapMagicWithoutTotal)) {
         return std::nullopt;

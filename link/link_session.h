@@ -40,6 +40,9 @@ class LinkSession : public DeviceSession {
         return m_device.QueryLogStatus(&status);
     }
     CommandResult ClearLog() override { return m_device.ClearLog(); }
+    UndownloadedCheck CheckUndownloaded(const std::string& dataFolder) override {
+        return pelmora::CheckUndownloaded(m_device, dataFolder);
+    }
     CommandResult ConfigureLog(const RecordOptionsCommand& options) override;
     CommandResult WriteDeviceId(const std::string& id) override { return m_device.SetDeviceId(id); }
     DownloadResult ReadLog(const DownloadRequest& request, DownloadObserver& observer,

@@ -147,20 +147,25 @@ int SwitchToDownloadRate(DatalogDevice& device, SerialPort& port, int configured
 constexpr int kSwitchBackTries = 3;
 
 // Asks the logger, at `rate`, back to `configured` until a log-status probe finds it answering
-// there, three times at most. A cancel that comes meanwhile is cleared: the way back is not to be
-// cut short. Returns the rate the logger is left at: `configured`, `rate` (it still answers
+// there, three times at most (once, with short waits, after a dead line: the Read ends within
+// seconds of its dead-line limit). A cancel that comes meanwhile is cleared: the way back is not
+// to be cut short. Returns the rate the logger is left at: `configured`, `rate` (it still answers
 // there) or 0 (it answers at neither, or the line is gone). The port ends at `configured`.
-int SwitchBack(DatalogDevice& device, SerialPort& port, int configured, int rate) {
-    for (int attempt = 0; attempt < kSwitchBackTries; ++attempt) {
+int SwitchBack(DatalogDevice& device, SerialPort& port, int configured, int rate,
+               bool afterDeadLine = false) {
+    port.SetDeadLineLimit(std::chrono::milliseconds(0));
+    const int tries = afterDeadLine ? 1 : kSwitchBackTries;
+    for (int attempt = 0; attempt < tries; ++attempt) {
         port.SetCancel(0);
         if (!port.IsConnected() || port.HungUp()) {
             return 0;
         }
-        if (port.BaudRate() != rate) {
-            device.SetPortRate(rate);
-        }
+        // Set again even when the port says it is there: stty or a modem prober may have set
+        // the line to another rate under it, which garbles every byte both ways.
+        device.SetPortRate(rate);
         CommandResult ack = CommandResult::NoAnswer;
-        device.SetBaudRate(configured, kRateAttribute, &ack);  // the port follows either way
+        // The port follows either way.
+        device.SetBaudRate(configured, kRateAttribute, &ack, afterDeadLine);
         // A refusal needs no probe: the logger said it stays where it is.
         if (ack != CommandResult::Refused && device.Probe() == CommandResult::Done) {
             return configured;
@@ -324,12 +329,112 @@ std::string_view WholeReadText(WholeReadReason reason) {
     return "";
 }
 
-bool HoldsUndownloadedData(const std::string& dataFolder, std::uint64_t used) {
-    if (used == 0) {
-        return false;
+namespace {
+
+// The records of sectors [first, end) as the record filter keeps them, one entry per sector.
+CommandResult KeptSectors(DatalogDevice& device, std::uint32_t first, std::uint32_t end,
+                          std::vector<Bytes>& kept) {
+    DownloadObserver quiet;
+    ProgressMeter meter(quiet);
+    const std::atomic<bool> never{false};
+    Bytes raw;
+    switch (ReadSectors(device, first, end, raw, meter, never)) {
+        case RangeResult::Done:
+            break;
+        case RangeResult::Disconnected:
+            return CommandResult::Disconnected;
+        case RangeResult::Stopped:
+            return CommandResult::Cancelled;
+        default:
+            return CommandResult::NoAnswer;
     }
-    const auto held = LoadSectorMap(dataFolder);
-    return !held || used > held->usedLogBytes;
+    kept.clear();
+    for (std::size_t at = 0; at < raw.size(); at += kSectorSize) {
+        const std::size_t n = std::min<std::size_t>(kSectorSize, raw.size() - at);
+        const auto begin = raw.begin() + static_cast<std::ptrdiff_t>(at);
+        kept.emplace_back(
+            begin, begin + static_cast<std::ptrdiff_t>(FilterLogRecords(raw.data() + at, n)));
+    }
+    kept.resize(end - first);
+    return CommandResult::Done;
+}
+
+// Whether the sectors hold anything that data.log (cut as `held` says) lacks.
+CommandResult CompareWithLastDownload(DatalogDevice& device, const std::string& folder,
+                                      const LogStatus& status, std::uint32_t sectors, bool& holds) {
+    std::vector<Bytes> kept;
+    const auto held = LoadSectorMap(folder);
+    const auto old = held ? LoadDataLog(folder) : std::nullopt;
+    const bool comparable = held && old && !held->keptBytes.empty() &&
+                            (held->totalSectors == 0 || held->totalSectors == status.totalSectors);
+    const std::uint32_t from =
+        comparable ? static_cast<std::uint32_t>(held->keptBytes.size()) - 1 : 0;
+    if (!comparable || sectors <= from) {
+        // Nothing to compare with, or the log shrank (cleared since): any record is new.
+        const CommandResult read = KeptSectors(device, 0, 1, kept);
+        holds = read == CommandResult::Done && !kept[0].empty();
+        return read;
+    }
+    if (from > 0) {
+        if (const CommandResult read = KeptSectors(device, 0, 1, kept);
+            read != CommandResult::Done) {
+            return read;
+        }
+        if (kept[0].size() != held->keptBytes[0] || old->size() < kept[0].size() ||
+            !std::equal(kept[0].begin(), kept[0].end(), old->begin())) {
+            holds = !kept[0].empty();  // another log since: whatever it holds is new
+            return CommandResult::Done;
+        }
+    }
+    // The last sector, and the one after it when the logger counts one more: a sector counted
+    // but still erased holds nothing.
+    if (sectors > from + 2) {
+        holds = true;
+        return CommandResult::Done;
+    }
+    if (const CommandResult read = KeptSectors(device, from, sectors, kept);
+        read != CommandResult::Done) {
+        return read;
+    }
+    const auto tail = old->begin() + static_cast<std::ptrdiff_t>(held->KeptBefore(from));
+    const Bytes& last = kept[0];
+    const bool same = last.size() >= static_cast<std::size_t>(old->end() - tail) &&
+                      std::equal(tail, old->end(), last.begin());
+    holds = !same || last.size() > static_cast<std::size_t>(old->end() - tail) ||
+            (kept.size() > 1 && !kept[1].empty());
+    return CommandResult::Done;
+}
+
+}  // namespace
+
+UndownloadedCheck CheckUndownloaded(DatalogDevice& device, const std::string& folder,
+                                    int pinnedRate) {
+    UndownloadedCheck check;
+    SerialPort* port = device.Port();
+    if (port == nullptr) {
+        check.result = CommandResult::NotConnected;
+        return check;
+    }
+    std::uint32_t sectors = 0;
+    std::uint32_t total = 0;
+    LogStatus status;
+    check.result = device.QuerySectorsUsed(sectors, total, &status);
+    if (check.result != CommandResult::Done || sectors == 0) {
+        return check;
+    }
+    // A few sectors, read as fast as a Read reads them.
+    DownloadObserver quiet;
+    const int configured = device.PortBaudRate();
+    const int rate = SwitchToDownloadRate(device, *port, configured, pinnedRate, quiet);
+    check.result = CompareWithLastDownload(device, folder, status, sectors, check.holds);
+    port->SetCancel(0);
+    if (rate != configured) {
+        const int leftAt = SwitchBack(device, *port, configured, rate);
+        if (leftAt != configured) {
+            check.rateNote = NotReturnedText(configured, rate, leftAt);
+        }
+    }
+    return check;
 }
 
 DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request,
@@ -355,7 +460,7 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
         fail(DownloadOutcome::StatusFailed);
         return result;
     }
-    port->ResetSilence();
+    port->MarkAnswered();
     port->SetDeadLineLimit(device.timings.deadLine);
     struct DeadLineOff {
         SerialPort& port;
@@ -469,8 +574,9 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
     // and makes sure it answers there.
     port->SetCancel(0);
     std::this_thread::sleep_for(request.settleWait);
-    const int leftAt =
-        rate == configured ? configured : SwitchBack(device, *port, configured, rate);
+    const int leftAt = rate == configured ? configured
+                                          : SwitchBack(device, *port, configured, rate,
+                                                       code == RangeResult::LineDead);
     if (leftAt != configured) {
         result.rateRestored = false;
         result.leftAtRate = leftAt;
@@ -480,6 +586,9 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
     }
     std::this_thread::sleep_for(request.settleWait);
     // The restart goes out where the logger listens, or not at all.
+    if (leftAt == configured && rate == configured && code == RangeResult::LineDead) {
+        device.SetPortRate(configured);  // the line may have been set elsewhere under the port
+    }
     if (leftAt == configured) {
         device.RestartReceiver();
     } else if (leftAt != 0 && device.SetPortRate(leftAt)) {

@@ -40,7 +40,7 @@ enum class DownloadOutcome : std::uint8_t {
     StatusFailed,  // the log-status query failed (see status)
     DeviceError,   // the logger reports no sectors
     WriteFailed,   // data.log could not be written (errno kept)
-    LineDead,      // nothing usable arrived for the dead-line limit
+    LineDead,      // no well-formed answer for the dead-line limit (silent or garbled line)
     Disconnected,  // the line went away
     EmptyLog,      // the logger holds no log (0 bytes after the record filter): nothing written
 };
@@ -50,7 +50,8 @@ std::string_view OutcomeText(DownloadOutcome outcome);
 inline constexpr const char* kLineReadSuccessful = "read successful...";
 inline constexpr const char* kLineReadFail = "read fail...";
 inline constexpr const char* kLinePreviousKept = "The previous download was kept...";
-inline constexpr const char* kLineStoppedAnswering = "The logger stopped answering...";
+inline constexpr const char* kLineStoppedAnswering =
+    "The logger stopped answering, or the line is garbled...";
 inline constexpr const char* kLineEmptyLog = "The logger holds no log: nothing to download.";
 inline constexpr const char* kLineNothingNew = "Nothing new on the logger.";
 
@@ -129,9 +130,16 @@ struct [[nodiscard]] DownloadResult {
 DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request,
                            DownloadObserver& observer, const std::atomic<bool>& stop);
 
-// True when the logger, whose log occupies usedLogBytes, holds log bytes that no completed
-// download of this folder has: the question before Clear.
-bool HoldsUndownloadedData(const std::string& dataFolder, std::uint64_t usedLogBytes);
+// What Clear finds before it clears: whether a Read now would bring anything new, judged by
+// content as an incremental Read judges it (sector 0 and the last download's last sector against
+// data.log), never by the log's size alone.
+struct [[nodiscard]] UndownloadedCheck {
+    CommandResult result = CommandResult::Done;  // of the status query and the sector reads
+    bool holds = false;                          // the logger holds data not downloaded here
+    std::string rateNote;  // set when the logger was not back at its rate afterwards
+};
+UndownloadedCheck CheckUndownloaded(DatalogDevice& device, const std::string& dataFolder,
+                                    int pinnedRate = 0);
 inline constexpr const char* kAskClearUndownloaded =
     "The logger holds data that has not been downloaded. Clear anyway?";
 

@@ -104,6 +104,7 @@ int ReceiverProtocol::WaitReply(int kind, unsigned char* buffer, int waitMs) {
         }
         const int r = port_->ReadReply(buffer, kReplyCapacity, left);
         if (r > 0 && (FrameKind(buffer, r) & 0xFF) == (kind & 0xFF)) {
+            port_->MarkAnswered();
             return r;
         }
         if (!port_->IsConnected() || port_->CancelRequested() || port_->HungUp()) {

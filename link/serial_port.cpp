@@ -146,7 +146,7 @@ bool SerialPort::Open(const std::string& path, int baudRate) {
         return Fail(
             {LinkFault::LineSetup, e, path + ": cannot clear the line: " + std::strerror(e)});
     }
-    ResetSilence();
+    MarkAnswered();
     connected_.store(true);
     return true;
 }
@@ -301,7 +301,6 @@ int SerialPort::PollRead(unsigned char* buffer, int max, milliseconds wait) {
         }
         const ssize_t r = ::read(fd_, buffer, static_cast<std::size_t>(max));
         if (r > 0) {
-            ResetSilence();
             return static_cast<int>(r);
         }
         if (r < 0 && errno == EINTR) {
@@ -398,13 +397,13 @@ void SerialPort::DrainOutput() {
     }
 }
 
-std::chrono::milliseconds SerialPort::Silence() const {
+std::chrono::milliseconds SerialPort::SinceLastAnswer() const {
     const auto now = Clock::now().time_since_epoch();
     return std::chrono::duration_cast<std::chrono::milliseconds>(
         now - std::chrono::nanoseconds(lastByteNs_.load()));
 }
 
-void SerialPort::ResetSilence() {
+void SerialPort::MarkAnswered() {
     lastByteNs_.store(
         std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
             .count());
@@ -412,7 +411,7 @@ void SerialPort::ResetSilence() {
 
 bool SerialPort::LineDead() const {
     const std::int64_t limit = deadLimitMs_.load();
-    return limit > 0 && Silence().count() >= limit;
+    return limit > 0 && SinceLastAnswer().count() >= limit;
 }
 
 void SerialPort::SetCancel(int flag) {

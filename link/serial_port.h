@@ -119,10 +119,12 @@ class SerialPort : public ByteSource {
     // right after a send would otherwise garble the frame's last bytes.
     void DrainOutput();
 
-    // How long no byte has arrived (since the open, or the last ResetSilence).
-    std::chrono::milliseconds Silence() const;
-    void ResetSilence();
-    // A line silent this long counts as dead: the ACK wait gives up at once (0: never).
+    // How long since the line last carried something well-formed: an ACK or NACK, a reply frame
+    // with its checksum right, or a whole range (since the open, or the last MarkAnswered). Bytes
+    // alone do not count: a line garbled by a wrong rate carries bytes and nothing else.
+    std::chrono::milliseconds SinceLastAnswer() const;
+    void MarkAnswered();
+    // A line without an answer this long counts as dead: the ACK wait gives up at once (0: never).
     void SetDeadLineLimit(std::chrono::milliseconds limit) { deadLimitMs_.store(limit.count()); }
     bool LineDead() const;
 

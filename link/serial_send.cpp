@@ -1,5 +1,7 @@
 // The acknowledged send of SerialPort.
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 
 #include "link/serial_port.h"
 
@@ -44,10 +46,15 @@ CommandResult SerialPort::SendAndWaitAck(const unsigned char* frame, int length,
             if (LineDead()) {
                 return CommandResult::NoAnswer;  // ten more seconds would not revive a dead line
             }
-            const auto left =
+            auto left =
                 std::chrono::ceil<milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) {
                 break;
+            }
+            // The dead line is told when it comes, not at the end of the attempt.
+            if (const std::int64_t limit = deadLimitMs_.load(); limit > 0) {
+                left = std::max(milliseconds(1),
+                                std::min(left, milliseconds(limit) - SinceLastAnswer()));
             }
             // Each byte may take the rest of the wait: a silent line costs one poll an attempt.
             const int r = ReadLine(buffer, kAckLineCapacity, left);
@@ -55,8 +62,10 @@ CommandResult SerialPort::SendAndWaitAck(const unsigned char* frame, int length,
                 // The bytes up to the LF (or the NUL after a cut line) are valid.
                 switch (ClassifyReply(buffer, r + 1, buffer[3] + 6)) {
                     case ReplyKind::Ack:
+                        MarkAnswered();
                         return CommandResult::Done;
                     case ReplyKind::Nack:
+                        MarkAnswered();
                         return CommandResult::Refused;
                     case ReplyKind::Other:
                         break;

@@ -33,7 +33,7 @@ constexpr std::size_t kFaultKinds = 6;
 constexpr std::size_t kQueueLimit = 4u << 20;  // a few full-flash ranged reads
 
 struct Segment {
-    enum class Then : std::uint8_t { Nothing, Drain, SetBaud, HangUp };
+    enum class Then : std::uint8_t { Nothing, Drain, SetBaud, HangUp, Garble };
     std::vector<std::uint8_t> bytes;
     std::size_t pos = 0;
     Then then = Then::Nothing;
@@ -87,6 +87,9 @@ struct LoggerSim::Impl {
         std::optional<std::size_t> stallAfter;
         std::optional<std::size_t> hangUpAfter;
         std::optional<std::size_t> silenceAfter;
+        std::optional<std::size_t> garbleAfter;
+        int garbleRate = 0;
+        bool chatter = false;  // NMEA ten times a second while the client's rate is not ours
         std::uint64_t random = 0;
         double faultProbability = 0.0;
         std::array<std::size_t, kFaultKinds> applied{};
@@ -197,7 +200,12 @@ struct LoggerSim::Impl {
             }
             std::optional<std::size_t> cut;
             bool hangUp = false;
-            if (hangUpAfter) {
+            bool garble = false;
+            if (garbleAfter) {
+                cut = std::min(*garbleAfter, data.size());
+                garbleAfter.reset();
+                garble = true;
+            } else if (hangUpAfter) {
                 cut = std::min(*hangUpAfter, data.size());
                 hangUpAfter.reset();
                 hangUp = true;
@@ -213,7 +221,7 @@ struct LoggerSim::Impl {
                 cut = NextRandom(random) % data.size();
                 ++applied[static_cast<std::size_t>(FaultKind::StallRange)];
             }
-            if (cut && !hangUp) {
+            if (cut && !hangUp && !garble) {
                 // A stalled logger stays silent, NMEA included, until it is spoken to again:
                 // the client's data wait must see the silence to give the attempt up.
                 mute = true;
@@ -222,7 +230,11 @@ struct LoggerSim::Impl {
             if (cut) {
                 first.insert(first.end(), data.begin(),
                              data.begin() + static_cast<std::ptrdiff_t>(*cut));
-                Queue(std::move(first), hangUp ? Segment::Then::HangUp : Segment::Then::Nothing);
+                Queue(std::move(first),
+                      hangUp   ? Segment::Then::HangUp
+                      : garble ? Segment::Then::Garble
+                               : Segment::Then::Nothing,
+                      garbleRate);
                 return;
             }
             int split = splitBoundary;
@@ -420,6 +432,11 @@ struct LoggerSim::Impl {
                     case Segment::Then::SetBaud:
                         ChangeRate(rate, RateChangeCause::Command);
                         break;
+                    case Segment::Then::Garble:
+                        line.SetLineRate(rate);
+                        chatter = true;
+                        nextNmea = Clock::now();
+                        break;
                     case Segment::Then::HangUp:
                         out.clear();
                         line.Close();
@@ -443,10 +460,14 @@ struct LoggerSim::Impl {
         while (!s->stop && s->line.IsOpen()) {
             auto now = Clock::now();
             s->clientBaud = s->line.LineRate();
+            if (s->chatter && s->clientBaud == s->baud) {
+                s->chatter = false;  // the client has set its rate right again
+            }
             if (now >= s->nextNmea) {
-                s->nextNmea += 1s;
+                const Clock::duration interval = s->chatter ? Clock::duration(100ms) : 1s;
+                s->nextNmea += interval;
                 if (s->nextNmea <= now) {
-                    s->nextNmea = now + 1s;
+                    s->nextNmea = now + interval;
                 }
                 if (!s->silent && !s->mute && s->out.empty() && now >= s->quietUntil) {
                     s->QueueNmea(static_cast<std::int64_t>(std::time(nullptr)));
@@ -759,6 +780,12 @@ void LoggerSim::SilenceMidRange(std::size_t afterDataBytes) {
 void LoggerSim::HangUpMidRange(std::size_t afterDataBytes) {
     std::lock_guard lock(impl_->shared->m);
     impl_->shared->hangUpAfter = afterDataBytes;
+}
+
+void LoggerSim::GarbleMidRange(std::size_t afterDataBytes, int clientRate) {
+    std::lock_guard lock(impl_->shared->m);
+    impl_->shared->garbleAfter = afterDataBytes;
+    impl_->shared->garbleRate = clientRate;
 }
 
 void LoggerSim::SetRandomFaults(std::uint64_t seed, double probability) {

@@ -138,6 +138,11 @@ class LoggerSim {
     // Next ranged read: close the master (hang up the line) after this many data bytes. The sim
     // stops; Running() turns false.
     void HangUpMidRange(std::size_t afterDataBytes);
+    // Next ranged read: after this many data bytes the client's line is set to clientRate, as
+    // stty or a modem prober on its port would do. The rest of the range is dropped; the logger
+    // stays at its rate and chatters NMEA ten times a second while the client's rate differs, so
+    // the client hears nothing but garbage and the logger none of its frames.
+    void GarbleMidRange(std::size_t afterDataBytes, int clientRate);
     // Random mode for soak runs (0: off): each log status, device ID or ranged read frame draws a
     // fault with this probability, only of kinds the client recovers from by retrying: lost ACK
     // or ignored frame for the queries; NACK, ignore, corrupt data, split marker or stall for

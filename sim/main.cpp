@@ -48,6 +48,9 @@ constexpr const char* kUsage =
     "  --stall-range BYTES  fall silent after BYTES data bytes of the next ranged read\n"
     "  --hang-up BYTES      hang up the line after BYTES data bytes of the next ranged read\n"
     "  --silence-range BYTES  fall silent for good after BYTES data bytes of the next ranged read\n"
+    "  --garble-range BYTES:RATE  after BYTES data bytes of the next ranged read, set the "
+    "client's\n"
+    "                       line to RATE (as stty would) and chatter NMEA at the wrong rate\n"
     "  --highest-rate N     refuse rates above N bit/s (NACK)\n"
     "  --keep-rate          above --highest-rate, acknowledge and keep the rate instead\n"
     "  SIGUSR1 grows the log by a third; SIGUSR2 clears it and records anew\n"
@@ -79,7 +82,8 @@ int main(int argc, char** argv) {
     LoggerSimOptions options;
     struct {
         long long nack = 0, loseAck = 0, ignore = 0, corrupt = 0, split = 0;
-        long long stall = -1, hangUp = -1, silence = -1;
+        long long stall = -1, hangUp = -1, silence = -1, garble = -1;
+        int garbleRate = 0;
         unsigned long long seed = 0;
         double probability = 0.0;
     } faults;
@@ -129,6 +133,11 @@ int main(int argc, char** argv) {
             ok = number(faults.hangUp);
         } else if (arg == "--silence-range") {
             ok = number(faults.silence);
+        } else if (arg == "--garble-range") {
+            const char* v = value();
+            ok = v != nullptr &&
+                 std::sscanf(v, "%lld:%d", &faults.garble, &faults.garbleRate) == 2 &&
+                 faults.garble >= 0 && IndexForRate(faults.garbleRate) >= 0;
         } else if (arg == "--highest-rate") {
             ok = number(n) && IndexForRate(static_cast<int>(n)) >= 0;
             options.highestRate = static_cast<int>(n);
@@ -174,6 +183,9 @@ int main(int argc, char** argv) {
     }
     if (faults.hangUp >= 0) {
         sim.HangUpMidRange(static_cast<std::size_t>(faults.hangUp));
+    }
+    if (faults.garble >= 0) {
+        sim.GarbleMidRange(static_cast<std::size_t>(faults.garble), faults.garbleRate);
     }
     if (faults.silence >= 0) {
         sim.SilenceMidRange(static_cast<std::size_t>(faults.silence));

@@ -126,6 +126,17 @@ int PtyLine::LineRate() const {
     return SpeedToRate(cfgetospeed(&tio));
 }
 
+bool PtyLine::SetLineRate(int rate) {
+    termios tio{};
+    const unsigned speed = RateToSpeed(rate);
+    if (master_ < 0 || speed == 0 || tcgetattr(master_, &tio) != 0) {
+        return false;
+    }
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+    return tcsetattr(master_, TCSANOW, &tio) == 0;
+}
+
 std::size_t PtyLine::Unread() const {
     int count = 0;
     if (hold_ < 0 || ioctl(hold_, FIONREAD, &count) != 0 || count < 0) {

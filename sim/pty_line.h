@@ -30,6 +30,8 @@ class PtyLine {
 
     // The speed currently set on the line (the client's choice once it has set one).
     int LineRate() const;
+    // Sets the client's speed from this side, as stty or a modem prober on the client's port does.
+    bool SetLineRate(int rate);
     // Bytes written by the sim that the client has not read yet.
     std::size_t Unread() const;
 

@@ -179,7 +179,22 @@ bool CdatalogDlg::UseChoice(const PortChoice& choice) {
 void CdatalogDlg::OnConnectFinished(const ConnectOutcome& outcome) {
     if (outcome.ok()) {
         m_startup = false;
-        if (outcome.foundRate != 0) {
+        if (outcome.waitedOutRange) {
+            AppendLine(QString::fromLatin1(kWaitedOutRangeText));
+        }
+        if (outcome.keptRate) {
+            // The configured rate is what is wrong: offered to be saved, the logger left alone.
+            const QString told = Q(KeptRateText(outcome.foundRate, m_baudRate));
+            AppendLine(told);
+            if (m_config.services.boxes->AskYesNo(
+                    this, QLatin1String(kWindowTitle),
+                    told + tr(".\nUse %1 bit/s from now on?").arg(outcome.foundRate))) {
+                m_config.profile->ProfileWriteText(kSectionSerial, "BaudRate",
+                                                   std::to_string(outcome.foundRate));
+                m_storedBaudRate = std::to_string(outcome.foundRate);
+            }
+            m_baudRate = outcome.foundRate;
+        } else if (outcome.foundRate != 0) {
             AppendLine(Q(SwitchedBackText(outcome.foundRate, m_baudRate)));
         }
         m_form->SetId(Q(outcome.id));
@@ -378,6 +393,11 @@ bool CdatalogDlg::ConfirmFactoryReset() {
     // Enter must not reset the logger: No is the default.
     return m_config.services.boxes->AskYesNoDefaultNo(this, QLatin1String(kAppTitle),
                                                       QString::fromLatin1(kAskFactoryReset));
+}
+
+bool CdatalogDlg::ConfirmClearUndownloaded() {
+    return m_config.services.boxes->AskOkCancel(this, QLatin1String(kWindowTitle),
+                                                QString::fromLatin1(kAskClearUndownloaded));
 }
 
 void CdatalogDlg::ReadProgress(const DownloadProgress& progress) {

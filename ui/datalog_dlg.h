@@ -104,6 +104,7 @@ class CdatalogDlg : public QDialog, private DeviceObserver {
     void OnReadFinished(const DownloadResult& result) override;
     void ReadProgress(const DownloadProgress& progress) override;
     bool ConfirmFactoryReset() override;
+    bool ConfirmClearUndownloaded() override;
     void StatusLine(const std::string& line) override;
 
     // What is enabled follows from the connection's state and the trace work alone.

@@ -45,6 +45,10 @@ void DevicePanel::ShowStatus(const LogStatus& status) {
 }
 
 void DevicePanel::ShowResult(DeviceCommand command, CommandResult result) {
+    if (command == DeviceCommand::Clear && result == CommandResult::Cancelled) {
+        m_voice.line(QStringLiteral("Not cleared."));  // the user said no to the second question
+        return;
+    }
     if (result != CommandResult::Done) {
         // Said as it is, and nothing in the window changes as if the command had worked.
         const QString cause = Q(ResultText(result));
@@ -114,14 +118,8 @@ void DevicePanel::OnClear() {
                                      QtText(IDS_CLEAR_CONFIRM))) {
         return;
     }
-    // Once more when the last status shows more log than the last download holds.
-    const std::uint64_t used = m_lastStatus ? m_lastStatus->UsedLogBytes() : 0;
-    if (HoldsUndownloadedData(m_config.dataFolder, used) &&
-        !m_config.boxes->AskOkCancel(&m_dialog, QLatin1String(kWindowTitle),
-                                     QString::fromLatin1(kAskClearUndownloaded))) {
-        return;
-    }
-    m_controller.Clear();
+    // Once more, from the device thread, when the logger's log holds what no download here has.
+    m_controller.Clear(m_config.dataFolder);
     emit commandGiven();
 }
 

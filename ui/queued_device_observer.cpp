@@ -49,20 +49,28 @@ void QueuedDeviceObserver::StatusLine(const std::string& line) {
     Post([line](DeviceObserver& t) { t.StatusLine(line); });
 }
 
-bool QueuedDeviceObserver::ConfirmFactoryReset() {
+bool QueuedDeviceObserver::Ask(bool (DeviceObserver::*question)()) {
     if (m_closed.load()) {
         return false;
     }
     auto answer = std::make_shared<std::promise<bool>>();
     std::future<bool> result = answer->get_future();
-    Post([answer](DeviceObserver& t) { answer->set_value(t.ConfirmFactoryReset()); });
-    // The Read waits for the user, but not past the window's end.
+    Post([answer, question](DeviceObserver& t) { answer->set_value((t.*question)()); });
+    // The device thread waits for the user, but not past the window's end.
     while (result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
         if (m_closed.load()) {
             return false;
         }
     }
     return result.get();
+}
+
+bool QueuedDeviceObserver::ConfirmFactoryReset() {
+    return Ask(&DeviceObserver::ConfirmFactoryReset);
+}
+
+bool QueuedDeviceObserver::ConfirmClearUndownloaded() {
+    return Ask(&DeviceObserver::ConfirmClearUndownloaded);
 }
 
 }  // namespace pelmora

@@ -30,11 +30,14 @@ class QueuedDeviceObserver : public DeviceObserver {
     void OnReadFinished(const DownloadResult& result) override;
     void ReadProgress(const DownloadProgress& progress) override;
     bool ConfirmFactoryReset() override;
+    bool ConfirmClearUndownloaded() override;
     void StatusLine(const std::string& line) override;
 
   private:
     template <class Call>
     void Post(Call call);
+    // Asks the target on the GUI thread and waits for the answer, or for Close (then No).
+    bool Ask(bool (DeviceObserver::*question)());
 
     DeviceObserver& m_target;
     GuiCallQueue& m_queue;

@@ -43,6 +43,35 @@ TEST(CliPreview, DrawsTheAskedSizeAndThePeriod) {
     const CliRun none =
         box.Run("preview " + dir + " --output '" + part + "' --begin '2030-01-01 00:00:00'");
     EXPECT_EQ(none.status, 1);
+
+    // Never over the data folder's own files or what is not a regular file; a name without
+    // .png gets it.
+    const std::string data = box.Home() + "/data";
+    std::system(("mkdir -p '" + data + "/downloads' && printf archived > '" + data +
+                 "/downloads/2026-12-08T101500Z.log' && mkfifo '" + box.Home() + "/fifo.png'")
+                    .c_str());
+    const struct {
+        std::string output;
+        int status;
+        std::string err;  // the start of standard error
+    } rows[] = {
+        {data + "/TraceLog.ltp", 1, "pelmora-cli: " + data + "/TraceLog.ltp: refused: it is"},
+        {data + "/downloads/2026-12-08T101500Z.log", 1,
+         "pelmora-cli: " + data + "/downloads/2026-12-08T101500Z.log: refused: it is"},
+        {box.Home() + "/fifo.png", 1,
+         "pelmora-cli: " + box.Home() + "/fifo.png: a FIFO, not a regular file"},
+        {"", 2, "pelmora-cli: preview: --output needs a file name"},
+        {box.Home() + "/named", 0, ""},
+    };
+    const std::string trace = Slurp(data + "/TraceLog.ltp");
+    for (const auto& row : rows) {
+        const CliRun r = box.Run("preview " + dir + " --output '" + row.output + "'");
+        EXPECT_EQ(r.status, row.status) << row.output << "\n" << r.err;
+        EXPECT_EQ(r.err.rfind(row.err, 0), 0u) << row.output << "\n" << r.err;
+    }
+    EXPECT_EQ(Slurp(data + "/TraceLog.ltp"), trace);
+    EXPECT_EQ(Slurp(data + "/downloads/2026-12-08T101500Z.log"), "archived");
+    EXPECT_EQ(PngSize(Slurp(box.Home() + "/named.png")), std::make_pair(1024u, 768u));
 }
 
 }  // namespace

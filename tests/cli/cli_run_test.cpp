@@ -42,10 +42,30 @@ TEST_F(CliTest, DecodePrintsTheSummaryInTheProfilesZone) {
     EXPECT_EQ(again.out, r.out);
 }
 
-TEST_F(CliTest, SummaryWithoutATrace) {
-    const CliRun r = Cli("summary --data-dir '" + home_ + "/empty'");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "pelmora-cli: Open trace log file failed!\n");
+// Each failure names the trace and the reason, as convert does.
+TEST_F(CliTest, SummaryFailuresSayTheirCause) {
+    const std::string d = home_ + "/d";
+    const std::string trace = d + "/TraceLog.ltp";
+    const struct {
+        const char* arrange;  // shell commands; the trace is $T
+        std::string err;
+    } rows[] = {
+        {":", "pelmora-cli: Open trace log file failed! (" + trace +
+                  ": No such file or directory: run pelmora-cli decode first)\n"},
+        {"printf 'garbage!' > \"$T\"", "pelmora-cli: No stop log data! (" + trace +
+                                           ": 8 bytes, no whole number of 22-byte fixes: not "
+                                           "a trace file)\n"},
+        {"mkfifo \"$T\"",
+         "pelmora-cli: Open trace log file failed! (" + trace + ": a FIFO, not a regular file)\n"},
+    };
+    for (const auto& row : rows) {
+        std::system(
+            ("rm -rf '" + d + "' && mkdir -p '" + d + "' && T='" + trace + "' && " + row.arrange)
+                .c_str());
+        const CliRun r = Cli("summary --data-dir '" + d + "'");
+        EXPECT_EQ(r.status, 1) << row.arrange;
+        EXPECT_EQ(r.err, row.err) << row.arrange;
+    }
 }
 
 TEST_F(CliTest, DecodeDefaultsToTheDataFolder) {
@@ -76,6 +96,12 @@ TEST_F(CliTest, DecodeFailures) {
     r = Cli("decode --data-dir '" + d + "' '" + d + "/empty.log'");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "pelmora-cli: No log data!\n");
+    // A FIFO without a writer is refused, not waited on.
+    std::system(("mkfifo '" + d + "/fifo.log'").c_str());
+    r = Cli("decode --data-dir '" + d + "' '" + d + "/fifo.log'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "pelmora-cli: Open raw log file failed! (" + d +
+                         "/fifo.log: a FIFO, not a regular file)\n");
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwo) {

@@ -193,7 +193,8 @@ TEST_F(ConvertPipeline, NothingToWriteOrAForgingIdIsRefusedBeforeReading) {
     };
     const Row rows[] = {
         {0, "", "No output type is chosen: choose KML, NMEA, CSV or GPX in Change Setting."},
-        {ConvNmeaWithId | ConvCsv, "ab\r\n$GPRMC,", "The ID must not contain control characters."},
+        {ConvNmeaWithId | ConvCsv, "ab\r\n$GPRMC,",
+         "The ID must not contain control characters or line breaks."},
     };
     for (const Row& row : rows) {
         test::RecordingObserver observer;

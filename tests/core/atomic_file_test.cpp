@@ -64,7 +64,7 @@ TEST(AtomicFile, TemporariesOfGoneProcessesAreRemovedByTheNextWrite) {
 }
 
 TEST(AtomicFile, TerminationSignalsRemoveTheLiveTemporaries) {
-    for (const int sig : {SIGINT, SIGTERM}) {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
         test::TempDir dir;
         const pid_t child = fork();
         if (child == 0) {

@@ -31,10 +31,19 @@ TEST(CleanText, NamesDropControlsAndReplaceBytesThatAreNotUtf8) {
 TEST(CleanText, DeviceIdRule) {
     EXPECT_EQ(DeviceIdProblem("CAR-7 caf\xC3\xA9"), "");
     EXPECT_EQ(DeviceIdProblem(std::string(32, 'x')), "");
-    EXPECT_EQ(DeviceIdProblem(std::string(33, 'x')), "The ID takes at most 32 characters.");
-    for (const char* forged : {"ab\r\n$GPRMC,", "\x1B[2J", "tab\there", "del\x7F"}) {
-        EXPECT_EQ(DeviceIdProblem(forged), "The ID must not contain control characters.") << forged;
+    EXPECT_EQ(DeviceIdProblem(std::string(33, 'x')), "The ID takes at most 32 bytes.");
+    std::string wide;
+    for (int i = 0; i < 17; ++i) {
+        wide += "\xC3\xA9";  // 17 letters, 34 bytes
     }
+    EXPECT_EQ(DeviceIdProblem(wide), "The ID takes at most 32 bytes.");
+    for (const char* forged : {"ab\r\n$GPRMC,", "\x1B[2J", "tab\there", "del\x7F", "nel\xC2\x85",
+                               "line\xE2\x80\xA8sep", "para\xE2\x80\xA9"}) {
+        EXPECT_EQ(DeviceIdProblem(forged),
+                  "The ID must not contain control characters or line breaks.")
+            << forged;
+    }
+    EXPECT_EQ(DeviceIdProblem("caf\xE9"), "The ID must be valid UTF-8 text.");
 }
 
 }  // namespace

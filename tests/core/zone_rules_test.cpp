@@ -95,6 +95,15 @@ TEST(ZoneRulesTest, LocalIsTheComputersZone) {
     ::unsetenv("TZ");
     EXPECT_EQ(local.LabelAt(At("2024-07-01 12:00:00")), "(GMT-4:00)");
     EXPECT_EQ(local.LabelAt(At("2024-01-01 12:00:00")), "(GMT-5:00)");
+    // A POSIX rule string, as libc reads it: the same zone without a zoneinfo file.
+    ::setenv("TZ", "EST+5EDT,M3.2.0/2,M11.1.0/2", 1);
+    const ZoneRules rule = *ZoneRules::Named(kLocalZoneId);
+    EXPECT_EQ(rule.LabelAt(At("2024-07-01 12:00:00")), "(GMT-4:00)");
+    EXPECT_EQ(rule.LabelAt(At("2024-01-01 12:00:00")), "(GMT-5:00)");
+    EXPECT_EQ(rule.ToUtc(At("2024-03-10 02:30:00")), At("2024-03-10 07:00:00"));
+    EXPECT_EQ(rule.ToUtc(At("2024-11-03 01:30:00")), At("2024-11-03 05:30:00"));
+    ::unsetenv("TZ");
+    ::tzset();
 }
 
 // Profiles written before "TimeZoneId" keep their display, bias and label; a computer or catalogue

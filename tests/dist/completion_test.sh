@@ -22,7 +22,7 @@ check "--formats" convert --fo
 check "mps kmh mph" convert --speed-unit ""
 check "kml-path,nmea kml-path,nmea-id" convert --formats kml-path,n
 check "19200 115200" read --baud 1
-check "--baud --port --simulate" status ""
+check "--baud --port --set-rate --simulate" status ""
 check "" convert --tz-bias ""
 zones=$(_pelmora_cli_zones)
 grep -qx 'Europe/Berlin' <<<"$zones" || { echo "FAIL: no Europe/Berlin among the zones"; failures=$((failures + 1)); }

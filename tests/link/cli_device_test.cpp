@@ -138,12 +138,20 @@ TEST_F(CliDevice, CommandsPrintTheSystemsTexts) {
         {"set-id 'Blue van' --simulate", 0, "Set done.\n"},
         {"configure --time 5 --distance 10 --speed 0 --simulate", 0,
          "Log Configure Successful...\n"},
-        {"clear --simulate", 1, "pelmora-cli: not cleared"},  // no terminal to say yes on
+        // Nothing downloaded yet; no terminal to say yes on.
+        {"clear --simulate", 1,
+         "pelmora-cli: not cleared: the logger holds data that has not been downloaded (read it "
+         "first, or --yes clears it anyway)\n"},
         {"clear --simulate --yes", 0, "Log Clear Successful...\n"},
+        {"read --simulate --baud 57600", 0, ""},
+        // Everything downloaded: only the terminal is missing.
+        {"clear --simulate --baud 57600", 1,
+         "pelmora-cli: not cleared: no terminal to ask on; --yes clears without asking\n"},
         {"configure --time 70000 --distance 0 --speed 0 --simulate", 2, ""},
         {"configure --time 5 --simulate", 2, ""},
         {"set-id 123456789012345678901234567890123 --simulate", 2, ""},
-        {"set-id \"$(printf 'clear\\033[2J')\" --simulate", 2, ""},  // no terminal escapes
+        {"set-id \"$(printf 'clear\\033[2J')\" --simulate", 2, ""},       // no terminal escapes
+        {"set-id \"$(printf 'next\\302\\205line')\" --simulate", 2, ""},  // nor a C1 NEL
         {"status", 2, ""},
         {"status --simulate --port /dev/null", 2, ""},
         {"status --port /nonexistent/tty", 1, "pelmora-cli: Incorrect port !"},
@@ -177,14 +185,21 @@ TEST_F(CliDevice, FailedReadsKeepThePreviousDownload) {
          {},
          true,
          "pelmora-cli: The logger refused the command\n"},
+        // NMEA, and no answer to any command: a GPS receiver, as far as anyone can tell.
         {"unanswered",
          {},
          [](sim::LoggerSim& l) { l.IgnoreNext(1000); },
          {},
          true,
-         "pelmora-cli: The logger did not answer\n"},
+         ": not a data logger (it sends NMEA but does not answer the device-ID query); the "
+         "previous download was kept\n"},
         {"silent", [](sim::LoggerSimOptions& o) { o.silent = true; }, {}, {}},
-        {"unplugged", {}, [](sim::LoggerSim& l) { l.HangUpMidRange(5000); }, {}, false},
+        {"unplugged",
+         {},
+         [](sim::LoggerSim& l) { l.HangUpMidRange(5000); },
+         {},
+         false,
+         "pelmora-cli: The logger was disconnected (/dev/pts/"},
         {"silent mid-range", {}, [](sim::LoggerSim& l) { l.SilenceMidRange(5000); }, {}, false},
         {"Ctrl-C", paced, {}, {SIGINT}},
         {"SIGTERM twice", paced, {}, {SIGTERM, SIGTERM}},
@@ -286,6 +301,29 @@ TEST_F(CliDevice, ASecondCtrlCEndsTheStreamingRangeAtOnce) {
     logger.Stop();
 }
 
+// Cleared on the logger and recorded anew, the log is smaller than the last download and still
+// not downloaded: clear refuses without --yes, and the logger keeps it.
+TEST_F(CliDevice, ClearJudgesByContentNotBySize) {
+    sim::LoggerSimOptions options;
+    options.paced = false;
+    sim::LoggerSim logger(options);
+    ASSERT_TRUE(logger.Start());
+    const std::string port =
+        "--port '" + logger.SlavePath() + "' --data-dir '" + (root_ / "data").string() + "'";
+    ASSERT_EQ(Cli("read " + port).status, 0);
+    logger.RecordAnew();
+    const CliRun run = Cli("clear " + port);
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_EQ(run.out,
+              "pelmora-cli: not cleared: the logger holds data that has not been downloaded (read "
+              "it first, or --yes clears it anyway)\n");
+    for (const sim::ReceivedFrame& frame : logger.Frames()) {
+        EXPECT_NE(frame.Id(), 0x19) << "no clear was sent";
+    }
+    EXPECT_EQ(logger.Baud(), 4800);
+    logger.Stop();
+}
+
 // An empty logger is no failure: said so, nothing written, nothing to decode, status 0.
 TEST_F(CliDevice, AnEmptyLoggerIsReadWithoutFailing) {
     sim::LoggerSimOptions options;
@@ -338,16 +376,50 @@ TEST_F(CliDevice, ALoggerLeftAtADownloadRateIsSwitchedBack) {
         EXPECT_NE(run.out.find("Sector left: "), std::string::npos) << run.out;
         EXPECT_EQ(logger.Baud(), 9600);
     }
-    // 2400 has no index in the baud-rate command: the logger cannot be sent there.
+    // At a rate its owner chose the logger stays, whatever --baud says: nothing asks it over.
+    for (const char* asked : {"115200", "2400"}) {  // a download rate, and one it has not
+        sim::LoggerSimOptions options;
+        options.paced = false;
+        sim::LoggerSim logger(options);
+        ASSERT_TRUE(logger.Start());
+        const CliRun run =
+            Cli("id --port '" + logger.SlavePath() + "' --baud " + std::string(asked));
+        EXPECT_EQ(run.status, 0) << run.out;
+        EXPECT_EQ(run.out.rfind("pelmora-cli: The logger talks at 4800 bit/s, not the " +
+                                    std::string(asked) + " asked for",
+                                0),
+                  0u)
+            << run.out;
+        EXPECT_EQ(logger.Baud(), 4800);
+        EXPECT_TRUE(logger.RateChanges().empty());
+    }
+}
+
+// A logger still sending a range that a killed program asked for is waited out, then found.
+TEST_F(CliDevice, ALoggerStillStreamingARangeIsWaitedOut) {
     sim::LoggerSimOptions options;
-    options.paced = false;
+    options.baud = 57600;
     sim::LoggerSim logger(options);
     ASSERT_TRUE(logger.Start());
-    const CliRun run = Cli("status --port '" + logger.SlavePath() + "' --baud 2400");
-    EXPECT_EQ(run.status, 1) << run.out;
-    EXPECT_EQ(run.out, "pelmora-cli: Incorrect baudrate ! (" + logger.SlavePath() +
-                           ": the logger answers at 4800 bit/s and does not go over to 2400 "
-                           "bit/s; choose 4800 instead)\n");
+    {
+        // The killed program's last request: four sectors from 0 (2.8 s at 57600 bit/s).
+        const int fd = open(logger.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        const unsigned char request[] = {0xA0, 0xA1, 0, 5, 0x1D, 0, 0, 0, 4, 0x19, 0x0D, 0x0A};
+        ASSERT_EQ(write(fd, request, sizeof request), static_cast<ssize_t>(sizeof request));
+        for (int i = 0; i < 300 && logger.RangesServed() == 0; ++i) {
+            usleep(10000);
+        }
+        close(fd);
+    }
+    ASSERT_EQ(logger.RangesServed(), 1u);
+    const CliRun run = Cli("status --port '" + logger.SlavePath() + "' --baud 9600");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("pelmora-cli: The logger was still sending a range that another "
+                           "program asked for: waited for its end...\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(logger.Baud(), 9600);
 }
 
 TEST_F(CliDevice, APortHeldByAnotherProgramNamesIt) {

@@ -45,6 +45,7 @@ class ScriptedSession : public DeviceSession {
         return CommandResult::Done;
     }
     CommandResult ClearLog() override { return answer; }
+    UndownloadedCheck CheckUndownloaded(const std::string&) override { return {}; }
     CommandResult ConfigureLog(const RecordOptionsCommand&) override { return answer; }
     CommandResult WriteDeviceId(const std::string&) override { return answer; }
     DownloadResult ReadLog(const DownloadRequest&, DownloadObserver&,

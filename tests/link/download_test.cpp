@@ -187,6 +187,7 @@ TEST_F(Download, FailedReadsKeepThePreviousDownload) {
         const char* legend;
         std::function<void(sim::LoggerSim&, RecordingObserver&)> arrange;
         DownloadOutcome outcome;
+        int baud = 57600;  // the logger's own rate; other than 57600: checked to be restored
     };
     const Row rows[] = {
         {"status NACKed", [](auto& s, auto&) { s.NackNext(1000); }, DownloadOutcome::StatusFailed},
@@ -197,12 +198,15 @@ TEST_F(Download, FailedReadsKeepThePreviousDownload) {
         {"stopped", [](auto&, auto& o) { o.stopAfterBytes = 1; }, DownloadOutcome::Stopped},
         {"unplugged", [](auto& s, auto&) { s.HangUpMidRange(5000); },
          DownloadOutcome::Disconnected},
+        // stty on the port mid-range: garbage both ways, bytes without end but nothing usable.
+        {"garbled mid-range", [](auto& s, auto&) { s.GarbleMidRange(5000, 9600); },
+         DownloadOutcome::LineDead, 9600},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.legend);
-        StartSim([] {
+        StartSim([&row] {
             sim::LoggerSimOptions o;
-            o.baud = 57600;
+            o.baud = row.baud;
             o.paced = false;
             o.flash = FlashOfSectors(20);
             return o;
@@ -218,6 +222,11 @@ TEST_F(Download, FailedReadsKeepThePreviousDownload) {
         ExpectOldFilesKept();
         EXPECT_NE(std::find(observer_.lines.begin(), observer_.lines.end(), kLinePreviousKept),
                   observer_.lines.end());
+        if (row.baud != 57600) {
+            EXPECT_EQ(sim_->Baud(), row.baud);
+            EXPECT_EQ(sim_->ClientBaud(), row.baud);
+            EXPECT_TRUE(r.rateRestored);
+        }
     }
 }
 

@@ -227,6 +227,15 @@ class DeviceTest : public QObject {
         r.Click("reportButton");
         QCOMPARE(r.services.folders.opened,
                  QStringList({r.dir.filePath(QStringLiteral("out")) + "/"}));
+
+        // Cleared on the logger and recorded anew: a smaller log, yet not downloaded.
+        QVERIFY(r.Idle());
+        r.logger.RecordAnew();
+        r.Click("clearButton");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            r.services.boxes.Find(QString::fromLatin1(kAskClearUndownloaded)) != nullptr, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(FramesWithId(r.logger, kClearLogId).size(), std::size_t{1},
+                                  15000);
     }
 
     void stopDuringAReadKeepsThePreviousDownloadAndTheCommandsUntilItEnds() {
@@ -278,8 +287,10 @@ class DeviceTest : public QObject {
             QStringLiteral("All records in device will be cleared!\nWill you Continue?"));
         QVERIFY(ask != nullptr);
         QCOMPARE(ask->kind, QStringLiteral("okcancel"));
-        // Nothing of the logger's log was ever downloaded into this folder.
-        QVERIFY(r.services.boxes.Find(QString::fromLatin1(kAskClearUndownloaded)) != nullptr);
+        // Nothing of the logger's log was ever downloaded into this folder: asked once the
+        // device thread has compared.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            r.services.boxes.Find(QString::fromLatin1(kAskClearUndownloaded)) != nullptr, 15000);
         QTRY_VERIFY_WITH_TIMEOUT(
             r.dlg->statusLog().contains(QStringLiteral("Log Clear Successful...")), 15000);
         QTRY_COMPARE(Child<QLineEdit>(*r.dlg, "percentageEdit")->text(), QStringLiteral("0.00"));
@@ -374,6 +385,16 @@ class DeviceTest : public QObject {
         QVERIFY(r.dlg->statusLog().contains(
             QStringLiteral("The logger was at 57600 bit/s; switched back to 9600 bit/s...")));
         QVERIFY(Child<QPushButton>(*r.dlg, "readButton")->isEnabled());
+
+        // At a rate its owner chose it stays; the window offers to keep that rate.
+        Run kept(At(4800));
+        QVERIFY(kept.Start(9600));
+        QVERIFY(kept.Connected());
+        QVERIFY(kept.dlg->statusLog().contains(
+            QStringLiteral("The logger talks at 4800 bit/s, not the 9600 asked for")));
+        QCOMPARE(kept.logger.Baud(), 4800);
+        QVERIFY(kept.logger.RateChanges().empty());
+        QCOMPARE(kept.profile.ProfileReadText(kSectionSerial, "BaudRate", ""), std::string("4800"));
     }
 
     // A line no rate makes sense of: the box with its cause, the port choice again, and its

@@ -180,6 +180,7 @@ class NoDevice : public DeviceSession {
     }
     CommandResult QueryLogStatus(LogStatus&) override { return answer; }
     CommandResult ClearLog() override { return answer; }
+    UndownloadedCheck CheckUndownloaded(const std::string&) override { return {answer, false, {}}; }
     CommandResult ConfigureLog(const RecordOptionsCommand&) override { return answer; }
     CommandResult WriteDeviceId(const std::string&) override { return answer; }
     DownloadResult ReadLog(const DownloadRequest&, DownloadObserver&,
