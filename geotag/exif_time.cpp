@@ -40,8 +40,8 @@ bool ParseExifDateTime(const std::string& text, TimeValue& out) {
             return false;
         }
     }
-    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 ||
-        minute > 59 || second > 60) {
+    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 ||
+        second > 60) {
         return false;
     }
     const TimeValue t = MakeTimeValue(year, month, day, hour, minute, second);

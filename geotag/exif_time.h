@@ -11,8 +11,8 @@
 namespace pelmora {
 
 struct CameraTime {
-    TimeValue local = 0;  // the camera's calendar fields, whole seconds
-    int millis = 0;       // from SubSecTimeOriginal
+    TimeValue local = 0;               // the camera's calendar fields, whole seconds
+    int millis = 0;                    // from SubSecTimeOriginal
     std::optional<int> offsetSeconds;  // east of UTC, from OffsetTimeOriginal
 };
 

@@ -20,11 +20,11 @@ namespace pelmora {
 inline constexpr double kDefaultMaxGapSeconds = 60;
 
 struct GeotagOptions {
-    ZoneRules zone;                  // for photos without OffsetTimeOriginal
-    std::int64_t offsetMillis = 0;   // added to the camera's time
+    ZoneRules zone;                 // for photos without OffsetTimeOriginal
+    std::int64_t offsetMillis = 0;  // added to the camera's time
     double maxGapSeconds = kDefaultMaxGapSeconds;
-    bool overwrite = false;          // replace a position the photo has
-    bool sidecar = false;            // write NAME.xmp beside every photo
+    bool overwrite = false;  // replace a position the photo has
+    bool sidecar = false;    // write NAME.xmp beside every photo
     bool dryRun = false;
 };
 

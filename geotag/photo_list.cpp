@@ -8,8 +8,8 @@ namespace pelmora {
 
 bool LooksLikePhoto(const std::string& path) {
     static const char* const kExtensions[] = {
-        "jpg", "jpeg", "jpe", "tif", "tiff", "png", "webp", "dng", "cr2", "crw", "nef",
-        "nrw", "arw", "sr2", "orf", "rw2", "pef", "raf", "srw", "mrw", "3fr", "exv", "jp2"};
+        "jpg", "jpeg", "jpe", "tif", "tiff", "png", "webp", "dng", "cr2", "crw", "nef", "nrw",
+        "arw", "sr2",  "orf", "rw2", "pef",  "raf", "srw",  "mrw", "3fr", "exv", "jp2"};
     std::string extension = std::filesystem::path(path).extension().string();
     if (extension.size() < 2) {
         return false;

@@ -60,8 +60,7 @@ TagWrite Replace(const std::string& path, const void* data, std::size_t size,
     if (old != nullptr) {
         const struct timespec times[2] = {old->st_atim, old->st_mtim};
         if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
-            return {false, std::string("written, but its time not kept: ") +
-                                           std::strerror(errno)};
+            return {false, std::string("written, but its time not kept: ") + std::strerror(errno)};
         }
     }
     return {true, {}};
@@ -230,8 +229,8 @@ PhotoTags ReadPhotoTags(const std::string& path) {
         tags.offsetTimeOriginal = Value(exif, "Exif.Photo.OffsetTimeOriginal");
         tags.hasPosition = exif.findKey(Exiv2::ExifKey("Exif.GPSInfo.GPSLatitude")) != exif.end() ||
                            XmpHasPosition(image->xmpData());
-        const Exiv2::AccessMode mode = Exiv2::ImageFactory::checkMode(image->imageType(),
-                                                                      Exiv2::mdExif);
+        const Exiv2::AccessMode mode =
+            Exiv2::ImageFactory::checkMode(image->imageType(), Exiv2::mdExif);
         tags.writableInPlace = mode == Exiv2::amWrite || mode == Exiv2::amReadWrite;
     } catch (const Exiv2::AnyError& e) {
         tags.error = e.what();
@@ -294,7 +293,7 @@ TagWrite WriteGpsSidecar(const std::string& photo, const GpsFix& fix, bool repla
             EraseXmpGps(xmp);
         }
         SetXmpGps(xmp, fix);
-        if (Exiv2::XmpParser::encode(packet, xmp, Exiv2::XmpParser::omitPacketPadding) != 0) {
+        if (Exiv2::XmpParser::encode(packet, xmp, Exiv2::XmpParser::useCompactFormat, 0) != 0) {
             return {false, std::string("exiv2 could not write the XMP")};
         }
     } catch (const Exiv2::AnyError& e) {

@@ -17,8 +17,8 @@ struct PhotoTags {
     std::string dateTimeOriginal;
     std::string subSecTimeOriginal;
     std::string offsetTimeOriginal;
-    bool hasPosition = false;       // GPS tags in the photo or in its sidecar
-    bool writableInPlace = false;   // exiv2 can write EXIF into this format
+    bool hasPosition = false;      // GPS tags in the photo or in its sidecar
+    bool writableInPlace = false;  // exiv2 can write EXIF into this format
 };
 
 struct GpsFix {

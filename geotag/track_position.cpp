@@ -25,8 +25,7 @@ TrackPosition At(const TrackPoint& fix, double gap) {
 // The point a fraction f of the way from a to b along the great circle through both.
 TrackPosition Between(const TrackPoint& a, const TrackPoint& b, double f) {
     const Unit u = ToUnit(a.latitude, a.longitude), v = ToUnit(b.latitude, b.longitude);
-    const double cx = u.y * v.z - u.z * v.y, cy = u.z * v.x - u.x * v.z,
-                 cz = u.x * v.y - u.y * v.x;
+    const double cx = u.y * v.z - u.z * v.y, cy = u.z * v.x - u.x * v.z, cz = u.x * v.y - u.y * v.x;
     const double angle =
         std::atan2(std::sqrt(cx * cx + cy * cy + cz * cz), u.x * v.x + u.y * v.y + u.z * v.z);
     double wa = 1 - f, wb = f;
