@@ -1,8 +1,8 @@
 // pelmora-cli geotag on a trace with a stop gap and a handful of tiny JPEGs whose times the
 // exiv2 program writes: positions against an interpolation of the decoded fixes, photos left
 // alone byte for byte, times and modes kept, the camera's zone and clock error, the sidecar.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cmath>
@@ -37,8 +37,8 @@ struct PhotoCase {
     const char* dateTimeOriginal;  // empty: none
     const char* subSec;
     const char* offset;
-    double utc;            // the true instant (seconds on the calendar) when tagged
-    const char* outcome;   // "tagged" or the reason the line gives
+    double utc;           // the true instant (seconds on the calendar) when tagged
+    const char* outcome;  // "tagged" or the reason the line gives
 };
 
 const PhotoCase kCases[] = {
@@ -87,7 +87,8 @@ void MakePhoto(const std::string& base, const std::string& path, const PhotoCase
         command += std::string(" -M'set Exif.Photo.OffsetTimeOriginal ") + c.offset + "'";
     }
     if (std::string(c.name) == "tagged.jpg") {
-        command += " -M'set Exif.GPSInfo.GPSLatitudeRef N' -M'set Exif.GPSInfo.GPSLatitude 1/1 2/1 3/1'";
+        command +=
+            " -M'set Exif.GPSInfo.GPSLatitudeRef N' -M'set Exif.GPSInfo.GPSLatitude 1/1 2/1 3/1'";
     }
     if (command != "exiv2") {
         ASSERT_EQ(Sh(command + " '" + path + "'"), 0) << command;
@@ -189,7 +190,8 @@ class GeotagCli : public ::testing::Test {
         for (const auto& entry : fs::directory_iterator(home + "/photos")) {
             (*before_)[entry.path().filename().string()] = Slurp(entry.path().string());
         }
-        const std::string common = "geotag --data-dir '" + home + "/data' --time-zone Europe/Berlin ";
+        const std::string common =
+            "geotag --data-dir '" + home + "/data' --time-zone Europe/Berlin ";
         dryRun_ = new CliRun(box_->Run(common + "--dry-run '" + home + "/photos'"));
         dryRunBytes_ = new std::map<std::string, std::string>;
         for (const auto& entry : fs::directory_iterator(home + "/photos")) {
@@ -241,11 +243,13 @@ class GeotagCli : public ::testing::Test {
         char date[16];
         std::snprintf(date, sizeof date, "%04d:%02d:%02d", day.year, day.month, day.day);
         EXPECT_EQ(tags.at("GPSDateStamp"), date);
-        const double seconds = Rationals(tags.at("GPSTimeStamp"), 1) * 3600 +
-                               Rationals(tags.at("GPSTimeStamp").substr(
-                                             tags.at("GPSTimeStamp").find(' ') + 1), 2) * 60;
+        const double seconds =
+            Rationals(tags.at("GPSTimeStamp"), 1) * 3600 +
+            Rationals(tags.at("GPSTimeStamp").substr(tags.at("GPSTimeStamp").find(' ') + 1), 2) *
+                60;
         EXPECT_NEAR(double(MakeTimeValue(day.year, day.month, day.day, 0, 0, 0)) + seconds, utc,
-                    1.0) << path;
+                    1.0)
+            << path;
         EXPECT_EQ(tags.at("GPSMapDatum"), "WGS-84");
         EXPECT_EQ(tags.at("GPSVersionID"), "2 3 0 0");
     }
@@ -333,9 +337,9 @@ TEST_F(GeotagCli, ExiftoolReadsTheSameTags) {
         const char* name;
         double utc;
     };
-    for (const Read& r : {Read{"photos", "between.jpg", kCases[1].utc},
-                          Read{"slow", "late.jpg", kSlowCases[1].utc},
-                          Read{"side", "side.xmp", kCases[2].utc}}) {
+    for (const Read& r :
+         {Read{"photos", "between.jpg", kCases[1].utc}, Read{"slow", "late.jpg", kSlowCases[1].utc},
+          Read{"side", "side.xmp", kCases[2].utc}}) {
         SCOPED_TRACE(r.name);
         std::unique_ptr<FILE, int (*)(FILE*)> pipe(
             popen(("exiftool -n -p '$GPSLatitude $GPSLongitude $GPSAltitude' '" +
