@@ -49,9 +49,11 @@ struct Folder {
         const std::string base = root + "/base.jpg";
         const std::string make = "convert -size 1024x768 plasma: -quality 85 '" + base +
                                  "' && exiv2 -M'set Exif.Photo.DateTimeOriginal 2026:12:08 "
-                                 "10:00:00' '" + base + "'";
+                                 "10:00:00' '" +
+                                 base + "'";
         if (std::system(make.c_str()) != 0) {
-            std::fprintf(stderr, "could not make %s (ImageMagick and exiv2 needed)\n", base.c_str());
+            std::fprintf(stderr, "could not make %s (ImageMagick and exiv2 needed)\n",
+                         base.c_str());
             std::exit(1);
         }
         // Each copy gets its own time by rewriting the digits in place.

@@ -112,7 +112,8 @@ QString ResultText(const PhotoPlan& plan, bool dryRun) {
     }
     const QString sidecar = QString::fromStdString(SidecarPath(plan.path)).section('/', -1);
     if (dryRun) {
-        return plan.toSidecar ? CGeotagDlg::tr("to write %1").arg(sidecar) : CGeotagDlg::tr("to tag");
+        return plan.toSidecar ? CGeotagDlg::tr("to write %1").arg(sidecar)
+                              : CGeotagDlg::tr("to tag");
     }
     return plan.toSidecar ? CGeotagDlg::tr("wrote %1").arg(sidecar) : CGeotagDlg::tr("tagged");
 }
@@ -391,12 +392,11 @@ void CGeotagDlg::ShowPlans(std::vector<PhotoPlan> plans) {
     std::vector<WorldPoint> points;
     for (std::size_t i = 0; i < m_plans.size(); ++i) {
         const PhotoPlan& plan = m_plans[i];
-        const bool placed = plan.outcome == PhotoOutcome::Tag ||
-                            plan.outcome == PhotoOutcome::AlreadyTagged;
-        const QString gap =
-            plan.hasTime && plan.outcome != PhotoOutcome::NoTime
-                ? tr("%1 s").arg(std::llround(plan.position.gapSeconds))
-                : QString();
+        const bool placed =
+            plan.outcome == PhotoOutcome::Tag || plan.outcome == PhotoOutcome::AlreadyTagged;
+        const QString gap = plan.hasTime && plan.outcome != PhotoOutcome::NoTime
+                                ? tr("%1 s").arg(std::llround(plan.position.gapSeconds))
+                                : QString();
         const QString cells[] = {
             QString::fromStdString(plan.path).section('/', -1),
             plan.hasTime ? CameraText(plan) : QString(),

@@ -48,6 +48,8 @@ const PhotoCase kCases[] = {
     {"no_offset.jpg", "2026:12:08 11:01:33", "", "", double(kStart + 93), "tagged"},
     {"stop_gap.jpg", "2026:12:08 11:04:30", "", "", 0, "gap of 300 s"},
     {"before.jpg", "2026:12:08 10:30:00", "", "", 0, "outside the track"},
+    // Within the maximum gap after the last fix: that fix's position.
+    {"just_after.jpg", "2026:12:08 11:09:30", "", "", double(kStart + 570), "tagged"},
     {"tagged.jpg", "2026:12:08 11:01:00", "", "", 0, "already tagged"},
     {"no_time.jpg", "", "", "", 0, "no time"},
 };
@@ -133,8 +135,11 @@ struct Expected {
 };
 
 // Straight between the decoded fixes around t: at these steps a line and the great circle part
-// by millimetres.
+// by millimetres. After the track: its last fix.
 Expected Interpolate(const std::vector<TrackPoint>& fixes, double t) {
+    if (t >= double(fixes.back().time)) {
+        return {fixes.back().latitude, fixes.back().longitude, fixes.back().height};
+    }
     for (std::size_t i = 0; i + 1 < fixes.size(); ++i) {
         const TrackPoint& a = fixes[i];
         const TrackPoint& b = fixes[i + 1];
@@ -276,7 +281,7 @@ CliRun* GeotagCli::side_ = nullptr;
 TEST_F(GeotagCli, EachPhotoTaggedAsTheTrackSaysOrLeftByteForByte) {
     EXPECT_EQ(run_->status, 1) << "broken.jpg is not a photo\n" << run_->out << run_->err;
     EXPECT_NE(LineOf(*run_, "broken.jpg").find("cannot read"), std::string::npos) << run_->out;
-    EXPECT_NE(run_->out.find("8 photos: 3 tagged, 4 left as they were, 1 not read or not written"),
+    EXPECT_NE(run_->out.find("9 photos: 4 tagged, 4 left as they were, 1 not read or not written"),
               std::string::npos)
         << run_->out;
     for (const PhotoCase& c : kCases) {

@@ -91,7 +91,8 @@ class GeotagDlgTest : public QObject {
         QCOMPARE(table->rowCount(), 3);
         QCOMPARE(table->item(0, CGeotagDlg::ColResult)->text(), QStringLiteral("gap of 300 s"));
         QCOMPARE(table->item(1, CGeotagDlg::ColResult)->text(), QStringLiteral("gap of 300 s"));
-        QCOMPARE(table->item(2, CGeotagDlg::ColResult)->text(), QStringLiteral("outside the track"));
+        QCOMPARE(table->item(2, CGeotagDlg::ColResult)->text(),
+                 QStringLiteral("outside the track"));
         QCOMPARE(table->item(0, CGeotagDlg::ColUtc)->text(), QStringLiteral("2026-12-08 10:06:10"));
 
         dialog.SelectRow(1);
@@ -112,9 +113,8 @@ class GeotagDlgTest : public QObject {
                                 "written"));
         QCOMPARE(table->item(0, CGeotagDlg::ColResult)->text(), QStringLiteral("tagged"));
         QVERIFY(Slurp(photos + "/c_early.jpg") == early);
-        const std::string check =
-            "exiv2 -g Exif.GPSInfo.GPSLatitude -Pv '" + (photos + "/b_clock.jpg").toStdString() +
-            "' | grep -q /";
+        const std::string check = "exiv2 -g Exif.GPSInfo.GPSLatitude -Pv '" +
+                                  (photos + "/b_clock.jpg").toStdString() + "' | grep -q /";
         QCOMPARE(std::system(check.c_str()), 0);
 
         if (const char* shot = std::getenv("PELMORA_SCREENSHOT")) {
