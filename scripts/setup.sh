@@ -11,6 +11,7 @@ packages=(
   libbenchmark-dev
   clang libclang-rt-14-dev
   gpsbabel libxml2-utils
+  libexiv2-dev exiv2 libimage-exiftool-perl
   help2man desktop-file-utils appstream dpkg-dev file tzdata
   xvfb xauth xdotool imagemagick
 )

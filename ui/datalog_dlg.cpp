@@ -15,6 +15,7 @@
 #include "link/device_texts.h"
 #include "link/port_list.h"
 #include "ui/device_panel.h"
+#include "ui/geotag_dlg.h"
 #include "ui/gui_call_queue.h"
 #include "ui/qt_text.h"
 #include "ui/queued_device_observer.h"
@@ -92,6 +93,10 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     BindToButton(m_menu.setId, m_ui->setButton);
     connect(m_menu.port, &QAction::triggered, this, &CdatalogDlg::OnChangePort);
     connect(m_menu.openTrace, &QAction::triggered, m_panel, &TracePanel::OnOpenTrace);
+    QAction* geotag = new QAction(tr("&Geotag photos..."), m_menu.file);
+    m_menu.file->insertAction(
+        m_menu.file->actions().at(m_menu.file->actions().indexOf(m_menu.quit) - 1), geotag);
+    connect(geotag, &QAction::triggered, this, &CdatalogDlg::OpenGeotag);
     layout()->setMenuBar(m_menu.bar);
     QMenu* view = new QMenu(QStringLiteral("&View"), m_menu.bar);
     m_menu.bar->insertMenu(m_menu.help->menuAction(), view);
@@ -118,9 +123,22 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
 }
 
 CdatalogDlg::~CdatalogDlg() {
+    // Its work thread reports through m_guiCalls: it goes first.
+    delete m_geotag.data();
     m_reports->Close();
     m_controller.reset();
     m_panel->Shutdown();
+}
+
+void CdatalogDlg::OpenGeotag() {
+    if (m_geotag == nullptr) {
+        m_geotag =
+            new CGeotagDlg({m_config.dataFolder, m_panel->settings().Zone, m_guiCalls.get()}, this);
+        m_geotag->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_geotag->show();
+    m_geotag->raise();
+    m_geotag->activateWindow();
 }
 
 bool CdatalogDlg::OnInitDialog() {

@@ -7,6 +7,7 @@
 // reports come through a QueuedDeviceObserver and the trace panel's through the same
 // GuiCallQueue: the one way into the GUI thread.
 #include <QDialog>
+#include <QPointer>
 #include <QStringList>
 #include <memory>
 #include <optional>
@@ -25,6 +26,7 @@ class CdatalogDlg;
 
 namespace pelmora {
 
+class CGeotagDlg;
 class DevicePanel;
 class GuiCallQueue;
 class QueuedDeviceObserver;
@@ -91,6 +93,8 @@ class CdatalogDlg : public QDialog, private DeviceObserver {
     bool AskPortAndConnect(bool startup);
     bool UseChoice(const PortChoice& choice);
     void OnChangePort();
+    // File > Geotag photos...: one dialog at a time, with the trace of the data folder.
+    void OpenGeotag();
     void EndRun();
     void Ready();  // connected or offline: the settings, the old trace, today's period
 
@@ -123,6 +127,7 @@ class CdatalogDlg : public QDialog, private DeviceObserver {
     TracePanel* m_panel = nullptr;
     DevicePanel* m_device = nullptr;
     QTimer* m_timer1 = nullptr;
+    QPointer<CGeotagDlg> m_geotag;
 
     DeviceState m_state = DeviceState::Disconnected;  // as last drawn
     QString m_portName;
