@@ -24,7 +24,9 @@ inline bool SamePosition(const std::uint8_t* a, const std::uint8_t* b) {
     return true;
 }
 
-inline int FixSpeedKmh(const std::uint8_t* fix) { return ReadLe16(fix + 18) & 0x3FF; }
+inline int FixSpeedKmh(const std::uint8_t* fix) {
+    return ReadLe16(fix + 18) & 0x3FF;
+}
 
 // False for time words that name no calendar time (the converter skips such fixes too).
 bool FixHasValidTime(const std::uint8_t* fix);

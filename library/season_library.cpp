@@ -12,6 +12,7 @@
 
 #include "core/app_paths.h"
 #include "decode/decompress.h"
+#include "library/download_archive.h"
 #include "library/fix_record.h"
 #include "library/fix_sorter.h"
 
@@ -34,10 +35,6 @@ std::vector<std::string> ListFolder(const std::string& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 std::uint64_t FileSize(const std::string& path, bool& exists) {
@@ -214,18 +211,9 @@ void RemoveLibraryFiles(const std::string& folder) {
 
 }  // namespace
 
-std::vector<std::string> ArchivedDownloads(const std::string& dataFolder) {
-    std::vector<std::string> names;
-    for (std::string& name : ListFolder(JoinPath(dataFolder, "downloads"))) {
-        if (EndsWith(name, ".log")) {
-            names.push_back(std::move(name));
-        }
-    }
-    return names;
-}
-
 SeasonLibrary::SeasonLibrary(std::string dataFolder)
-    : dataFolder_(std::move(dataFolder)), libraryFolder_(JoinPath(dataFolder_, kLibraryFolderName)) {}
+    : dataFolder_(std::move(dataFolder)),
+      libraryFolder_(JoinPath(dataFolder_, kLibraryFolderName)) {}
 
 std::unique_ptr<SeasonLibrary> SeasonLibrary::Open(const std::string& dataFolder,
                                                    std::string& error) {
@@ -293,17 +281,42 @@ bool SeasonLibrary::OpenIndex(std::string& error) {
 }
 
 bool SeasonLibrary::TakeInArchive(std::string& error) {
-    const std::string archive = JoinPath(dataFolder_, "downloads");
+    if (!TakeInWholeCopies(dataFolder_, error)) {
+        return false;
+    }
     for (const std::string& name : ArchivedDownloads(dataFolder_)) {
         SqliteStatement known(db_.handle(), "SELECT 1 FROM archived WHERE name = ?");
         known.Bind(1, name);
         if (known.Step()) {
             continue;
         }
+        std::vector<std::uint8_t> log;
+        if (!ReadArchivedDownload(dataFolder_, name, log, error)) {
+            return false;
+        }
+        const std::string raw =
+            JoinPath(libraryFolder_, "incoming-" + std::to_string(::getpid()) + ".log");
+        std::FILE* f = std::fopen(raw.c_str(), "wb");
+        const bool written =
+            f != nullptr && std::fwrite(log.data(), 1, log.size(), f) == log.size();
+        if (f == nullptr || std::fclose(f) != 0 || !written) {
+            error = SystemError("Cannot write", raw, errno);
+            ::unlink(raw.c_str());
+            return false;
+        }
         ImportOptions options;
-        options.source = JoinPath(archive, name);
+        options.source = JoinPath(JoinPath(dataFolder_, kDownloadsFolderName), name);
         options.archiveName = name;
-        const ImportResult r = ImportLog(options.source, options);
+        // The week of a download's fixes is resolved against the time of that download.
+        TimeValue at = 0;
+        if (name.size() >= 17 &&
+            ParseTimeValue(name.substr(0, 10) + " " + name.substr(11, 2) + ":" +
+                               name.substr(13, 2) + ":" + name.substr(15, 2),
+                           at)) {
+            options.nowUtc = at;
+        }
+        const ImportResult r = ImportLog(raw, options);
+        ::unlink(raw.c_str());
         if (!r.ok) {
             error = r.error;
             return false;
@@ -331,11 +344,11 @@ ImportResult SeasonLibrary::ImportLog(const std::string& rawPath, const ImportOp
     }
     if (!decoded.ok() && decoded.status != DecompressStatus::BadRecord) {
         ::unlink(incoming.c_str());
-        result.error = decoded.message + " (" + rawPath +
-                       (decoded.systemError != 0
-                            ? std::string(": ") + std::strerror(decoded.systemError)
-                            : std::string()) +
-                       ")";
+        result.error =
+            decoded.message + " (" + rawPath +
+            (decoded.systemError != 0 ? std::string(": ") + std::strerror(decoded.systemError)
+                                      : std::string()) +
+            ")";
         return result;
     }
     result = Merge(incoming, options);
@@ -402,7 +415,8 @@ ImportResult SeasonLibrary::Merge(const std::string& tracePath, const ImportOpti
 
     const std::string newName = "fixes-" + std::to_string(generation + 1) + ".ltp";
     const std::string newPath = JoinPath(libraryFolder_, newName);
-    const std::string oldPath = currentFile.empty() ? std::string() : JoinPath(libraryFolder_, currentFile);
+    const std::string oldPath =
+        currentFile.empty() ? std::string() : JoinPath(libraryFolder_, currentFile);
     FixReader library(oldPath);
     if (!oldPath.empty() && !library.open()) {
         result.error = SystemError("Cannot read", oldPath, errno);
@@ -595,7 +609,8 @@ std::vector<FixRun> SeasonLibrary::Days(const ZoneRules& zone) {
     std::vector<FixRun> days;
     const TripGaps within;  // a step between pieces counts when a trip would join them
     for (const FixRun& piece : pieces) {
-        if (!days.empty() && LocalDay(zone, days.back().beginUtc) >= LocalDay(zone, piece.beginUtc)) {
+        if (!days.empty() &&
+            LocalDay(zone, days.back().beginUtc) >= LocalDay(zone, piece.beginUtc)) {
             FixRun& day = days.back();
             const double step = FixDistance(day.lastX, day.lastY, day.lastZ, piece.firstX,
                                             piece.firstY, piece.firstZ);

@@ -30,17 +30,17 @@ inline constexpr int kLibrarySchemaVersion = 1;
 inline constexpr TripGaps kStoredRunGaps{60, 500};
 
 struct ImportOptions {
-    std::string source;       // what was imported (a path), kept in the list of imports
-    std::string archiveName;  // its file name in downloads/: never taken in again
+    std::string source;               // what was imported (a path), kept in the list of imports
+    std::string archiveName;          // its name in the archive (downloads/): never taken in again
     std::optional<TimeValue> nowUtc;  // resolves the GPS week of a raw log; the clock if empty
     ProgressSink* progress = nullptr;
 };
 
 struct ImportResult {
     bool ok = false;
-    std::string error;          // the cause, with the path
-    std::uint64_t added = 0;    // fixes new to the library
-    std::uint64_t total = 0;    // fixes in the library afterwards
+    std::string error;            // the cause, with the path
+    std::uint64_t added = 0;      // fixes new to the library
+    std::uint64_t total = 0;      // fixes in the library afterwards
     TimeValue firstAddedUtc = 0;  // the span of the new fixes, when added > 0
     TimeValue lastAddedUtc = 0;
 };
@@ -91,8 +91,5 @@ class SeasonLibrary {
     std::string libraryFolder_;
     SqliteDb db_;
 };
-
-// The archived downloads of a data folder (downloads/*.log), oldest first.
-std::vector<std::string> ArchivedDownloads(const std::string& dataFolder);
 
 }  // namespace pelmora

@@ -13,7 +13,9 @@ SqliteStatement::SqliteStatement(sqlite3* db, const char* sql) {
     }
 }
 
-SqliteStatement::~SqliteStatement() { sqlite3_finalize(statement_); }
+SqliteStatement::~SqliteStatement() {
+    sqlite3_finalize(statement_);
+}
 
 void SqliteStatement::Bind(int index, std::int64_t value) {
     sqlite3_bind_int64(statement_, index, value);
@@ -55,7 +57,9 @@ std::string SqliteStatement::Text(int column) const {
     return text == nullptr ? std::string() : reinterpret_cast<const char*>(text);
 }
 
-SqliteDb::~SqliteDb() { Close(); }
+SqliteDb::~SqliteDb() {
+    Close();
+}
 
 SqliteDb::SqliteDb(SqliteDb&& other) noexcept
     : db_(std::exchange(other.db_, nullptr)), path_(std::move(other.path_)) {}
@@ -72,8 +76,8 @@ SqliteDb& SqliteDb::operator=(SqliteDb&& other) noexcept {
 bool SqliteDb::Open(const std::string& path) {
     Close();
     path_ = path;
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
         return false;
     }
     // Another process (the window, a sync) may hold the write lock for an import.

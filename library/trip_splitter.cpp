@@ -94,8 +94,8 @@ std::vector<FixRun> JoinRuns(std::span<const FixRun> runs, TripGaps gaps) {
     for (const FixRun& run : runs) {
         if (!trips.empty()) {
             FixRun& trip = trips.back();
-            const double step = FixDistance(trip.lastX, trip.lastY, trip.lastZ, run.firstX,
-                                            run.firstY, run.firstZ);
+            const double step =
+                FixDistance(trip.lastX, trip.lastY, trip.lastZ, run.firstX, run.firstY, run.firstZ);
             if (run.beginUtc - trip.endUtc <= gaps.seconds && step <= gaps.metres) {
                 trip.fixes = run.firstFix + run.fixes - trip.firstFix;
                 trip.endUtc = run.endUtc;

@@ -97,8 +97,9 @@ TEST_F(SeasonLibraryTest, GrowingRawLogAddsItsNewFixesAndTripsReadOnlyTheirs) {
     const std::vector<RawRecord> records = BuiltinTrackRecords();
     std::vector<std::uint8_t> half, whole;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        (i < records.size() / 2 ? half : whole).insert((i < records.size() / 2 ? half : whole).end(),
-                                                       records[i].begin(), records[i].end());
+        (i < records.size() / 2 ? half : whole)
+            .insert((i < records.size() / 2 ? half : whole).end(), records[i].begin(),
+                    records[i].end());
     }
     whole.insert(whole.begin(), half.begin(), half.end());
     Archive("2024-05-18T090000Z.log", half);
@@ -112,7 +113,8 @@ TEST_F(SeasonLibraryTest, GrowingRawLogAddsItsNewFixesAndTripsReadOnlyTheirs) {
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.added, records.size() - first);
     EXPECT_EQ(library->ImportLog(raw).added, 0u);
-    // The drive's three stops of over ten minutes make four trips; the second trip's trace is exactly its fixes.
+    // The drive's three stops of over ten minutes make four trips; the second trip's trace is
+    // exactly its fixes.
     const std::vector<FixRun> trips = library->Trips({600, 2000});
     ASSERT_EQ(trips.size(), 4u);
     std::uint64_t sum = 0;

@@ -23,8 +23,8 @@ std::vector<FixRun> Split(const std::vector<TestFix>& fixes, TripGaps gaps,
 
 struct GapRow {
     const char* name;
-    TimeSpan pause;        // seconds between the two drives
-    std::int32_t jump;     // metres between them
+    TimeSpan pause;     // seconds between the two drives
+    std::int32_t jump;  // metres between them
     TripGaps gaps;
     std::size_t trips;
 };
@@ -66,9 +66,9 @@ TEST(TripSplitter, DaysSplitAtLocalMidnightAcrossDaylightSaving) {
     const std::vector<TestFix> fixes = Drive(from, 6 * 28 + 1, 600, 10);
     const std::vector<FixRun> days = Split(fixes, {INT64_MAX / 2, 1e18}, berlin);
     ASSERT_EQ(days.size(), 3u);
-    EXPECT_EQ(days[0].fixes, 12u);     // 20:00-21:50 UTC: 22:00-23:50 CEST on the 26th
-    EXPECT_EQ(days[1].fixes, 150u);    // 22:00 on the 26th to 22:50 UTC on the 27th: 25 hours
-    EXPECT_EQ(days[2].fixes, 7u);      // 23:00-00:00 UTC: the 28th from 00:00 CET
+    EXPECT_EQ(days[0].fixes, 12u);   // 20:00-21:50 UTC: 22:00-23:50 CEST on the 26th
+    EXPECT_EQ(days[1].fixes, 150u);  // 22:00 on the 26th to 22:50 UTC on the 27th: 25 hours
+    EXPECT_EQ(days[2].fixes, 7u);    // 23:00-00:00 UTC: the 28th from 00:00 CET
     EXPECT_EQ(days[1].beginUtc, MakeTimeValue(2024, 10, 26, 22, 0, 0));
 }
 
