@@ -6,12 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
+#include <map>
 #include <sstream>
 
 #include "core/app_paths.h"
@@ -45,12 +46,23 @@ std::vector<std::string> Names(const std::string& folder) {
 }
 
 bool ReadWhole(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t done = 0;
+        while (ok && done < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+            ok = n > 0 || (n < 0 && errno == EINTR);
+            done += n > 0 ? static_cast<std::size_t>(n) : 0;
+        }
+    }
+    ::close(fd);
+    return ok;
 }
 
 bool WriteWhole(const std::string& path, const void* data, std::size_t size) {
@@ -72,10 +84,25 @@ std::string SectorKey(std::span<const std::uint8_t> bytes) {
     return key;
 }
 
+// One piece of a download: where its bytes are (in the pack of the sectors one download added).
+struct Piece {
+    std::string key;
+    std::string pack;
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+};
+
 struct Manifest {
     std::uint64_t size = 0;
-    std::vector<std::string> sectors;
+    std::vector<Piece> pieces;
 };
+
+// The same bytes: each piece was compared with what it stands for when stored.
+bool SameKeys(const Manifest& a, const Manifest& b) {
+    return a.pieces.size() == b.pieces.size() &&
+           std::equal(a.pieces.begin(), a.pieces.end(), b.pieces.begin(),
+                      [](const Piece& x, const Piece& y) { return x.key == y.key; });
+}
 
 bool ReadManifest(const std::string& path, Manifest& manifest) {
     std::ifstream in(path);
@@ -86,8 +113,12 @@ bool ReadManifest(const std::string& path, Manifest& manifest) {
     }
     manifest.size = std::strtoull(line.c_str() + 5, nullptr, 10);
     while (std::getline(in, line)) {
-        if (!line.empty()) {
-            manifest.sectors.push_back(line);
+        std::istringstream words(line);
+        Piece p;
+        if (words >> p.key >> p.pack >> p.offset >> p.length) {
+            manifest.pieces.push_back(p);
+        } else if (!line.empty()) {
+            return false;
         }
     }
     return true;
@@ -96,14 +127,18 @@ bool ReadManifest(const std::string& path, Manifest& manifest) {
 std::string ManifestText(const Manifest& m) {
     std::ostringstream text;
     text << kManifestMagic << '\n' << "size " << m.size << '\n';
-    for (const std::string& key : m.sectors) {
-        text << key << '\n';
+    for (const Piece& p : m.pieces) {
+        text << p.key << ' ' << p.pack << ' ' << p.offset << ' ' << p.length << '\n';
     }
     return text.str();
 }
 
 std::string ArchiveFolder(const std::string& dataFolder) {
     return JoinPath(dataFolder, kDownloadsFolderName);
+}
+
+std::string SectorsFolder(const std::string& dataFolder) {
+    return JoinPath(ArchiveFolder(dataFolder), kSectorsFolderName);
 }
 
 std::string NameFor(std::time_t utc, int clash) {
@@ -114,63 +149,89 @@ std::string NameFor(std::time_t utc, int clash) {
     return clash > 0 ? std::string(name) + "-" + std::to_string(clash + 1) : std::string(name);
 }
 
-// Stores the log's sectors that are not there yet; the keys in order. Pieces are written under
-// a private name and renamed; the caller syncs the folder before a manifest names them.
-bool StoreSectors(const std::string& sectors, std::span<const std::uint8_t> log, Manifest& m,
-                  std::uint64_t& newBytes, std::string& error) {
+bool ReadPiece(const std::string& dataFolder, const Piece& p, std::vector<std::uint8_t>& bytes) {
+    if (p.length > kArchiveSectorSize || p.pack.find('/') != std::string::npos) {
+        return false;
+    }
+    const std::string path = JoinPath(SectorsFolder(dataFolder), p.pack);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(p.length));
+    const ssize_t n = ::pread(fd, bytes.data(), bytes.size(), static_cast<off_t>(p.offset));
+    ::close(fd);
+    return n == static_cast<ssize_t>(bytes.size());
+}
+
+// Splits the log into pieces; those no archived download holds go, in order, into one new pack,
+// synced before any manifest names it. The stored pieces are found through the manifests and
+// compared byte for byte, so two sectors of one hash cost only space.
+bool StorePieces(const std::string& dataFolder, std::span<const std::uint8_t> log, Manifest& m,
+                 std::uint64_t& newBytes, std::string& error) {
     m.size = log.size();
-    std::vector<std::uint8_t> existing;
-    for (std::size_t at = 0; at < log.size(); at += kArchiveSectorSize) {
-        const auto piece = log.subspan(at, std::min(kArchiveSectorSize, log.size() - at));
-        std::string key = SectorKey(piece);
-        for (int clash = 0;; ++clash) {
-            const std::string name = clash == 0 ? key : key + "." + std::to_string(clash);
-            const std::string path = JoinPath(sectors, name);
-            if (ReadWhole(path, existing)) {
-                if (std::equal(existing.begin(), existing.end(), piece.begin(), piece.end())) {
-                    key = name;
-                    break;
-                }
-                continue;  // the same hash for other bytes
+    std::map<std::string, Piece> known;
+    for (const std::string& file : Names(ArchiveFolder(dataFolder))) {
+        Manifest other;
+        if (EndsWith(file, kManifestExtension) && file[0] != '.' &&
+            ReadManifest(JoinPath(ArchiveFolder(dataFolder), file), other)) {
+            for (const Piece& p : other.pieces) {
+                known.emplace(p.key, p);
             }
-            const std::string part = path + ".part-" + std::to_string(::getpid());
-            std::FILE* f = std::fopen(part.c_str(), "wb");
-            const bool written = f != nullptr &&
-                                 std::fwrite(piece.data(), 1, piece.size(), f) == piece.size();
-            const bool closed = f != nullptr && std::fclose(f) == 0;
-            if (!written || !closed || ::rename(part.c_str(), path.c_str()) != 0) {
-                error = Cause("Cannot write the archive's sector", path, errno);
-                ::unlink(part.c_str());
-                return false;
-            }
-            newBytes += piece.size();
-            key = name;
-            break;
         }
-        m.sectors.push_back(key);
+    }
+    // A name no pack has: packs are never replaced.
+    static std::atomic<unsigned> serial{0};
+    std::string packName;
+    struct stat st {};
+    do {
+        packName = "pack-" + std::to_string(std::time(nullptr)) + "-" + std::to_string(::getpid()) +
+                   "-" + std::to_string(serial++) + ".bin";
+    } while (::stat(JoinPath(SectorsFolder(dataFolder), packName).c_str(), &st) == 0);
+    std::vector<std::uint8_t> pack;
+    std::vector<std::uint8_t> stored;
+    for (std::size_t at = 0; at < log.size(); at += kArchiveSectorSize) {
+        const auto bytes = log.subspan(at, std::min(kArchiveSectorSize, log.size() - at));
+        Piece piece;
+        piece.key = SectorKey(bytes);
+        const auto it = known.find(piece.key);
+        const bool pending = it != known.end() && it->second.pack == packName;
+        if (pending) {  // a repeat of a piece of this very download
+            stored.assign(pack.begin() + static_cast<long>(it->second.offset),
+                          pack.begin() + static_cast<long>(it->second.offset + it->second.length));
+        }
+        if (it != known.end() && (pending || ReadPiece(dataFolder, it->second, stored)) &&
+            std::equal(stored.begin(), stored.end(), bytes.begin(), bytes.end())) {
+            m.pieces.push_back(it->second);
+            continue;
+        }
+        piece.pack = packName;
+        piece.offset = pack.size();
+        piece.length = bytes.size();
+        pack.insert(pack.end(), bytes.begin(), bytes.end());
+        known.emplace(piece.key, piece);
+        m.pieces.push_back(piece);
+    }
+    newBytes = pack.size();
+    if (!pack.empty()) {
+        const std::string path = JoinPath(SectorsFolder(dataFolder), packName);
+        if (!EnsureFolder(SectorsFolder(dataFolder)) ||
+            !WriteWhole(path, pack.data(), pack.size())) {
+            error = Cause("Cannot write the archive's sectors", path, errno);
+            return false;
+        }
     }
     return true;
 }
 
-bool SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool ok = ::syncfs(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
 bool Assemble(const std::string& dataFolder, const Manifest& m, std::vector<std::uint8_t>& bytes,
               std::string& error) {
-    const std::string sectors = JoinPath(ArchiveFolder(dataFolder), kSectorsFolderName);
     bytes.clear();
-    bytes.reserve(static_cast<std::size_t>(m.size));
     std::vector<std::uint8_t> piece;
-    for (const std::string& key : m.sectors) {
-        if (!ReadWhole(JoinPath(sectors, key), piece)) {
-            error = Cause("Cannot read the archive's sector", JoinPath(sectors, key), errno);
+    for (const Piece& p : m.pieces) {
+        if (!ReadPiece(dataFolder, p, piece)) {
+            error = Cause("Cannot read the archive's sectors",
+                          JoinPath(SectorsFolder(dataFolder), p.pack), errno != 0 ? errno : EIO);
             return false;
         }
         bytes.insert(bytes.end(), piece.begin(), piece.end());
@@ -187,8 +248,7 @@ bool WriteManifest(const std::string& dataFolder, const std::string& name, const
                    std::string& error) {
     const std::string path = JoinPath(ArchiveFolder(dataFolder), name + kManifestExtension);
     const std::string text = ManifestText(m);
-    if (!SyncFolder(JoinPath(ArchiveFolder(dataFolder), kSectorsFolderName)) ||
-        !WriteWhole(path, text.data(), text.size())) {
+    if (!WriteWhole(path, text.data(), text.size())) {
         error = Cause("Cannot write", path, errno);
         return false;
     }
@@ -241,7 +301,6 @@ bool ExportArchivedDownload(const std::string& dataFolder, const std::string& na
 
 bool TakeInWholeCopies(const std::string& dataFolder, std::string& error) {
     const std::string archive = ArchiveFolder(dataFolder);
-    const std::string sectors = JoinPath(archive, kSectorsFolderName);
     for (const std::string& file : Names(archive)) {
         if (!EndsWith(file, ".log") || file[0] == '.') {
             continue;
@@ -257,7 +316,7 @@ bool TakeInWholeCopies(const std::string& dataFolder, std::string& error) {
             Manifest m;
             std::uint64_t ignored = 0;
             std::vector<std::uint8_t> back;
-            if (!EnsureFolder(sectors) || !StoreSectors(sectors, log, m, ignored, error) ||
+            if (!StorePieces(dataFolder, log, m, ignored, error) ||
                 !WriteManifest(dataFolder, name, m, error) ||
                 !Assemble(dataFolder, m, back, error)) {
                 return false;
@@ -280,33 +339,28 @@ ArchiveResult ArchiveLog(const std::string& dataFolder, std::span<const std::uin
         return result;
     }
     const std::string archive = ArchiveFolder(dataFolder);
-    const std::string sectors = JoinPath(archive, kSectorsFolderName);
-    if (!EnsureFolder(sectors)) {
-        error = Cause("Cannot create", sectors, errno);
+    if (!EnsureFolder(archive)) {
+        error = Cause("Cannot create", archive, errno);
         return result;
     }
     if (!TakeInWholeCopies(dataFolder, error)) {
         return result;
     }
     Manifest m;
-    if (!StoreSectors(sectors, log, m, result.newBytes, error)) {
+    if (!StorePieces(dataFolder, log, m, result.newBytes, error)) {
         return result;
     }
     const std::vector<std::string> names = ArchivedDownloads(dataFolder);
     if (!names.empty()) {
         Manifest last;
         if (ReadManifest(JoinPath(archive, names.back() + kManifestExtension), last) &&
-            last.size == m.size && last.sectors == m.sectors) {
+            last.size == m.size && SameKeys(last, m)) {
             result.ok = true;
             result.identical = true;
             result.name = names.back();
             result.path = JoinPath(archive, names.back() + kManifestExtension);
             return result;
         }
-    }
-    if (!SyncFolder(sectors)) {
-        error = Cause("Cannot write", sectors, errno);
-        return result;
     }
     const std::string text = ManifestText(m);
     // Linked to its name from a private one: link() never replaces a file, so two Reads in the

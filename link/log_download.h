@@ -53,6 +53,8 @@ inline constexpr const char* kLinePreviousKept = "The previous download was kept
 inline constexpr const char* kLineStoppedAnswering = "The logger stopped answering...";
 inline constexpr const char* kLineEmptyLog = "The logger holds no log: nothing to download.";
 inline constexpr const char* kLineNothingNew = "Nothing new on the logger.";
+inline constexpr const char* kLineArchivedBefore =
+    "The archive already holds this download: nothing archived.";
 
 // Why a Read takes every sector instead of only the new ones; each has its status line.
 enum class WholeReadReason : std::uint8_t {
