@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "cli/library_choice.h"
 #include "cli/zone_options.h"
 #include "convert/track_model.h"
 #include "core/app_paths.h"
@@ -34,6 +36,7 @@ int RunPreview(const std::vector<std::string>& args) {
         parser.Value(option);
     }
     AddZoneOptions(parser);
+    AddLibraryChoiceOptions(parser);
     parser.Parse();
     if (!parser.Has("--output")) {
         throw UsageError("--output PNG is required");
@@ -57,7 +60,20 @@ int RunPreview(const std::vector<std::string>& args) {
     if (begin > end) {
         return Fail("Wrong Convert Time");
     }
-    const std::string folder = DataDir(parser);
+    std::string folder = DataDir(parser);
+    // A trip, a day, the season or the last Read's new fixes: only those are read.
+    ChosenTrace chosen;
+    if (HasLibraryChoice(parser)) {
+        auto library = OpenLibrary(folder);
+        const FixRun run = ChosenRun(parser, *library, s.Zone);
+        chosen.Write(*library, run);
+        folder = chosen.folder();
+        begin = std::max(begin, run.beginUtc);
+        end = std::min(end, run.endUtc);
+        if (begin > end) {
+            return Fail(convert_text::kNoLogData);
+        }
+    }
 
     TrackModel model;
     switch (LoadTrackModel(folder, options, model)) {
@@ -101,7 +117,8 @@ int RunPreview(const std::vector<std::string>& args) {
 const CommandRegistrar kPreview{
     "preview",
     "preview --output PNG [--data-dir DIR] [--width W] [--height H] [--begin 'YYYY-MM-DD "
-    "HH:MM:SS'] [--end '...'] [--tz-bias MINUTES | --time-zone NAME|local]",
+    "HH:MM:SS'] [--end '...'] [--tz-bias MINUTES | --time-zone NAME|local] "
+    "[--trip N | --day YYYY-MM-DD | --library | --new] [--gap-minutes M] [--gap-km K]",
     "draw the track view's map and speed chart of the period into a PNG, offscreen", RunPreview};
 
 }  // namespace
