@@ -390,28 +390,44 @@ ImportResult SeasonLibrary::Merge(const std::string& tracePath, const ImportOpti
         count = static_cast<std::uint64_t>(s.Int(2));
     }
 
-    FixSorter sorter(JoinPath(libraryFolder_, "sort-" + std::to_string(::getpid()) + ".tmp"));
+    // A logger records in time order: such a log is merged straight from its file, any other
+    // goes through the sorter.
+    bool sorted = true;
+    std::uint64_t incoming = 0;
     if (!tracePath.empty()) {
         FixReader in(tracePath);
         if (!in.open()) {
             result.error = SystemError("Cannot read", tracePath, errno);
             return result;
         }
+        std::uint32_t last = 0;
         while (const std::uint8_t* fix = in.Next()) {
-            if (FixHasValidTime(fix) && !sorter.Add(fix)) {
-                result.error = SystemError("Cannot write", libraryFolder_, errno);
-                return result;
-            }
+            sorted = sorted && FixHasValidTime(fix) && FixSlot(fix) >= last;
+            last = FixSlot(fix);
+            ++incoming;
         }
         if (in.failed()) {
             result.error = SystemError("Cannot read", tracePath, EIO);
             return result;
         }
     }
-    if (!sorter.Finish()) {
-        result.error = SystemError("Cannot write", libraryFolder_, errno);
-        return result;
+    FixSorter sorter(JoinPath(libraryFolder_, "sort-" + std::to_string(::getpid()) + ".tmp"));
+    FixReader direct(sorted ? tracePath : std::string());
+    if (!sorted) {
+        FixReader in(tracePath);
+        while (const std::uint8_t* fix = in.Next()) {
+            if (FixHasValidTime(fix) && !sorter.Add(fix)) {
+                result.error = SystemError("Cannot write", libraryFolder_, errno);
+                return result;
+            }
+        }
+        if (in.failed() || !sorter.Finish()) {
+            result.error = SystemError(in.failed() ? "Cannot read" : "Cannot write",
+                                       in.failed() ? tracePath : libraryFolder_, errno);
+            return result;
+        }
     }
+    auto nextIncoming = [&]() { return sorted ? direct.Next() : sorter.Next(); };
 
     const std::string newName = "fixes-" + std::to_string(generation + 1) + ".ltp";
     const std::string newPath = JoinPath(libraryFolder_, newName);
@@ -422,21 +438,38 @@ ImportResult SeasonLibrary::Merge(const std::string& tracePath, const ImportOpti
         result.error = SystemError("Cannot read", oldPath, errno);
         return result;
     }
+    // Nothing is written until the first new fix: a log the library holds already costs reads
+    // only. Then the library's fixes before it are copied and the merge writes on.
     FixWriter out;
-    if (sorter.count() > 0 && !out.Open(newPath)) {
-        result.error = SystemError("Cannot write", newPath, errno);
-        return result;
-    }
+    bool writing = false;
     TripSplitter runs(kStoredRunGaps);
     FixClockReader clock;
     std::uint64_t written = 0;
     std::vector<TraceFixBytes> slot;  // the library's fixes of the slot being merged
-    const std::uint8_t* a = sorter.count() > 0 ? library.Next() : nullptr;
-    const std::uint8_t* b = sorter.Next();
+    const std::uint8_t* a = incoming > 0 ? library.Next() : nullptr;
+    const std::uint8_t* b = incoming > 0 ? nextIncoming() : nullptr;
     bool writeFailed = false;
     auto put = [&](const std::uint8_t* fix) {
-        runs.Add(fix, written++);
-        writeFailed = writeFailed || !out.Put(fix);
+        if (writing) {
+            runs.Add(fix, written);
+            writeFailed = writeFailed || !out.Put(fix);
+        }
+        ++written;
+    };
+    auto startWriting = [&]() {
+        writing = true;
+        if (!out.Open(newPath)) {
+            writeFailed = true;
+            return;
+        }
+        FixReader prefix(oldPath);
+        for (std::uint64_t i = 0; i < written && !writeFailed; ++i) {
+            const std::uint8_t* fix = prefix.Next();
+            writeFailed = fix == nullptr || !out.Put(fix);
+            if (fix != nullptr) {
+                runs.Add(fix, i);
+            }
+        }
     };
     while ((a != nullptr || b != nullptr) && !writeFailed) {
         const std::uint32_t key = a == nullptr   ? FixSlot(b)
@@ -454,6 +487,9 @@ ImportResult SeasonLibrary::Merge(const std::string& tracePath, const ImportOpti
             const bool known = std::any_of(slot.begin(), slot.end(), [&](const TraceFixBytes& f) {
                 return SamePosition(f.data(), b);
             });
+            if (!known && !writing) {
+                startWriting();
+            }
             if (!known) {
                 TraceFixBytes copy;
                 std::memcpy(copy.data(), b, kTraceFixSize);
@@ -467,7 +503,7 @@ ImportResult SeasonLibrary::Merge(const std::string& tracePath, const ImportOpti
                 result.lastAddedUtc = std::max(result.lastAddedUtc, t);
                 ++result.added;
             }
-            b = sorter.Next();
+            b = nextIncoming();
         }
     }
     if (writeFailed) {
@@ -475,7 +511,7 @@ ImportResult SeasonLibrary::Merge(const std::string& tracePath, const ImportOpti
         result.error = SystemError("Cannot write", newPath, errno);
         return result;
     }
-    if (library.failed() || sorter.failed()) {
+    if (library.failed() || sorter.failed() || direct.failed()) {
         ::unlink(newPath.c_str());
         result.error = SystemError("Cannot read", library.failed() ? oldPath : libraryFolder_, EIO);
         return result;
@@ -520,9 +556,6 @@ ImportResult SeasonLibrary::Merge(const std::string& tracePath, const ImportOpti
             return result;
         }
         count = written;
-    } else {
-        out.Finish();
-        ::unlink(newPath.c_str());
     }
     SqliteStatement import(db_.handle(),
                            "INSERT INTO imports(source, at_utc, added, first_added_utc, "

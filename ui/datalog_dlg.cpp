@@ -92,6 +92,7 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     BindToButton(m_menu.setId, m_ui->setButton);
     connect(m_menu.port, &QAction::triggered, this, &CdatalogDlg::OnChangePort);
     connect(m_menu.openTrace, &QAction::triggered, m_panel, &TracePanel::OnOpenTrace);
+    connect(m_menu.importLogs, &QAction::triggered, m_panel, &TracePanel::OnImportLogs);
     layout()->setMenuBar(m_menu.bar);
     QMenu* view = new QMenu(QStringLiteral("&View"), m_menu.bar);
     m_menu.bar->insertMenu(m_menu.help->menuAction(), view);
