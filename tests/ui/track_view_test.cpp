@@ -13,6 +13,7 @@
 #include "core/profile_store.h"
 #include "tests/ui/window_fakes.h"
 #include "ui/datalog_dlg.h"
+#include "ui/label_placer.h"
 #include "ui/library_pane.h"
 #include "ui/map_painter.h"
 #include "ui/period_picker.h"
@@ -206,6 +207,24 @@ class TrackViewTest : public QObject {
         QCOMPARE(QFileInfo(QString::fromStdString(view->traceFolder() + "/TraceLog.ltp")).size(),
                  963 * 22);
         QCOMPARE(dlg.tracePanel().period().beginUtc(), MakeTimeValue(2024, 5, 18, 8, 7, 0));
+    }
+
+    // Labels of many trips' markers on one spot never cover each other: moved, or left out.
+    void markerLabelsNeverOverlap() {
+        LabelPlacer placer;
+        std::vector<QRectF> placed;
+        for (int i = 0; i < 40; ++i) {
+            const QPointF at(100 + (i % 4) * 3, 100 + (i % 3) * 2);
+            if (const auto box = placer.Place(at, 5, QSizeF(40, 14), i % 2 == 1)) {
+                placed.push_back(*box);
+            }
+        }
+        QVERIFY(placed.size() >= 6);
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            for (std::size_t j = i + 1; j < placed.size(); ++j) {
+                QVERIFY(!placed[i].intersects(placed[j]));
+            }
+        }
     }
 
     // The wheel zooms around the pointer: the place under it stays there. A fitted view shows
