@@ -2,12 +2,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/app_paths.h"
@@ -201,6 +203,19 @@ FixRun RunFromRow(const SqliteStatement& s) {
     return r;
 }
 
+// Scratch files of an import ("incoming-PID...", "sort-PID...") whose process is gone; those of a
+// live one are in use (it decodes before it takes the write lock).
+bool LeftByTheDead(const std::string& name) {
+    for (const char* prefix : {"incoming-", "sort-"}) {
+        const std::size_t length = std::strlen(prefix);
+        if (name.compare(0, length, prefix) == 0) {
+            const long pid = std::strtol(name.c_str() + length, nullptr, 10);
+            return pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH);
+        }
+    }
+    return false;
+}
+
 void RemoveLibraryFiles(const std::string& folder) {
     for (const std::string& name : ListFolder(folder)) {
         if (name != "." && name != "..") {
@@ -270,8 +285,7 @@ bool SeasonLibrary::OpenIndex(std::string& error) {
     if (lock.open()) {
         const std::string current = db_.QueryText("SELECT fixes_file FROM store WHERE id = 1");
         for (const std::string& name : ListFolder(libraryFolder_)) {
-            if ((name.rfind("fixes-", 0) == 0 && name != current) ||
-                name.rfind("incoming-", 0) == 0 || name.rfind("sort-", 0) == 0) {
+            if ((name.rfind("fixes-", 0) == 0 && name != current) || LeftByTheDead(name)) {
                 ::unlink(JoinPath(libraryFolder_, name).c_str());
             }
         }
