@@ -1,7 +1,10 @@
 #include "library/trip_splitter.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include "library/fix_sorter.h"
 #include "tests/library/library_fixes.h"
 
 namespace pelmora {
@@ -70,6 +73,40 @@ TEST(TripSplitter, DaysSplitAtLocalMidnightAcrossDaylightSaving) {
     EXPECT_EQ(days[1].fixes, 150u);  // 22:00 on the 26th to 22:50 UTC on the 27th: 25 hours
     EXPECT_EQ(days[2].fixes, 7u);    // 23:00-00:00 UTC: the 28th from 00:00 CET
     EXPECT_EQ(days[1].beginUtc, MakeTimeValue(2024, 10, 26, 22, 0, 0));
+}
+
+}  // namespace
+}  // namespace pelmora
+
+namespace pelmora {
+namespace {
+
+// Spilled runs merge into time order; fixes of one slot keep their order of arrival.
+TEST(FixSorter, MergesSpilledRunsInTimeOrder) {
+    char name[] = "/tmp/pelmora-sorter-XXXXXX";
+    const int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    FixSorter sorter(name, 3);
+    const TimeValue t0 = MakeTimeValue(2024, 5, 18, 7, 0, 0);
+    const int order[] = {5, 1, 4, 1, 0, 3, 2, 4, 0, 5};
+    for (int i = 0; i < 10; ++i) {
+        testing::TestFix f;
+        f.utc = t0 + 2 * order[i];
+        f.x += i;  // tells arrivals apart
+        ASSERT_TRUE(sorter.Add(testing::Encode(f).data()));
+    }
+    ASSERT_TRUE(sorter.Finish());
+    std::vector<std::pair<std::uint32_t, std::int32_t>> out;
+    while (const std::uint8_t* fix = sorter.Next()) {
+        out.emplace_back(FixSlot(fix), ReadLe32(fix + 4) - testing::TestFix{}.x);
+    }
+    ASSERT_EQ(out.size(), 10u);
+    const std::int32_t arrivals[] = {4, 8, 1, 3, 6, 5, 2, 7, 0, 9};
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        EXPECT_EQ(out[i].second, arrivals[i]) << i;
+        EXPECT_TRUE(i == 0 || out[i - 1].first <= out[i].first);
+    }
 }
 
 }  // namespace
