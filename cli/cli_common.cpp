@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "core/app_paths.h"
+#include "link/link_record.h"
 #include "ui/qt_profile_store.h"
 
 namespace pelmora::cli {
@@ -71,10 +72,14 @@ DeviceChoice GetDeviceChoice(const ArgParser& parser) {
     if (choice.simulate && port) {
         throw UsageError("--port and --simulate exclude each other");
     }
-    if (!choice.simulate && (!port || port->empty())) {
-        throw UsageError("--port DEV or --simulate is needed");
-    }
     choice.port = port.value_or("");
+    if (!choice.simulate && !port) {
+        // The port of the last connection, as the window would open it.
+        choice.port = LastReceiverPort(ConfigFolder());
+    }
+    if (!choice.simulate && choice.port.empty()) {
+        throw UsageError("--port DEV or --simulate is needed (no earlier connection to reuse)");
+    }
     long long baud = 0;
     if (const std::optional<std::string> text = parser.Get("--baud")) {
         if (!ParseInteger(*text, 1, 10000000, baud) || !IsSupportedBaudRate(baud)) {

@@ -38,8 +38,9 @@ ProfileStore& Profile();
 // The conversion settings as the window would load them (computer zone for an empty profile).
 ConversionSettings LoadProfileSettings();
 
-// --port DEV, --baud N, --simulate, --set-rate. Exactly one of --port and --simulate is required;
-// the rate defaults to the profile's "Serial" "BaudRate" (4800) and must be one of the logger's.
+// --port DEV, --baud N, --simulate, --set-rate. --port defaults to the last connection's port
+// (receiver.ini) and excludes --simulate; the rate defaults to the profile's "Serial" "BaudRate"
+// (4800) and must be one of the logger's.
 void AddDeviceOptions(ArgParser& parser);
 struct DeviceChoice {
     bool simulate = false;

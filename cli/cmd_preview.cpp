@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QImageWriter>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -14,6 +15,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "cli/library_choice.h"
 #include "cli/output_guard.h"
 #include "cli/zone_options.h"
 #include "convert/track_model.h"
@@ -46,6 +48,7 @@ int RunPreview(const std::vector<std::string>& args) {
         parser.Value(option);
     }
     AddZoneOptions(parser);
+    AddLibraryChoiceOptions(parser);
     parser.Parse();
     if (!parser.Has("--output")) {
         throw UsageError("--output PNG is required");
@@ -72,12 +75,26 @@ int RunPreview(const std::vector<std::string>& args) {
     if (begin > end) {
         return Fail("Wrong Convert Time");
     }
-    const std::string folder = DataDir(parser);
+    const std::string dataFolder = DataDir(parser);
     // Only a PNG name, never one of the data folder's files or something not a regular file.
     const std::string output = WithExtension(*parser.Get("--output"), ".png");
     for (const std::string& path : {*parser.Get("--output"), output}) {
-        if (const std::string problem = OutputProblem(path, folder); !problem.empty()) {
+        if (const std::string problem = OutputProblem(path, dataFolder); !problem.empty()) {
             return Fail(problem);
+        }
+    }
+    std::string folder = dataFolder;
+    // A trip, a day, the season or the last Read's new fixes: only those are read.
+    ChosenTrace chosen;
+    if (HasLibraryChoice(parser)) {
+        auto library = OpenLibrary(folder);
+        const FixRun run = ChosenRun(parser, *library, s.Zone);
+        chosen.Write(*library, run);
+        folder = chosen.folder();
+        begin = std::max(begin, run.beginUtc);
+        end = std::min(end, run.endUtc);
+        if (begin > end) {
+            return Fail(convert_text::kNoLogData);
         }
     }
     try {
@@ -144,7 +161,8 @@ int DrawPreview(const std::string& folder, const std::string& output, TrackViewO
 const CommandRegistrar kPreview{
     "preview",
     "preview --output PNG [--data-dir DIR] [--width W] [--height H] [--begin 'YYYY-MM-DD "
-    "HH:MM:SS'] [--end '...'] [--tz-bias MINUTES | --time-zone NAME|local]",
+    "HH:MM:SS'] [--end '...'] [--tz-bias MINUTES | --time-zone NAME|local] "
+    "[--trip N | --day YYYY-MM-DD | --library | --new] [--gap-minutes M] [--gap-km K]",
     "draw the track view's map and speed chart of the period into a PNG, offscreen", RunPreview};
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "core/atomic_file.h"
 #include "core/regular_file.h"
+#include "library/download_archive.h"
 
 namespace pelmora {
 namespace {
@@ -140,32 +141,16 @@ std::string ArchiveName(std::time_t utc, int clash) {
 }
 
 std::string ArchiveDownload(const std::string& folder, std::span<const std::uint8_t> log,
-                            std::time_t utc) {
-    const std::string archive = DataFolderPath(folder, kArchiveFolderName);
-    if (::mkdir(archive.c_str(), 0777) != 0 && errno != EEXIST) {
-        return {};
+                            std::time_t utc, bool* identical) {
+    std::string error;
+    const ArchiveResult r = ArchiveLog(folder, log, utc, error);
+    if (identical != nullptr) {
+        *identical = r.identical;
     }
-    // Written whole under a private name, then linked to its own: link() never replaces a file,
-    // so two Reads in the same second cannot overwrite each other's copy.
-    const std::string part =
-        DataFolderPath(archive, ".part-" + std::to_string(::getpid()) + ".log");
-    if (!WriteWhole(part, log)) {
-        return {};
+    if (!r.ok && errno == 0) {
+        errno = EIO;
     }
-    for (int clash = 0; clash < 1000; ++clash) {
-        const std::string path = DataFolderPath(archive, ArchiveName(utc, clash));
-        if (::link(part.c_str(), path.c_str()) == 0) {
-            ::unlink(part.c_str());
-            return path;
-        }
-        if (errno != EEXIST) {
-            break;
-        }
-    }
-    const int saved = errno;
-    ::unlink(part.c_str());
-    errno = saved;
-    return {};
+    return r.ok ? r.path : std::string();
 }
 
 }  // namespace pelmora

@@ -43,9 +43,11 @@ bool StoreDownload(const std::string& folder, std::span<const std::uint8_t> log,
 
 // "2026-12-08T101500Z.log" for that UTC time.
 std::string ArchiveName(std::time_t utc, int clash = 0);
-// Copies the log into folder/downloads/ under its UTC time, with "-2", "-3"... on a clash: an
-// archived download is never overwritten. The path written, or empty with errno.
+// Archives the log in folder/downloads/ under its UTC time (see library/download_archive.h): its
+// new sectors and a manifest, "-2", "-3"... on a clash, never overwriting. The manifest's path,
+// the last download's when this one is identical to it (identical set; nothing is added), or
+// empty with errno.
 std::string ArchiveDownload(const std::string& folder, std::span<const std::uint8_t> log,
-                            std::time_t utc);
+                            std::time_t utc, bool* identical = nullptr);
 
 }  // namespace pelmora

@@ -1,6 +1,7 @@
 #include "link/link_record.h"
 
 #include <algorithm>
+#include <fstream>
 
 #include "core/app_paths.h"
 #include "core/atomic_file.h"
@@ -34,6 +35,17 @@ void SaveReceiverSettings(const ReceiverSettings& settings, const std::string& c
         file.Write(text.data(), text.size())) {
         file.Commit();
     }
+}
+
+std::string LastReceiverPort(const std::string& configFolder) {
+    std::ifstream in(JoinPath(configFolder, kLinkRecordName));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("comport=", 0) == 0) {
+            return line.substr(8);
+        }
+    }
+    return {};
 }
 
 }  // namespace pelmora

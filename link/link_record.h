@@ -1,6 +1,6 @@
 #pragma once
-// The record of the last successful connection: an external note of the port and rate, written
-// once per connection and never read back by the program. Every failure is silent.
+// The record of the last successful connection: a note of the port and rate, written once per
+// connection; pelmora-cli reads its port back as the default of --port. Every failure is silent.
 #include <string>
 
 namespace pelmora {
@@ -16,5 +16,7 @@ struct ReceiverSettings {
 // Replaces <configFolder>/receiver.ini (created with its folder when missing) with section "GPS".
 // A value holding a control character, which would break the line-based file, is left out.
 void SaveReceiverSettings(const ReceiverSettings& settings, const std::string& configFolder);
+// The record's port, or empty when there is no record or no port in it.
+std::string LastReceiverPort(const std::string& configFolder);
 
 }  // namespace pelmora

@@ -551,12 +551,16 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
                 observer.StatusLine(kLineNothingNew);
             } else {
                 const std::time_t now = request.clock ? request.clock() : std::time(nullptr);
-                result.archivePath = ArchiveDownload(request.dataFolder, transfer->log, now);
+                bool identical = false;
+                result.archivePath =
+                    ArchiveDownload(request.dataFolder, transfer->log, now, &identical);
                 const int archiveErrno = errno;
                 if (result.incremental) {
                     observer.StatusLine("Only the new sectors were read; the rest is unchanged...");
                 }
-                if (result.archivePath.empty()) {
+                if (identical) {
+                    observer.StatusLine(kLineArchivedBefore);
+                } else if (result.archivePath.empty()) {
                     observer.StatusLine(std::string("The archive copy failed: ") +
                                         std::strerror(archiveErrno));
                 }

@@ -54,6 +54,8 @@ inline constexpr const char* kLineStoppedAnswering =
     "The logger stopped answering, or the line is garbled...";
 inline constexpr const char* kLineEmptyLog = "The logger holds no log: nothing to download.";
 inline constexpr const char* kLineNothingNew = "Nothing new on the logger.";
+inline constexpr const char* kLineArchivedBefore =
+    "The archive already holds this download: nothing archived.";
 
 // Why a Read takes every sector instead of only the new ones; each has its status line.
 enum class WholeReadReason : std::uint8_t {

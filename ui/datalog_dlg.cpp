@@ -97,6 +97,7 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     m_menu.file->insertAction(
         m_menu.file->actions().at(m_menu.file->actions().indexOf(m_menu.quit) - 1), geotag);
     connect(geotag, &QAction::triggered, this, &CdatalogDlg::OpenGeotag);
+    connect(m_menu.importLogs, &QAction::triggered, m_panel, &TracePanel::OnImportLogs);
     layout()->setMenuBar(m_menu.bar);
     QMenu* view = new QMenu(QStringLiteral("&View"), m_menu.bar);
     m_menu.bar->insertMenu(m_menu.help->menuAction(), view);

@@ -41,6 +41,7 @@ MainMenu BuildMainMenu(QWidget* window) {
     m.file = m.bar->addMenu(QObject::tr("&File"));
     m.openTrace = m.file->addAction(QObject::tr("&Open trace..."));
     m.openTrace->setShortcut(QKeySequence::Open);
+    m.importLogs = m.file->addAction(QObject::tr("&Import logs..."));
     m.convert = m.file->addAction(QObject::tr("&Convert..."));
     m.report = m.file->addAction(QObject::tr("&Report"));
     m.file->addSeparator();

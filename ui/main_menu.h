@@ -17,6 +17,7 @@ struct MainMenu {
     QMenu* device = nullptr;
     QMenu* help = nullptr;  // the last menu: further menus go before it
     QAction* openTrace = nullptr;
+    QAction* importLogs = nullptr;
     QAction* convert = nullptr;
     QAction* report = nullptr;
     QAction* quit = nullptr;

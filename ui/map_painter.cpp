@@ -6,25 +6,31 @@
 #include <cmath>
 #include <vector>
 
+#include "ui/label_placer.h"
 #include "ui/tile_source.h"
 #include "ui/track_colours.h"
 
 namespace pelmora {
 namespace {
 
-// Text over the map in the palette's colours, on a box of its base so it reads over tiles too.
-void DrawLabel(QPainter& painter, QPointF baseline, const QString& text, const QPalette& palette) {
-    const QRectF box = QRectF(painter.fontMetrics().boundingRect(text))
-                           .translated(baseline)
-                           .adjusted(-2, -1, 2, 1);
+// Text over the map in the palette's colours, on a box of its base so it reads over tiles too,
+// at a spot no other label holds (none when every spot is taken).
+void DrawLabel(QPainter& painter, QPointF at, double radius, bool preferBelow, const QString& text,
+               const QPalette& palette, LabelPlacer& labels) {
+    const QRectF ink = painter.fontMetrics().boundingRect(text);
+    const std::optional<QRectF> box =
+        labels.Place(at, radius, ink.size() + QSizeF(4, 2), preferBelow);
+    if (!box) {
+        return;
+    }
     QColor back = palette.color(QPalette::Base);
     back.setAlpha(200);
     painter.save();
     painter.setPen(Qt::NoPen);
     painter.setBrush(back);
-    painter.drawRoundedRect(box, 3, 3);
+    painter.drawRoundedRect(*box, 3, 3);
     painter.setPen(palette.color(QPalette::Text));
-    painter.drawText(baseline, text);
+    painter.drawText(box->topLeft() + QPointF(2, 1) - ink.topLeft(), text);
     painter.restore();
 }
 
@@ -111,7 +117,7 @@ void PaintPolylines(QPainter& painter, const QRect& rect, const MapView& view,
 
 // ink: the rims and the max-speed cross, in contrast with what lies under the marker.
 void PaintMarker(QPainter& painter, QPointF at, MarkerKind kind, int segment, const QColor& ink,
-                 const QPalette& palette) {
+                 const QPalette& palette, LabelPlacer& labels) {
     struct Look {
         QColor fill;
         double radius;
@@ -138,7 +144,7 @@ void PaintMarker(QPainter& painter, QPointF at, MarkerKind kind, int segment, co
             painter.setPen(QPen(ink, 3));
             painter.drawLine(at + QPointF(-6, -6), at + QPointF(6, 6));
             painter.drawLine(at + QPointF(-6, 6), at + QPointF(6, -6));
-            DrawLabel(painter, at + QPointF(8, -8), QStringLiteral("Max Speed"), palette);
+            DrawLabel(painter, at, 6, false, QStringLiteral("Max Speed"), palette, labels);
             return;
         }
     }
@@ -151,10 +157,8 @@ void PaintMarker(QPainter& painter, QPointF at, MarkerKind kind, int segment, co
         if (segment > 0)
             text += QLatin1Char(' ') + QString::number(segment);
         // A stop and the next start often share a place: one label above, one below.
-        const double dy = kind == MarkerKind::Start || kind == MarkerKind::End
-                              ? look.radius + painter.fontMetrics().ascent()
-                              : -look.radius;
-        DrawLabel(painter, at + QPointF(look.radius + 2, dy), text, palette);
+        DrawLabel(painter, at, look.radius, kind == MarkerKind::Start || kind == MarkerKind::End,
+                  text, palette, labels);
     }
 }
 
@@ -229,6 +233,7 @@ void PaintMap(QPainter& painter, const QRect& rect, const MapView& view, const M
         }
         // Thousands of over-speed fixes share pixels: one marker per pixel is enough.
         QPoint lastPixel(INT_MIN, INT_MIN);
+        LabelPlacer labels;
         for (const TrackMarker& m : model.markers()) {
             const QPointF at = view.ToScreen(model.world()[m.index], rect);
             if (!rect.adjusted(-10, -10, 10, 10).contains(at.toPoint()))
@@ -238,7 +243,7 @@ void PaintMap(QPainter& painter, const QRect& rect, const MapView& view, const M
                     continue;
                 lastPixel = at.toPoint();
             }
-            PaintMarker(painter, at, m.kind, m.segment, ink, palette);
+            PaintMarker(painter, at, m.kind, m.segment, ink, palette, labels);
         }
         if (scene.hover && *scene.hover < model.points().size()) {
             const QPointF at = view.ToScreen(model.world()[*scene.hover], rect);

@@ -5,16 +5,20 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QTimer>
+#include <algorithm>
+#include <cstdlib>
 
 #include "core/app_paths.h"
 #include "core/convert_texts.h"
 #include "core/job_thread.h"
 #include "core/string_table.h"
 #include "decode/trace_fix.h"
+#include "ui/library_pane.h"
 #include "ui/output_files.h"
 #include "ui/period_picker.h"
 #include "ui/qt_text.h"
@@ -249,6 +253,13 @@ void TracePanel::OpenTrackView() {
         config.tiles = LoadTileSettings(*m_config.profile);
         m_trackView = new CTrackViewDlg(std::move(config), &m_dialog);
         connect(m_trackView, &CTrackViewDlg::periodChosen, this, &TracePanel::SetConvertPeriod);
+        connect(m_trackView->libraryPane(), &LibraryPane::traceReady, this,
+                &TracePanel::OnLibraryTrace);
+        connect(m_trackView->libraryPane(), &LibraryPane::imported, this,
+                [this](const QString& text) { m_voice.line(text); });
+        connect(m_trackView->libraryPane(), &LibraryPane::failed, this,
+                [this](const QString& text) { m_voice.line(text); });
+        FillLibrary();
         m_trackView->SetPeriod(m_period->beginUtc(), m_period->endUtc());
         m_trackView->PlaceBeside(m_dialog);
     }
@@ -380,6 +391,47 @@ void TracePanel::OnOpenTrace() {
     m_voice.line(tr("Opened the trace %1").arg(QDir::toNativeSeparators(path)));
     m_voice.status(QString::fromLatin1(kStatusReady));
     ApplyTraceSummary(summary, true);
+}
+
+void TracePanel::FillLibrary() {
+    TripGaps gaps;
+    gaps.seconds =
+        60 *
+        std::clamp(m_config.profile->ProfileReadInt("Setting", "TripGapMinutes", 30), 1, 100000);
+    const double km = std::strtod(
+        m_config.profile->ProfileReadText("Setting", "TripGapKm", "2").c_str(), nullptr);
+    gaps.metres = km > 0 && km <= 100000 ? km * 1000 : 2000;
+    m_trackView->libraryPane()->Fill(m_config.dataFolder, m_settings.Zone, gaps);
+}
+
+void TracePanel::OnImportLogs() {
+    const QStringList paths = QFileDialog::getOpenFileNames(
+        &m_dialog, tr("Import logs"), QString::fromStdString(m_config.dataFolder),
+        tr("Raw logs (*.log);;All files (*)"));
+    if (paths.isEmpty()) {
+        return;
+    }
+    OpenTrackView();
+    std::vector<std::string> files;
+    for (const QString& path : paths) {
+        files.push_back(path.toStdString());
+    }
+    m_trackView->libraryPane()->Import(std::move(files));
+}
+
+void TracePanel::OnLibraryTrace(const QString& folder, TimeValue beginUtc, TimeValue endUtc) {
+    if (!idle()) {
+        return;
+    }
+    const std::string trace = JoinPath(folder.toStdString(), kTraceLogName);
+    const TraceSummary summary = m_config.trace->Scan(trace, m_settings.Zone, m_settings.SpeedUnit);
+    if (summary.status != TraceSummaryStatus::Ok) {
+        ApplyTraceSummary(summary, true);
+        return;
+    }
+    m_traceFolder = folder.toStdString();
+    ApplyTraceSummary(summary, false);
+    SetConvertPeriod(m_settings.Zone.ToLocal(beginUtc), m_settings.Zone.ToLocal(endUtc));
 }
 
 }  // namespace pelmora

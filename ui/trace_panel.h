@@ -61,6 +61,8 @@ class TracePanel : public QObject {
     void OnReport();
     void OnChangeSetting();
     void OnOpenTrace();
+    // File > Import logs...: raw logs into the season library, shown in the Library pane.
+    void OnImportLogs();
     void SetConvertPeriod(TimeValue beginLocal, TimeValue endLocal);
     void OpenTrackView();
     void SetEnabled(bool periodEditable);
@@ -92,6 +94,9 @@ class TracePanel : public QObject {
     void WorkEnded();
     void OnConvertTimer();
     void OnPeriodChanged(TimeValue beginUtc, TimeValue endUtc);
+    // A day or trip chosen in the Library pane: its fixes are the trace now.
+    void OnLibraryTrace(const QString& folder, TimeValue beginUtc, TimeValue endUtc);
+    void FillLibrary();
     TrackViewOptions ViewOptions() const;
 
     Config m_config;

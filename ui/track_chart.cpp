@@ -162,11 +162,16 @@ void TrackChartView::drawBackground(QPainter* painter, const QRectF& rect) {
         return;
     }
     const QRectF plot = chart()->mapRectToScene(chart()->plotArea());
+    // Each band at least a pixel wide and two pixels from the one before: stops close in time
+    // stay apart instead of merging into one area.
+    double lastRight = -1e9;
     for (const TrackStop& stop : m_model->stops()) {
-        const double x0 =
+        double x0 =
             chart()->mapToScene(chart()->mapToPosition({AxisX(stop.begin), 0}, m_speed)).x();
-        const double x1 =
-            chart()->mapToScene(chart()->mapToPosition({AxisX(stop.end), 0}, m_speed)).x();
+        double x1 = chart()->mapToScene(chart()->mapToPosition({AxisX(stop.end), 0}, m_speed)).x();
+        x0 = std::max(x0, lastRight + 2);
+        x1 = std::max(x1 - 1, x0 + 1);
+        lastRight = x1;
         const QRectF shade = QRectF(QPointF(x0, plot.top()), QPointF(x1, plot.bottom())) & plot;
         if (!shade.isEmpty()) {
             painter->fillRect(shade, kStopShade);

@@ -8,6 +8,7 @@
 
 #include "core/convert_texts.h"
 #include "ui/gui_call_queue.h"
+#include "ui/library_pane.h"
 #include "ui/track_chart.h"
 #include "ui/track_map_widget.h"
 
@@ -43,10 +44,17 @@ CTrackViewDlg::CTrackViewDlg(Config config, QWidget* parent)
     splitter->setStretchFactor(1, 2);
     splitter->setSizes({600, 400});  // the chart's own size hint would leave it a strip
     m_chart->setMinimumHeight(200);
+    // The season's days and trips beside the track.
+    m_library = new LibraryPane(this);
+    auto* beside = new QSplitter(Qt::Horizontal, this);
+    beside->addWidget(m_library);
+    beside->addWidget(splitter);
+    beside->setStretchFactor(1, 1);
+    beside->setSizes({320, 880});
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(splitter, 1);
+    layout->addWidget(beside, 1);
     layout->addWidget(m_info);
-    resize(960, 720);
+    resize(1280, 720);
 
     connect(m_chart, &TrackChartView::periodSelected, this, &CTrackViewDlg::periodChosen);
     connect(m_chart, &TrackChartView::hovered, this, [this](qint64 index) {

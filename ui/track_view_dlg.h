@@ -20,6 +20,7 @@ namespace pelmora {
 
 class GuiCallQueue;
 
+class LibraryPane;
 class TrackChartView;
 class TrackMapWidget;
 
@@ -53,6 +54,7 @@ class CTrackViewDlg : public QDialog {
     TrackMapWidget* mapWidget() const { return m_map; }
     TrackChartView* chartView() const { return m_chart; }
     TileSource* tiles() const { return m_tiles; }
+    LibraryPane* libraryPane() const { return m_library; }
 
   signals:
     // A period chosen on the chart, in local times of the chosen zone.
@@ -69,6 +71,7 @@ class CTrackViewDlg : public QDialog {
     TrackMapWidget* m_map = nullptr;
     TrackChartView* m_chart = nullptr;
     QLabel* m_info = nullptr;
+    LibraryPane* m_library = nullptr;
     std::shared_ptr<TrackModel> m_model;
     TimeValue m_beginUtc = INT64_MIN;
     TimeValue m_endUtc = INT64_MAX;

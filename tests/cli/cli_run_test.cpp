@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -102,6 +103,40 @@ TEST_F(CliTest, DecodeFailures) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "pelmora-cli: Open raw log file failed! (" + d +
                          "/fifo.log: a FIFO, not a regular file)\n");
+}
+
+// The season from the command line: logs imported once, their trips and days, and conversions
+// of exactly a trip's or a day's fixes, on a fresh profile where the output's name picks the type.
+TEST_F(CliTest, ImportTripsAndConvertFromTheLibrary) {
+    const std::string d = " --data-dir '" + home_ + "/d' ";
+    CliRun r = Cli("import" + d + "'" + kSample + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, kSample + ": 2387 fixes added (2387 in the library)\n");
+    EXPECT_EQ(Cli("import" + d + "'" + kSample + "'").out,
+              kSample + ": 0 fixes added (2387 in the library)\n");
+    r = Cli("trips" + d + "--time-zone Europe/Berlin --gap-minutes 10 --json");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 190),
+              "[\n  {\"number\": 1, \"begin_utc\": \"2024-05-18T07:42:10Z\", \"end_utc\": "
+              "\"2024-05-18T07:53:04Z\", \"begin_local\": \"2024-05-18T09:42:10+02:00\", "
+              "\"end_local\": \"2024-05-18T09:53:04+02:00\", \"seconds\": 654");
+    EXPECT_NE(r.out.find("\"number\": 4,"), std::string::npos);
+    EXPECT_NE(r.out.find("\"fixes\": 963}"), std::string::npos);  // trip 2
+    r = Cli("convert" + d + "--gap-minutes 10 --trip 2 --output '" + home_ + "/t.csv'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string csv = pelmora::testing::Slurp(home_ + "/t.csv");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 963 + 1);  // and the heading
+    r = Cli("convert" + d + "--time-zone Europe/Berlin --day 2024-05-18 --output '" + home_ +
+            "/day.csv'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string day = pelmora::testing::Slurp(home_ + "/day.csv");
+    EXPECT_EQ(std::count(day.begin(), day.end(), '\n'), 2387 + 1);
+    EXPECT_EQ(Cli("convert" + d + "--day 2024-05-19 --output '" + home_ + "/x.csv'").status, 1);
+    r = Cli("convert" + d + "--time-zone Europe/Berlin --gap-minutes 10 --each trip --output '" +
+            home_ + "/e.kml'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, home_ + "/e-2024-05-18-0942.kml\n" + home_ + "/e-2024-05-18-1007.kml\n" +
+                         home_ + "/e-2024-05-18-1058.kml\n" + home_ + "/e-2024-05-18-1119.kml\n");
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwo) {

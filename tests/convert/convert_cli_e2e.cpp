@@ -136,7 +136,8 @@ TEST_F(ConvertCli, FailuresExitOneWithTheMessageAndWriteNothing) {
 TEST_F(ConvertCli, UsageErrorsExitTwo) {
     WriteProfile("[Setting]\nTimeZoneDisplay=UTC\nTimeZoneBias=0\n");
     for (const char* args :
-         {"convert", "convert --output x.kml", "convert --output x.kml --formats kml,csv",
+         // An output whose extension names no type, and no type in the profile.
+         {"convert", "convert --output x.dat", "convert --output x.kml --formats kml,csv",
           "convert --output x.kml --formats csv --speed-unit knots",
           "convert --output x.kml --formats csv --begin yesterday",
           "convert --output x.kml --formats csv --record-distance 20001",

@@ -8,6 +8,7 @@
 #include <future>
 #include <iterator>
 
+#include "library/download_archive.h"
 #include "link/log_download.h"
 #include "sim_fixture.h"
 #include "tests/link/pty_peer.h"
@@ -83,13 +84,7 @@ class Download : public SimLink {
         return std::find(observer_.lines.begin(), observer_.lines.end(), line) !=
                observer_.lines.end();
     }
-    std::size_t Archived() const {
-        std::size_t n = 0;
-        for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_ / "downloads")) {
-            ++n;
-        }
-        return n;
-    }
+    std::size_t Archived() const { return ArchivedDownloads(dir_.string()).size(); }
     void ExpectOldFilesKept() const {
         EXPECT_EQ(ReadFile(dir_ / "data.log"), (Bytes{'o', 'l', 'd', ' ', 'l', 'o', 'g'}));
         EXPECT_EQ(ReadFile(dir_ / "TraceLog.ltp").size(), 9u);
@@ -162,7 +157,11 @@ TEST_F(Download, WholeReadWritesAndArchivesTheFilteredFlash) {
     EXPECT_EQ(r.outcome, DownloadOutcome::Done);
     EXPECT_EQ(r.sectors, 20u);
     EXPECT_EQ(DataLog(), sim_->ExpectedDownload());
-    EXPECT_EQ(ReadFile(dir_ / "downloads/2026-12-08T101500Z.log"), sim_->ExpectedDownload());
+    std::vector<std::uint8_t> archived;
+    std::string error;
+    ASSERT_TRUE(ReadArchivedDownload(dir_.string(), "2026-12-08T101500Z", archived, error))
+        << error;
+    EXPECT_EQ(archived, sim_->ExpectedDownload());
     EXPECT_EQ(ReadFile(dir_ / "TraceLog.ltp").size(), 9u);  // the decoder's to replace
     EXPECT_EQ(observer_.last.done, 20u * 4096);
     EXPECT_EQ(observer_.last.total, 20u * 4096);
@@ -172,10 +171,11 @@ TEST_F(Download, WholeReadWritesAndArchivesTheFilteredFlash) {
     EXPECT_EQ(ReceivedPayloads().back()[0], 0x01);
     EXPECT_EQ(ReceivedPayloads().front(), (Bytes{0x17}));
 
-    // A second Read in the same second gets its own archive copy.
+    // A second Read of the same log adds nothing to the archive and says so.
     request_.full = true;
     EXPECT_EQ(Run().outcome, DownloadOutcome::Done);
-    EXPECT_EQ(ReadFile(dir_ / "downloads/2026-12-08T101500Z-2.log"), sim_->ExpectedDownload());
+    EXPECT_TRUE(Said(kLineArchivedBefore));
+    EXPECT_FALSE(fs::exists(dir_ / "downloads/2026-12-08T101500Z-2.manifest"));
 }
 
 // Every failing Read keeps data.log and the trace as they were and says so.
@@ -340,7 +340,7 @@ TEST_F(Download, IncrementalReadFetchesOnlyWhatIsNew) {
     r = Run();
     EXPECT_FALSE(r.incremental);
     EXPECT_EQ(r.transferred, 45u * 4096);
-    EXPECT_EQ(Archived(), 4u);
+    EXPECT_EQ(Archived(), 3u);  // the same log again is archived once
 }
 
 sim::FlashImage RecordedAnew(std::uint16_t sectors) {

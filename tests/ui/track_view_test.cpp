@@ -6,12 +6,15 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QtTest>
 #include <cerrno>
 
 #include "core/profile_store.h"
 #include "tests/ui/window_fakes.h"
 #include "ui/datalog_dlg.h"
+#include "ui/label_placer.h"
+#include "ui/library_pane.h"
 #include "ui/map_painter.h"
 #include "ui/period_picker.h"
 #include "ui/trace_panel.h"
@@ -169,6 +172,59 @@ class TrackViewTest : public QObject {
                          Qt::NoModifier);
         QApplication::sendEvent(chart->viewport(), &move);
         QVERIFY(chart->hoverText().contains(QStringLiteral("KM/h")));
+    }
+
+    // The Library pane fills on its thread with the archived downloads, days opening into
+    // trips; choosing a trip makes its fixes the window's trace, the map's and the chart's.
+    void libraryPaneChoosesATrip() {
+        QTemporaryDir data;
+        QVERIFY(QDir(data.path()).mkpath(QStringLiteral("downloads")));
+        QVERIFY(QFile::copy(QStringLiteral(PELMORA_SOURCE_DIR "/data/sample-data.log"),
+                            data.filePath(QStringLiteral("downloads/2024-05-18T120000Z.log"))));
+        MemoryProfileStore profile;
+        profile.ProfileWriteInt("Setting", "MapTiles", 0);
+        profile.ProfileWriteInt("Setting", "TripGapMinutes", 10);
+        FakeServices services;
+        services.ports.answers.push_back({true, QStringLiteral("None"), QStringLiteral("4800")});
+        CoreTraceServices trace;
+        NoDevice device;
+        CdatalogDlg::Config c{&profile, &device, &trace, services.Get(), data.path().toStdString(),
+                              0};
+        CdatalogDlg dlg(std::move(c));
+        QVERIFY(dlg.OnInitDialog());
+        dlg.tracePanel().OpenTrackView();
+        CTrackViewDlg* view = dlg.tracePanel().trackView();
+        LibraryPane* pane = view->libraryPane();
+        QSignalSpy filled(pane, &LibraryPane::filled);
+        QVERIFY(pane->tree()->topLevelItemCount() == 1 || filled.wait(20000));
+        QCOMPARE(pane->tree()->topLevelItemCount(), 1);
+        QTreeWidgetItem* day = pane->tree()->topLevelItem(0);
+        QCOMPARE(day->childCount(), 4);
+        QCOMPARE(day->child(1)->text(0), QStringLiteral("Trip 2"));
+        QSignalSpy ready(pane, &LibraryPane::traceReady);
+        day->child(1)->setSelected(true);
+        QVERIFY(ready.wait(20000));
+        QCOMPARE(QFileInfo(QString::fromStdString(view->traceFolder() + "/TraceLog.ltp")).size(),
+                 963 * 22);
+        QCOMPARE(dlg.tracePanel().period().beginUtc(), MakeTimeValue(2024, 5, 18, 8, 7, 0));
+    }
+
+    // Labels of many trips' markers on one spot never cover each other: moved, or left out.
+    void markerLabelsNeverOverlap() {
+        LabelPlacer placer;
+        std::vector<QRectF> placed;
+        for (int i = 0; i < 40; ++i) {
+            const QPointF at(100 + (i % 4) * 3, 100 + (i % 3) * 2);
+            if (const auto box = placer.Place(at, 5, QSizeF(40, 14), i % 2 == 1)) {
+                placed.push_back(*box);
+            }
+        }
+        QVERIFY(placed.size() >= 6);
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            for (std::size_t j = i + 1; j < placed.size(); ++j) {
+                QVERIFY(!placed[i].intersects(placed[j]));
+            }
+        }
     }
 
     // The wheel zooms around the pointer: the place under it stays there. A fitted view shows
