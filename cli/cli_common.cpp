@@ -74,6 +74,11 @@ DeviceChoice GetDeviceChoice(const ArgParser& parser) {
         throw UsageError("--port DEV or --simulate is needed");
     }
     choice.port = port.value_or("");
+    choice.baud = BaudChoice(parser);
+    return choice;
+}
+
+int BaudChoice(const ArgParser& parser) {
     long long baud = 0;
     if (const std::optional<std::string> text = parser.Get("--baud")) {
         if (!ParseInteger(*text, 1, 10000000, baud) || !IsSupportedBaudRate(baud)) {
@@ -85,8 +90,7 @@ DeviceChoice GetDeviceChoice(const ArgParser& parser) {
                !IsSupportedBaudRate(baud)) {
         baud = 4800;
     }
-    choice.baud = static_cast<int>(baud);
-    return choice;
+    return static_cast<int>(baud);
 }
 
 void AddYesOption(ArgParser& parser) {

@@ -47,6 +47,8 @@ struct DeviceChoice {
     int baud = 4800;
 };
 DeviceChoice GetDeviceChoice(const ArgParser& parser);
+// --baud N, else the profile's rate.
+int BaudChoice(const ArgParser& parser);
 bool IsSupportedBaudRate(long long baud);
 
 // --yes answers every question with yes. Without it a question is asked on the terminal; with
