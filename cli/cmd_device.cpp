@@ -349,6 +349,10 @@ ReadRun ConnectAndRead(const DeviceChoice& choice, DownloadRequest request, bool
     return run;
 }
 
+bool InterruptedRead() {
+    return gStop.load();
+}
+
 int ReadFailureStatus(const DownloadResult& result, const std::string& folder) {
     switch (result.outcome) {
         case DownloadOutcome::Done:

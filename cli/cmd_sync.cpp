@@ -53,8 +53,8 @@ int SyncOnce(const SyncChoice& sync, const std::string& port) {
     if (run.result.nothingNew) {
         return kExitSuccess;  // the Read said "Nothing new on the logger."
     }
-    if (const int status = DecodeAndSummarize(JoinPath(sync.folder, kRawLogName), sync.folder,
-                                              false, false);
+    if (const int status =
+            DecodeAndSummarize(JoinPath(sync.folder, kRawLogName), sync.folder, false, false);
         status != kExitSuccess) {
         return status;
     }
@@ -119,7 +119,7 @@ int RunSync(const std::vector<std::string>& args) {
         } else {
             status = SyncOnce(sync, port);
         }
-        if (!watch) {
+        if (!watch || InterruptedRead()) {
             return status;
         }
         // A logger that stays plugged in is synced once; the next sync comes with the next plug.

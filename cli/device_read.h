@@ -19,5 +19,7 @@ ReadRun ConnectAndRead(const DeviceChoice& choice, DownloadRequest request, bool
 // -1 for a Read that wrote a log (to be decoded); else the exit status, the cause said on
 // standard error for a failure (0 for an empty logger).
 int ReadFailureStatus(const DownloadResult& result, const std::string& folder);
+// Ctrl-C, SIGTERM or SIGHUP came during the last Read: a loop of Reads ends too.
+bool InterruptedRead();
 
 }  // namespace pelmora::cli

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace pelmora {
@@ -31,8 +32,8 @@ std::string ExistingFolder(std::string folder) {
     return folder;
 }
 
-constexpr std::uint32_t kFolderEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
-                                        IN_DELETE_SELF | IN_MOVE_SELF;
+constexpr std::uint32_t kFolderEvents =
+    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
 
 }  // namespace
 
@@ -64,7 +65,16 @@ bool DeviceWatch::WaitUntil(bool present, std::string& error) {
         return false;
     }
     // Armed before the look, so that a change between the look and the wait is not missed.
-    while (Present().empty() == present) {
+    if (present) {
+        TakeVanished();
+    }
+    for (;;) {
+        if (Present().empty() != present) {
+            break;
+        }
+        if (!present && TakeVanished()) {
+            return true;
+        }
         pollfd fds[2] = {{events, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
         const int n = ::poll(fds, stopPipe_[0] >= 0 ? 2 : 1, -1);
         if (n < 0) {
@@ -82,11 +92,23 @@ bool DeviceWatch::WaitUntil(bool present, std::string& error) {
             return false;
         }
     }
+    if (present) {
+        // What went before it was found is over: only a later unplug counts.
+        if (!Drain(error)) {
+            return false;
+        }
+        TakeVanished();
+    }
     return true;
 }
 
 PathWatch::PathWatch(std::string path) : path_(std::move(path)) {
+    name_ = path_.substr(path_.find_last_of('/') + 1);
     fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+}
+
+bool PathWatch::TakeVanished() {
+    return std::exchange(vanished_, false);
 }
 
 PathWatch::~PathWatch() {
@@ -116,7 +138,8 @@ bool PathWatch::Arm(std::string& error) {
     const ssize_t n = ::readlink(path_.c_str(), target, sizeof target - 1);
     if (n > 0) {
         target[n] = '\0';
-        const std::string to = target[0] == '/' ? std::string(target) : Parent(path_) + "/" + target;
+        const std::string to =
+            target[0] == '/' ? std::string(target) : Parent(path_) + "/" + target;
         folders.push_back(ExistingFolder(Parent(to)));
     }
     for (const std::string& folder : folders) {
@@ -130,7 +153,21 @@ bool PathWatch::Arm(std::string& error) {
 
 bool PathWatch::Drain(std::string& error) {
     alignas(inotify_event) char buffer[4096];
-    while (::read(fd_, buffer, sizeof buffer) > 0) {
+    ssize_t n = 0;
+    while ((n = ::read(fd_, buffer, sizeof buffer)) > 0) {
+        // The kernel hands whole events; each names its file within the watched folder.
+        for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            const ssize_t size = static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            if (at + size > n) {
+                break;
+            }
+            if ((event->mask & (IN_DELETE | IN_MOVED_FROM)) != 0 && event->len > 0 &&
+                name_ == event->name) {
+                vanished_ = true;
+            }
+            at += size;
+        }
     }
     return Arm(error);
 }

@@ -31,6 +31,9 @@ class DeviceWatch {
     virtual int EventFd() = 0;
     // Reads the pending events and arms anew; false on an error.
     virtual bool Drain(std::string& error) = 0;
+    // The device went since the last call, even if it is back already (an unplug and a replug
+    // between two looks count as one each).
+    virtual bool TakeVanished() { return false; }
 
   private:
     int stopPipe_[2] = {-1, -1};
@@ -50,12 +53,15 @@ class PathWatch : public DeviceWatch {
   protected:
     int EventFd() override;
     bool Drain(std::string& error) override;
+    bool TakeVanished() override;
 
   private:
     bool Arm(std::string& error);
 
     std::string path_;
+    std::string name_;  // the path's last part, as the folder's events name it
     int fd_ = -1;
+    bool vanished_ = false;
 };
 
 }  // namespace pelmora

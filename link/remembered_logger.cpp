@@ -80,8 +80,9 @@ void SaveRememberedLogger(ProfileStore& profile, const LoggerIdentity& identity)
 std::string UdevRuleText(const LoggerIdentity& identity, std::string& problem) {
     problem.clear();
     if (identity.empty()) {
-        problem = "no logger is remembered: tick \"Download automatically when this logger is "
-                  "plugged in\" in the Serial Port Setting dialog first";
+        problem =
+            "no logger is remembered: tick \"Download automatically when this logger is "
+            "plugged in\" in the Serial Port Setting dialog first";
         return {};
     }
     if (!identity.IsUsb()) {

@@ -51,8 +51,8 @@ LoggerIdentity IdentityOfPort(const std::string& path) {
         return identity;
     }
     const std::string name = node.substr(node.find_last_of('/') + 1);
-    UdevPtr<udev_device> tty(udev_device_new_from_subsystem_sysname(context.get(), "tty",
-                                                                   name.c_str()));
+    UdevPtr<udev_device> tty(
+        udev_device_new_from_subsystem_sysname(context.get(), "tty", name.c_str()));
     if (!tty) {
         return identity;
     }

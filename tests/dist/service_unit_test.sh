@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# The user unit as systemd reads it: systemd-analyze verify, with no complaint at all (it returns 0
+# for a setting it ignores). Skipped (77) where there is no systemd-analyze.
+# Usage: service_unit_test.sh UNIT_TEMPLATE BINDIR
+set -uo pipefail
+command -v systemd-analyze >/dev/null || { echo "SKIP: no systemd-analyze"; exit 77; }
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+mkdir -m 700 "$dir/run"
+sed "s|@CMAKE_INSTALL_FULL_BINDIR@|$2|" "$1" >"$dir/pelmora-sync.service"
+out=$(XDG_RUNTIME_DIR=$dir/run systemd-analyze --user --man=no verify "$dir/pelmora-sync.service" 2>&1)
+rc=$?
+if [[ $out == *"Failed to initialize manager"* ]]; then
+    echo "SKIP: systemd-analyze cannot run a user manager here"
+    exit 77
+fi
+if ((rc != 0)) || [[ -n $out ]]; then
+    echo "FAIL: systemd-analyze --user verify: $out"
+    exit 1
+fi
+grep -qx "ExecStart=$2/pelmora-cli sync --remembered --watch --notify" "$dir/pelmora-sync.service" ||
+    { echo "FAIL: ExecStart is not the remembered logger's sync"; exit 1; }
