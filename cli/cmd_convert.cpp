@@ -1,5 +1,6 @@
 // pelmora-cli convert: the decoded trace into the chosen outputs, with the profile's conversion
 // settings; options override them for this run only and are never written back.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "cli/library_choice.h"
 #include "cli/zone_options.h"
 #include "convert/convert_paths.h"
 #include "convert/convert_pipeline.h"
@@ -63,6 +65,26 @@ int ParseSpeedUnit(const std::string& text) {
     throw UsageError("--speed-unit takes mps, kmh or mph");
 }
 
+// With no output type in the profile and no --formats, the output's name says what it wants.
+int FormatOfExtension(const std::string& output) {
+    const std::string ext = std::filesystem::path(output).extension().string();
+    for (const auto& [name, bit] :
+         {std::pair{".kml", int{ConvKmlPath}}, std::pair{".gpx", int{ConvGpx}},
+          std::pair{".csv", int{ConvCsv}}, std::pair{".txt", int{ConvNmea}}}) {
+        if (ext == name) {
+            return bit;
+        }
+    }
+    return 0;
+}
+
+// "DIR/NAME-2024-05-18.kml" for "DIR/NAME.kml".
+std::string EachOutput(const std::string& output, const std::string& date) {
+    const std::filesystem::path path(output);
+    return (path.parent_path() / (path.stem().string() + "-" + date + path.extension().string()))
+        .string();
+}
+
 TimeValue ParseLocalTime(const ArgParser& parser, const std::string& option) {
     TimeValue t = 0;
     if (!ParseTimeValue(*parser.Get(option), t)) {
@@ -88,6 +110,8 @@ class CommandObserver : public ConvertObserver {
     std::string last_;
 };
 
+int ConvertOne(const ConvertRequest& request);
+
 int RunConvert(const std::vector<std::string>& args) {
     ArgParser parser(args);
     AddDataDirOption(parser);
@@ -97,6 +121,8 @@ int RunConvert(const std::vector<std::string>& args) {
         parser.Value(option);
     }
     AddZoneOptions(parser);
+    AddLibraryChoiceOptions(parser);
+    parser.Value("--each");
     parser.Parse();
     if (!parser.Has("--output")) {
         throw UsageError("--output PATH is required");
@@ -119,9 +145,13 @@ int RunConvert(const std::vector<std::string>& args) {
     if (parser.Has("--formats")) {
         s.Conversion = ParseFormats(*parser.Get("--formats"));
     }
+    if (s.Conversion == 0) {
+        s.Conversion = FormatOfExtension(output);
+    }
     s.ConversionCount = CountConversions(s.Conversion);
     if (s.Conversion == 0) {
-        throw UsageError(std::string(convert_text::kNoOutputChosen) + " Or give --formats.");
+        throw UsageError(std::string(convert_text::kNoOutputChosen) +
+                         " Or give --formats, or an output ending in .kml, .gpx, .csv or .txt.");
     }
     // The same ranges as the dialog and the profile.
     for (const auto& [option, range, field] :
@@ -152,7 +182,54 @@ int RunConvert(const std::vector<std::string>& args) {
     }
     request.traceFolder = DataDir(parser);
     request.outputPath = output;
+    const bool each = parser.Has("--each");
+    if (!HasLibraryChoice(parser) && !each) {
+        return ConvertOne(request);
+    }
+    auto library = OpenLibrary(request.traceFolder);
+    std::vector<FixRun> runs;
+    if (each) {
+        const std::string by = *parser.Get("--each");
+        if (by != "trip" && by != "day") {
+            throw UsageError("--each takes trip or day");
+        }
+        // Inside the chosen part of the library (all of it by default).
+        const FixRun within = ChosenRun(parser, *library, s.Zone);
+        for (const FixRun& run :
+             by == "day" ? library->Days(s.Zone) : library->Trips(GetTripGaps(parser))) {
+            if (run.endUtc >= within.beginUtc && run.beginUtc <= within.endUtc) {
+                runs.push_back(run);
+            }
+        }
+    } else {
+        runs.push_back(ChosenRun(parser, *library, s.Zone));
+    }
+    int status = kExitSuccess;
+    bool any = false;
+    for (const FixRun& run : runs) {
+        ConvertRequest one = request;
+        one.begin = std::max(request.begin, run.beginUtc);
+        one.end = std::min(request.end, run.endUtc);
+        if (one.begin > one.end) {
+            continue;
+        }
+        if (each) {
+            one.outputPath =
+                EachOutput(output, RunDateName(run, s.Zone, *parser.Get("--each") == "trip"));
+        }
+        ChosenTrace trace;
+        trace.Write(*library, run);
+        one.traceFolder = trace.folder();
+        any = true;
+        status = std::max(status, ConvertOne(one));
+    }
+    if (!any) {
+        return Fail(convert_text::kNoLogData);
+    }
+    return status;
+}
 
+int ConvertOne(const ConvertRequest& request) {
     CommandObserver observer;
     const ConvertResult result = ConvertTraceLog(request, observer);
     observer.Finish();
@@ -179,9 +256,12 @@ const CommandRegistrar kConvert{
     "[--formats kml-path,kml-point,nmea,nmea-id,csv,gpx] [--speed-unit mps|kmh|mph] "
     "[--tz-bias MINUTES | --time-zone NAME|local] [--stop-period MIN] [--stop-distance N] "
     "[--over-speed N] "
-    "[--record-time S] [--record-distance M] [--id TEXT]",
-    "convert DIR/TraceLog.ltp into the chosen outputs named after PATH; begin and end are local "
-    "times in the chosen zone (default: the whole trace)",
+    "[--record-time S] [--record-distance M] [--id TEXT] "
+    "[--trip N | --day YYYY-MM-DD | --library | --new] [--each trip|day] [--gap-minutes M] "
+    "[--gap-km K]",
+    "convert DIR/TraceLog.ltp, or a trip, a day, the season or the last Read's new fixes from the "
+    "library, into the chosen outputs named after PATH (NAME-YYYY-MM-DD[-HHMM] with --each); "
+    "begin and end are local times in the chosen zone (default: all)",
     RunConvert};
 
 }  // namespace
