@@ -92,7 +92,8 @@ void BM_LibraryImport(benchmark::State& state) {
         const auto days = library->Days(*pelmora::ZoneRules::Named("Europe/Berlin"));
         state.counters["days_s"] = Seconds(start);
         start = std::chrono::steady_clock::now();
-        if (!trips.empty() && !library->WriteTrace(trips[trips.size() / 2], folder + "/t.ltp", error)) {
+        if (!trips.empty() &&
+            !library->WriteTrace(trips[trips.size() / 2], folder + "/t.ltp", error)) {
             state.SkipWithError(error.c_str());
         }
         state.counters["one_trip_trace_s"] = Seconds(start);
@@ -129,7 +130,8 @@ void BM_FixesAsSqliteRows(benchmark::State& state) {
         sqlite3_finalize(insert);
         sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
         sqlite3_close(db);
-        state.counters["file_MiB"] = static_cast<double>(std::filesystem::file_size(folder + "/rows.sqlite")) / 1048576.0;
+        state.counters["file_MiB"] =
+            static_cast<double>(std::filesystem::file_size(folder + "/rows.sqlite")) / 1048576.0;
     }
     std::filesystem::remove_all(folder);
 }

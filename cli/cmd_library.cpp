@@ -80,7 +80,8 @@ int RunTrips(const std::vector<std::string>& args) {
     ApplyZoneOptions(parser, settings);
     const ZoneRules& zone = settings.Zone;
     TimeValue since = INT64_MIN, until = INT64_MAX;
-    for (const auto& [option, bound] : {std::pair{"--since", &since}, std::pair{"--until", &until}}) {
+    for (const auto& [option, bound] :
+         {std::pair{"--since", &since}, std::pair{"--until", &until}}) {
         if (const auto text = parser.Get(option)) {
             if (text->size() != 10 || !ParseTimeValue(*text + " 00:00:00", *bound)) {
                 throw UsageError(std::string(option) + " takes a date YYYY-MM-DD");
@@ -111,8 +112,8 @@ int RunTrips(const std::vector<std::string>& args) {
                 first ? "" : ",", i + 1,
                 by == "day" ? ("\"date\": \"" + RunDateName(r, zone, false) + "\", ").c_str() : "",
                 IsoUtc(r.beginUtc).c_str(), IsoUtc(r.endUtc).c_str(),
-                IsoLocal(r.beginUtc, zone).c_str(), IsoLocal(r.endUtc, zone).c_str(),
-                r.Duration(), km, r.maxSpeedKmh, r.fixes);
+                IsoLocal(r.beginUtc, zone).c_str(), IsoLocal(r.endUtc, zone).c_str(), r.Duration(),
+                km, r.maxSpeedKmh, r.fixes);
         } else {
             std::printf("%4zu  %s  %s  %9s  %8.1f km  %4d km/h  %8" PRIu64 " fixes\n", i + 1,
                         FormatTime(zone.ToLocal(r.beginUtc), "%Y-%m-%d %H:%M:%S").c_str(),

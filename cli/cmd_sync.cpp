@@ -11,6 +11,7 @@
 #include "cli/command_registry.h"
 #include "cli/decode_run.h"
 #include "cli/device_read.h"
+#include "cli/library_choice.h"
 #include "cli/sync_report.h"
 #include "core/app_paths.h"
 #include "core/download_settings.h"
@@ -24,6 +25,7 @@ struct SyncChoice {
     LoggerIdentity logger;
     int baud = 4800;
     std::string folder;
+    TripGaps gaps;
     bool notify = false;
 };
 
@@ -34,6 +36,12 @@ void Say(const std::string& line) {
 
 // One sync of the logger on port: the exit status as `read` gives it.
 int SyncOnce(const SyncChoice& sync, const std::string& port) {
+    std::unique_ptr<SyncLibrary> library;
+    try {
+        library = std::make_unique<SyncLibrary>(sync.folder);
+    } catch (const CommandFailure& e) {
+        Warn(std::string(e.what()) + "; downloading into the archive only");
+    }
     DownloadRequest request;
     request.dataFolder = sync.folder;
     request.rate = LoadDownloadRate(Profile());
@@ -59,13 +67,16 @@ int SyncOnce(const SyncChoice& sync, const std::string& port) {
         return status;
     }
     NewTrips added;
-    try {
-        added = AddToLibrary(sync.folder);
-    } catch (const CommandFailure& e) {
-        return Fail(std::string(e.what()) + "; the download is kept in the archive");
+    if (library) {
+        try {
+            added = library->Add(JoinPath(sync.folder, kRawLogName), run.result.archivePath, port,
+                                 sync.gaps);
+        } catch (const CommandFailure& e) {
+            return Fail(std::string(e.what()) + "; the download is kept in the archive");
+        }
     }
     Say(NewTripsText(added));
-    if (sync.notify) {
+    if (sync.notify && (!added.known || added.trips > 0)) {
         const DesktopNotifier notifier = GetDesktopNotifier();
         if (notifier != nullptr) {
             notifier(NotificationText(added));
@@ -101,6 +112,7 @@ int RunSync(const std::vector<std::string>& args) {
         }
     }
     sync.folder = DataDir(parser);
+    sync.gaps = GetTripGaps(parser);
     const bool watch = parser.Has("--watch");
     const bool wait = watch || parser.Has("--wait");
 

@@ -32,8 +32,8 @@ TripGaps GetTripGaps(const ArgParser& parser) {
     const std::string profileKm = Profile().ProfileReadText("Setting", "TripGapKm", "2");
     char* end = nullptr;
     const double km = std::strtod(profileKm.c_str(), &end);
-    gaps.metres = end != profileKm.c_str() && *end == '\0' && km > 0 && km <= 100000 ? km * 1000
-                                                                                     : 2000;
+    gaps.metres =
+        end != profileKm.c_str() && *end == '\0' && km > 0 && km <= 100000 ? km * 1000 : 2000;
     gaps.seconds = 60 * parser.GetIntOr("--gap-minutes", gaps.seconds / 60, 1, 100000);
     if (const auto text = parser.Get("--gap-km")) {
         const double k = std::strtod(text->c_str(), &end);
@@ -65,7 +65,9 @@ std::string RunDateName(const FixRun& run, const ZoneRules& zone, bool withTime)
     return FormatTime(zone.ToLocal(run.beginUtc), withTime ? "%Y-%m-%d-%H%M" : "%Y-%m-%d");
 }
 
-std::string IsoUtc(TimeValue utc) { return FormatTime(utc, "%Y-%m-%dT%H:%M:%SZ"); }
+std::string IsoUtc(TimeValue utc) {
+    return FormatTime(utc, "%Y-%m-%dT%H:%M:%SZ");
+}
 
 std::string IsoLocal(TimeValue utc, const ZoneRules& zone) {
     const std::int64_t offset = zone.OffsetAt(utc);

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "cli/cli_common.h"
+#include "library/download_archive.h"
+
 namespace pelmora::cli {
 namespace {
 
@@ -26,6 +29,9 @@ std::string NewTripsText(const NewTrips& added) {
     if (!added.known) {
         return "New data was downloaded.";
     }
+    if (added.trips == 0) {
+        return "New records were downloaded; their fixes were in the library already.";
+    }
     const std::int64_t minutes = (added.seconds + 30) / 60;
     std::string span = std::to_string(minutes % 60) + " min";
     if (minutes >= 60) {
@@ -49,9 +55,45 @@ DesktopNotifier GetDesktopNotifier() {
     return Notifier();
 }
 
-// The season library is not in this tree yet: the sync reports what it cannot know as such.
-NewTrips AddToLibrary(const std::string& /*folder*/) {
-    return {};
+SyncLibrary::SyncLibrary(const std::string& dataFolder) : dataFolder_(dataFolder) {
+    std::string error;
+    library_ = SeasonLibrary::Open(dataFolder, error);
+    if (!library_) {
+        throw CommandFailure(error);
+    }
+}
+
+NewTrips SyncLibrary::Add(const std::string& rawPath, const std::string& archivePath,
+                          const std::string& source, TripGaps gaps) {
+    ImportOptions options;
+    options.source = source;
+    // The archive's name of the download (its file name without the extension), so that the
+    // next opening does not take it in a second time.
+    std::string name = archivePath.substr(archivePath.find_last_of('/') + 1);
+    name = name.substr(0, name.find('.'));
+    options.archiveName = name;
+    const ImportResult imported = library_->ImportLog(rawPath, options);
+    if (!imported.ok) {
+        throw CommandFailure(imported.error);
+    }
+    // A whole copy the Read archived is stored as its sectors now, not at the next opening.
+    std::string error;
+    if (!TakeInWholeCopies(dataFolder_, error)) {
+        Warn(error);
+    }
+    NewTrips added;
+    added.known = true;
+    if (imported.added == 0) {
+        return added;
+    }
+    for (const FixRun& trip : library_->Trips(gaps)) {
+        if (trip.endUtc >= imported.firstAddedUtc && trip.beginUtc <= imported.lastAddedUtc) {
+            ++added.trips;
+            added.km += trip.metres / 1000.0;
+            added.seconds += trip.Duration();
+        }
+    }
+    return added;
 }
 
 }  // namespace pelmora::cli

@@ -135,8 +135,8 @@ bool StoreSectors(const std::string& sectors, std::span<const std::uint8_t> log,
             }
             const std::string part = path + ".part-" + std::to_string(::getpid());
             std::FILE* f = std::fopen(part.c_str(), "wb");
-            const bool written = f != nullptr &&
-                                 std::fwrite(piece.data(), 1, piece.size(), f) == piece.size();
+            const bool written =
+                f != nullptr && std::fwrite(piece.data(), 1, piece.size(), f) == piece.size();
             const bool closed = f != nullptr && std::fclose(f) == 0;
             if (!written || !closed || ::rename(part.c_str(), path.c_str()) != 0) {
                 error = Cause("Cannot write the archive's sector", path, errno);

@@ -24,9 +24,9 @@ struct ArchiveResult {
     bool ok = false;
     // False when nothing new was stored: an empty log, or the same as the last archived download.
     bool stored = false;
-    bool identical = false;  // the same bytes as the last archived download
-    std::string name;        // the download's name (the last one's when identical)
-    std::string path;        // its manifest
+    bool identical = false;      // the same bytes as the last archived download
+    std::string name;            // the download's name (the last one's when identical)
+    std::string path;            // its manifest
     std::uint64_t newBytes = 0;  // of sectors not stored before
 };
 
