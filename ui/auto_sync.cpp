@@ -43,11 +43,11 @@ bool RunCommand(const QString& program, const QStringList& args, const QByteArra
 }  // namespace
 
 bool SetSyncService(bool enable, QString& error) {
-    return RunCommand(QStringLiteral("systemctl"),
-                      {QStringLiteral("--user"),
-                       enable ? QStringLiteral("enable") : QStringLiteral("disable"),
-                       QStringLiteral("--now"), QLatin1String(kSyncServiceName)},
-                      {}, 15000, error);
+    return RunCommand(
+        QStringLiteral("systemctl"),
+        {QStringLiteral("--user"), enable ? QStringLiteral("enable") : QStringLiteral("disable"),
+         QStringLiteral("--now"), QLatin1String(kSyncServiceName)},
+        {}, 15000, error);
 }
 
 void OfferUdevRule(QWidget* parent, MessageBoxes& boxes, const LoggerIdentity& logger) {
@@ -59,9 +59,10 @@ void OfferUdevRule(QWidget* parent, MessageBoxes& boxes, const LoggerIdentity& l
         return;
     }
     const QString question =
-        QStringLiteral("Give this logger to the user at this computer without the dialout group, "
-                       "and keep ModemManager and gpsd off its port? This rule goes into %1 "
-                       "(administrator rights are asked for):\n\n%2")
+        QStringLiteral(
+            "Give this logger to the user at this computer without the dialout group, "
+            "and keep ModemManager and gpsd off its port? This rule goes into %1 "
+            "(administrator rights are asked for):\n\n%2")
             .arg(QLatin1String(kUdevRulePath), Q(rule));
     if (!boxes.AskYesNo(parent, caption, question)) {
         return;
@@ -72,7 +73,8 @@ void OfferUdevRule(QWidget* parent, MessageBoxes& boxes, const LoggerIdentity& l
                                "udevadm trigger --subsystem-match=tty --action=add")
                                .arg(QLatin1String(kUdevRulePath));
     QString error;
-    if (!RunCommand(QStringLiteral("pkexec"), {QStringLiteral("/bin/sh"), QStringLiteral("-c"), script},
+    if (!RunCommand(QStringLiteral("pkexec"),
+                    {QStringLiteral("/bin/sh"), QStringLiteral("-c"), script},
                     QByteArray::fromStdString(rule), 5 * 60 * 1000, error)) {
         boxes.Show(parent, caption,
                    QStringLiteral("The rule was not installed (%1). By hand: pelmora-cli "
@@ -94,8 +96,7 @@ RememberedLoggerWatch::RememberedLoggerWatch(LoggerIdentity logger, QObject* par
     } else if (!m_logger.empty()) {
         m_files = new QFileSystemWatcher(this);
         m_files->addPath(QFileInfo(Q(m_logger.path)).absolutePath());
-        connect(m_files, &QFileSystemWatcher::directoryChanged, this,
-                &RememberedLoggerWatch::Look);
+        connect(m_files, &QFileSystemWatcher::directoryChanged, this, &RememberedLoggerWatch::Look);
     }
     m_present = !Present().isEmpty();  // one already there was the user's choice, or not
 }

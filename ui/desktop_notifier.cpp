@@ -78,8 +78,7 @@ bool NotifyDesktop(const std::string& text) {
         ActionListener listener(id);
         QDBusConnection session = QDBusConnection::sessionBus();
         session.connect(QLatin1String(kService), QLatin1String(kPath), QLatin1String(kService),
-                        QStringLiteral("ActionInvoked"), &listener,
-                        SLOT(Invoked(uint, QString)));
+                        QStringLiteral("ActionInvoked"), &listener, SLOT(Invoked(uint, QString)));
         session.connect(QLatin1String(kService), QLatin1String(kPath), QLatin1String(kService),
                         QStringLiteral("NotificationClosed"), &listener, SLOT(Closed(uint, uint)));
         QTimer::singleShot(kListenMs, &listener.loop, &QEventLoop::quit);
