@@ -27,7 +27,7 @@ std::string LoggerKey(const std::string& deviceId) {
     for (const char c : deviceId) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7f || c == '/' || c == '\\' || c == '%') {
-            char escaped[4];
+            char escaped[8];
             std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
             key += escaped;
         } else {
