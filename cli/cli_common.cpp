@@ -80,6 +80,11 @@ DeviceChoice GetDeviceChoice(const ArgParser& parser) {
     if (!choice.simulate && choice.port.empty()) {
         throw UsageError("--port DEV or --simulate is needed (no earlier connection to reuse)");
     }
+    choice.baud = BaudChoice(parser);
+    return choice;
+}
+
+int BaudChoice(const ArgParser& parser) {
     long long baud = 0;
     if (const std::optional<std::string> text = parser.Get("--baud")) {
         if (!ParseInteger(*text, 1, 10000000, baud) || !IsSupportedBaudRate(baud)) {
@@ -91,8 +96,7 @@ DeviceChoice GetDeviceChoice(const ArgParser& parser) {
                !IsSupportedBaudRate(baud)) {
         baud = 4800;
     }
-    choice.baud = static_cast<int>(baud);
-    return choice;
+    return static_cast<int>(baud);
 }
 
 void AddYesOption(ArgParser& parser) {

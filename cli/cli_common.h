@@ -49,6 +49,8 @@ struct DeviceChoice {
     bool setRate = false;  // --set-rate: a logger found at another rate is set to baud
 };
 DeviceChoice GetDeviceChoice(const ArgParser& parser);
+// --baud N, else the profile's rate.
+int BaudChoice(const ArgParser& parser);
 bool IsSupportedBaudRate(long long baud);
 
 // --yes answers every question with yes. Without it a question is asked on the terminal; with

@@ -16,6 +16,7 @@
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
 #include "cli/decode_run.h"
+#include "cli/device_read.h"
 #include "core/app_paths.h"
 #include "core/clean_text.h"
 #include "core/download_settings.h"
@@ -385,36 +386,49 @@ int DownloadRateOption(const ArgParser& parser) {
     throw UsageError("--download-rate takes auto, 57600, 115200 or 230400");
 }
 
-int RunRead(const std::vector<std::string>& args) {
-    ArgParser parser = DeviceParser(args);
-    AddDataDirOption(parser);
-    parser.Flag("--factory-reset").Flag("--full").Value("--download-rate");
-    parser.Parse();
-    const DeviceChoice choice = GetDeviceChoice(parser);
-    const std::string folder = DataDir(parser);
+}  // namespace
 
-    DownloadRequest request;
-    request.dataFolder = folder;
-    request.rate = DownloadRateOption(parser);
-    request.full = parser.Has("--full") || LoadFullRead(Profile());
-    DownloadResult result;
-    std::string port;
-    {
-        std::unique_ptr<ConnectedLogger> opened;
-        try {
-            opened = std::make_unique<ConnectedLogger>(choice);
-        } catch (const CommandFailure& e) {
-            throw CommandFailure(std::string(e.what()) + "; the previous download was kept");
-        }
-        ConnectedLogger& session = *opened;
-        port = session.path();
-        ReadObserver observer(parser.Has("--factory-reset"));
-        InterruptAsStop interrupt(session.port());
-        result = DownloadLog(session.device(), request, observer, gStop);
+ReadRun ConnectAndRead(const DeviceChoice& choice, DownloadRequest request, bool factoryReset) {
+    ReadRun run;
+    std::unique_ptr<ConnectedLogger> opened;
+    try {
+        opened = std::make_unique<ConnectedLogger>(choice);
+    } catch (const CommandFailure& e) {
+        throw CommandFailure(std::string(e.what()) + "; the previous download was kept");
     }
+    ConnectedLogger& session = *opened;
+    run.port = session.path();
+    // The rate this logger took last time is tried first; a logger without an ID (or that does
+    // not say it) goes by the empty one.
+    std::string id = session.id();
+    const bool known = session.idResult() == CommandResult::Done ||
+                       session.device().QueryDeviceId(id) == CommandResult::Done;
+    run.deviceId = id;
+    if (request.rate == 0 && known) {
+        request.firstRate = LoadLoggerRate(Profile(), run.deviceId);
+    }
+    ReadObserver observer(factoryReset);
+    {
+        InterruptAsStop interrupt(session.port());
+        run.result = DownloadLog(session.device(), request, observer, gStop);
+    }
+    if (known && request.rate == 0 &&
+        (run.result.outcome == DownloadOutcome::Done ||
+         run.result.outcome == DownloadOutcome::EmptyLog)) {
+        SaveLoggerRate(Profile(), run.deviceId, run.result.rate);
+    }
+    return run;
+}
+
+bool InterruptedRead() {
+    return gStop.load();
+}
+
+int ReadFailureStatus(const DownloadResult& result, const std::string& folder,
+                      const std::string& port) {
     switch (result.outcome) {
         case DownloadOutcome::Done:
-            break;
+            return -1;
         case DownloadOutcome::EmptyLog:
             return kExitSuccess;  // said so; nothing was written, so nothing to decode
         case DownloadOutcome::Stopped:
@@ -440,6 +454,27 @@ int RunRead(const std::vector<std::string>& args) {
         case DownloadOutcome::GaveUp:
             return Fail(std::string(OutcomeText(result.outcome)) +
                         "; the previous download was kept");
+    }
+    return kExitFailure;
+}
+
+namespace {
+
+int RunRead(const std::vector<std::string>& args) {
+    ArgParser parser = DeviceParser(args);
+    AddDataDirOption(parser);
+    parser.Flag("--factory-reset").Flag("--full").Value("--download-rate");
+    parser.Parse();
+    const DeviceChoice choice = GetDeviceChoice(parser);
+    const std::string folder = DataDir(parser);
+
+    DownloadRequest request;
+    request.dataFolder = folder;
+    request.rate = DownloadRateOption(parser);
+    request.full = parser.Has("--full") || LoadFullRead(Profile());
+    const ReadRun run = ConnectAndRead(choice, request, parser.Has("--factory-reset"));
+    if (const int status = ReadFailureStatus(run.result, folder, run.port); status >= 0) {
+        return status;
     }
     return DecodeAndSummarize(JoinPath(folder, kRawLogName), folder, true);
 }

@@ -21,7 +21,8 @@ std::string WithCause(const std::string& message, const std::string& path, int e
 }
 }  // namespace
 
-int DecodeAndSummarize(const std::string& raw, const std::string& folder, bool announceCompletion) {
+int DecodeAndSummarize(const std::string& raw, const std::string& folder, bool announceCompletion,
+                       bool printSummary) {
     const std::string trace = JoinPath(folder, kTraceLogName);
     const ConversionSettings settings = LoadProfileSettings();
     DecompressResult result;
@@ -63,7 +64,9 @@ int DecodeAndSummarize(const std::string& raw, const std::string& folder, bool a
     if (!summary.ok()) {
         return Fail(summary.message);
     }
-    std::printf("%s\n", summary.message.c_str());
+    if (printSummary) {
+        std::printf("%s\n", summary.message.c_str());
+    }
     return kExitSuccess;
 }
 

@@ -193,11 +193,12 @@ std::string AccessAdvice(const std::string& path) {
     }
     std::string vendor, product;
     if (UsbIds(path, vendor, product)) {
+        // A rule for the chip alone would hand out every such adapter: the rule names the
+        // remembered logger by its serial number too.
         advice += std::string(advice.empty() ? "" : ", or ") +
-                  "give yourself the device by a udev rule: SUBSYSTEM==\"tty\", "
-                  "ATTRS{idVendor}==\"" +
-                  vendor + "\", ATTRS{idProduct}==\"" + product +
-                  "\", TAG+=\"uaccess\" in /etc/udev/rules.d/70-pelmora.rules";
+                  "remember this logger (\"Download automatically when this logger is plugged "
+                  "in\") and install its udev rule: pelmora-cli udev-rule | sudo tee "
+                  "/etc/udev/rules.d/70-pelmora.rules";
     }
     if (advice.empty()) {
         advice = "ask the administrator for read and write access to it";

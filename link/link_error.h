@@ -47,8 +47,8 @@ LinkError NotALoggerError(const std::string& path);
 // on it (from /proc/locks), otherwise every other process with it open (from /proc/*/fd), but
 // for the one at a pseudo-terminal's master end. This process never counts.
 std::vector<std::string> PortHolders(const std::string& path, bool byLock);
-// How to get access to a device the user may not open: the group that owns it, or a udev rule
-// for its USB vendor and product (read from sysfs, as udev's ATTRS match them).
+// How to get access to a device the user may not open: the group that owns it, or, for a USB
+// device, the udev rule of the remembered logger.
 std::string AccessAdvice(const std::string& path);
 
 }  // namespace pelmora

@@ -101,12 +101,24 @@ void FilterSectors(Bytes& sectors, Bytes& log, std::vector<std::uint32_t>& kept)
 // and then answers at; every refusal leaves both at `configured`. Returns the rate in use. A
 // cancel stops the search, but not before a logger asked away is back at `configured`.
 int SwitchToDownloadRate(DatalogDevice& device, SerialPort& port, int configured, int pinned,
-                         DownloadObserver& observer) {
+                         int first, DownloadObserver& observer) {
     std::vector<int> candidates;
     if (pinned != 0) {
         candidates.push_back(pinned);
     } else {
-        candidates.assign(std::begin(kDownloadRates), std::end(kDownloadRates));
+        // The rate that worked last time goes first; the trial goes on from the top if it fails.
+        if (first == configured) {
+            return configured;
+        }
+        if (first > configured && std::find(std::begin(kDownloadRates), std::end(kDownloadRates),
+                                            first) != std::end(kDownloadRates)) {
+            candidates.push_back(first);
+        }
+        for (const int rate : kDownloadRates) {
+            if (rate != first) {
+                candidates.push_back(rate);
+            }
+        }
     }
     for (const int rate : candidates) {
         if (rate == configured) {
@@ -492,7 +504,8 @@ DownloadResult DownloadLog(DatalogDevice& device, const DownloadRequest& request
     result.sectors = sectors;
 
     const int configured = device.PortBaudRate();
-    const int rate = SwitchToDownloadRate(device, *port, configured, request.rate, observer);
+    const int rate =
+        SwitchToDownloadRate(device, *port, configured, request.rate, request.firstRate, observer);
     result.rate = rate;
     observer.StatusLine("Reading at " + std::to_string(rate) + " bit/s...");
 

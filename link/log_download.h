@@ -102,7 +102,10 @@ class DownloadObserver {
 struct DownloadRequest {
     std::string dataFolder;  // data.log, data.log.sectors, downloads/
     int rate = 0;            // 0: the fastest the logger takes; else only this rate
-    bool full = false;       // read every sector even when the last download still matches
+    // With rate 0: the rate this logger was last read at (LoadLoggerRate), tried first; the
+    // whole trial runs only when it fails. Its own rate means "it takes none": no trial at all.
+    int firstRate = 0;
+    bool full = false;  // read every sector even when the last download still matches
     std::chrono::milliseconds settleWait{100};  // before and after switching back
     // The archive copy's name; the system clock when empty.
     std::function<std::time_t()> clock;

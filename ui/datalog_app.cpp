@@ -64,7 +64,7 @@ int CdatalogApp::InitInstance() {
     QtMessageBoxes boxes;
     QtSaveFileChooser saveFile;
     DesktopFolderOpener folders;
-    SetDlgPortChooser portChooser(profile, ports);
+    SetDlgPortChooser portChooser(profile, ports, boxes);
     TimeDlgSettingsEditor settingsEditor(profile, zones);
     SystemClock clock;
 

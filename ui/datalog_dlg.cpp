@@ -14,6 +14,9 @@
 #include "core/string_table.h"
 #include "link/device_texts.h"
 #include "link/port_list.h"
+#include "link/remembered_logger.h"
+#include "link/udev_logger.h"
+#include "ui/auto_sync.h"
 #include "ui/device_panel.h"
 #include "ui/geotag_dlg.h"
 #include "ui/gui_call_queue.h"
@@ -121,6 +124,7 @@ CdatalogDlg::CdatalogDlg(Config config, QWidget* parent)
     connect(m_ui->setButton, &QPushButton::clicked, m_device, &DevicePanel::OnSet);
     m_panel->SettingsSummary();
     DrawState();
+    WatchRememberedLogger();
 }
 
 CdatalogDlg::~CdatalogDlg() {
@@ -162,6 +166,7 @@ bool CdatalogDlg::AskPortAndConnect(bool startup) {
     m_askingPort = true;
     const PortChoice choice = m_config.services.ports->ChoosePort(this);
     m_askingPort = false;
+    WatchRememberedLogger();  // the dialog may have remembered another logger, or none
     if (!choice.accepted) {
         // Before the window shows, the caller ends the run.
         if (startup && isVisible()) {
@@ -170,6 +175,31 @@ bool CdatalogDlg::AskPortAndConnect(bool startup) {
         return false;
     }
     return UseChoice(choice);
+}
+
+void CdatalogDlg::WatchRememberedLogger() {
+    delete m_rememberedWatch;
+    m_rememberedWatch = nullptr;
+    const LoggerIdentity logger = LoadRememberedLogger(*m_config.profile);
+    if (logger.empty()) {
+        return;
+    }
+    m_rememberedWatch = new RememberedLoggerWatch(logger, this);
+    connect(m_rememberedWatch, &RememberedLoggerWatch::appeared, this,
+            &CdatalogDlg::OnRememberedLogger);
+}
+
+void CdatalogDlg::OnRememberedLogger(const QString& port) {
+    // Only a window that has no logger in hand takes it; one at work is not interrupted.
+    if (m_askingPort || m_closing ||
+        (m_state != DeviceState::Disconnected && m_state != DeviceState::Offline)) {
+        return;
+    }
+    AppendLine(tr("The remembered logger was plugged in (%1): connecting...").arg(port));
+    const QString rate =
+        Q(m_config.profile->ProfileReadText(kSectionSerial, "BaudRate", kDefaultBaudRate));
+    m_readWhenConnected = true;
+    UseChoice({true, port, rate});
 }
 
 bool CdatalogDlg::UseChoice(const PortChoice& choice) {
@@ -188,6 +218,14 @@ bool CdatalogDlg::UseChoice(const PortChoice& choice) {
     if (!error.ok()) {
         AppendLine(Q(error.message));
         ShowBox(QtText(IDS_INCORRECT_PORT) + QLatin1Char('\n') + Q(error.message), BoxIcon::Error);
+        m_readWhenConnected = false;
+        if (error.fault == LinkFault::PermissionDenied) {
+            // A logger udev names by its serial number can be given to the user by a rule.
+            if (const LoggerIdentity logger = IdentityOfPort(m_portName.toStdString());
+                logger.IsUsb()) {
+                OfferUdevRule(this, *m_config.services.boxes, logger);
+            }
+        }
         return AskPortAndConnect(m_startup);
     }
     SetStatus(tr("Connecting to %1...").arg(m_portName));
@@ -217,10 +255,16 @@ void CdatalogDlg::OnConnectFinished(const ConnectOutcome& outcome) {
             AppendLine(Q(SwitchedBackText(outcome.foundRate, m_baudRate)));
         }
         m_form->SetId(Q(outcome.id));
+        m_device->SetLoggerId(outcome.id);
         Ready();
         m_controller->QueryStatus();
+        if (std::exchange(m_readWhenConnected, false)) {
+            AppendLine(tr("Reading what is new on the remembered logger..."));
+            m_device->OnRead();
+        }
         return;
     }
+    m_readWhenConnected = false;
     const LinkFault fault = outcome.error.fault;
     const bool rate = fault == LinkFault::WrongRate || fault == LinkFault::NotSwitched;
     if (rate) {
@@ -263,6 +307,7 @@ void CdatalogDlg::OnDisconnected(const std::string& port) {
 
 void CdatalogDlg::OnChangePort() {
     const PortChoice choice = m_config.services.ports->ChoosePort(this);
+    WatchRememberedLogger();
     if (!choice.accepted) {
         return;  // Cancel keeps the connection in hand
     }

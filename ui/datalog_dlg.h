@@ -30,6 +30,7 @@ class CGeotagDlg;
 class DevicePanel;
 class GuiCallQueue;
 class QueuedDeviceObserver;
+class RememberedLoggerWatch;
 class RecordOptionsForm;
 class StatusLog;
 class TracePanel;
@@ -95,6 +96,9 @@ class CdatalogDlg : public QDialog, private DeviceObserver {
     void OnChangePort();
     // File > Geotag photos...: one dialog at a time, with the trace of the data folder.
     void OpenGeotag();
+    // The remembered logger was plugged in: connect to it and read what is new.
+    void WatchRememberedLogger();
+    void OnRememberedLogger(const QString& port);
     void EndRun();
     void Ready();  // connected or offline: the settings, the old trace, today's period
 
@@ -139,6 +143,8 @@ class CdatalogDlg : public QDialog, private DeviceObserver {
     bool m_endRequested = false;
     bool m_closing = false;
     bool m_quitAfterRead = false;  // the window was closed during a Read
+    RememberedLoggerWatch* m_rememberedWatch = nullptr;
+    bool m_readWhenConnected = false;  // connected for the remembered logger: read at once
 
     // The reports' way into the GUI thread; outlives the threads that post to it.
     std::unique_ptr<GuiCallQueue> m_guiCalls;

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <utility>
 
 #include "core/clean_text.h"
 #include "core/download_settings.h"
@@ -80,6 +81,10 @@ void DevicePanel::ShowProgress(const DownloadProgress& progress) {
 
 bool DevicePanel::TellReadEnd(const DownloadResult& result, bool stopAsked) {
     m_voice.progress(-1);
+    if (std::exchange(m_rateTrial, false) &&
+        (result.outcome == DownloadOutcome::Done || result.outcome == DownloadOutcome::EmptyLog)) {
+        SaveLoggerRate(*m_config.profile, *m_loggerId, result.rate);
+    }
     switch (result.outcome) {
         case DownloadOutcome::Done:
             if (stopAsked) {
@@ -107,6 +112,7 @@ bool DevicePanel::TellReadEnd(const DownloadResult& result, bool stopAsked) {
 
 void DevicePanel::Forget() {
     m_lastStatus.reset();
+    m_loggerId.reset();
     m_refillOptions = true;
     m_form.SetId({});
     m_ui.percentageEdit->clear();
@@ -158,6 +164,10 @@ void DevicePanel::OnRead() {
     if (m_config.profile != nullptr) {
         request.rate = LoadDownloadRate(*m_config.profile);
         request.full = LoadFullRead(*m_config.profile);
+        m_rateTrial = request.rate == 0 && m_loggerId.has_value();
+        if (m_rateTrial) {
+            request.firstRate = LoadLoggerRate(*m_config.profile, *m_loggerId);
+        }
     }
     m_controller.Read(request);
     emit commandGiven();

@@ -50,6 +50,8 @@ class DevicePanel : public QObject {
     bool TellReadEnd(const DownloadResult& result, bool stopAsked);
     // Another connection: its status and Record Options come afresh.
     void Forget();
+    // The connected logger's device ID: the rate it took last time is tried first.
+    void SetLoggerId(std::string id) { m_loggerId = std::move(id); }
 
     QString readProgressText() const { return m_readProgressText; }
 
@@ -68,6 +70,8 @@ class DevicePanel : public QObject {
     std::optional<LogStatus> m_lastStatus;
     bool m_refillOptions = true;
     QString m_readProgressText;
+    std::optional<std::string> m_loggerId;  // known once connected
+    bool m_rateTrial = false;               // the Read in hand chooses its rate
 };
 
 }  // namespace pelmora

@@ -25,13 +25,15 @@ class ExtendedPortEnumerator : public PortEnumerator {
 
 class SetDlgPortChooser : public PortChooser {
   public:
-    SetDlgPortChooser(ProfileStore& profile, const PortEnumerator& ports)
-        : m_profile(profile), m_ports(ports) {}
+    // boxes: what the download service and the udev rule of a newly remembered logger say.
+    SetDlgPortChooser(ProfileStore& profile, const PortEnumerator& ports, MessageBoxes& boxes)
+        : m_profile(profile), m_ports(ports), m_boxes(boxes) {}
     PortChoice ChoosePort(QWidget* parent) override;
 
   private:
     ProfileStore& m_profile;
     const PortEnumerator& m_ports;
+    MessageBoxes& m_boxes;
 };
 
 class TimeDlgSettingsEditor : public SettingsEditor {

@@ -12,6 +12,7 @@
 
 #include "core/conversion_settings.h"
 #include "core/download_settings.h"
+#include "link/udev_logger.h"
 #include "ui/qt_text.h"
 #include "ui/udev_port_monitor.h"
 #include "ui_set_dlg.h"
@@ -54,8 +55,12 @@ CSetDlg::CSetDlg(ProfileStore& profile, const PortEnumerator& ports, QWidget* pa
     m_fullRead = new QCheckBox(QStringLiteral("Always read the whole log"), this);
     m_fullRead->setObjectName(QStringLiteral("fullReadCheck"));
     grid->addWidget(m_fullRead, 4, 0, 1, 2);
+    m_autoSync = new QCheckBox(
+        QStringLiteral("Download automatically when this logger is plugged in"), this);
+    m_autoSync->setObjectName(QStringLiteral("autoSyncCheck"));
+    grid->addWidget(m_autoSync, 5, 0, 1, 2);
     if (buttons != nullptr) {
-        grid->addItem(buttons, 5, 0, 1, 2);
+        grid->addItem(buttons, 6, 0, 1, 2);
     }
     connect(m_ui->portList, &QComboBox::currentIndexChanged, this, &CSetDlg::ShowPortInfo);
     connect(m_ui->portList, &QComboBox::editTextChanged, this, &CSetDlg::ShowPortInfo);
@@ -85,6 +90,10 @@ void CSetDlg::OnInitDialog() {
     m_downloadRate->setCurrentIndex(
         std::max(0, m_downloadRate->findData(LoadDownloadRate(m_profile))));
     m_fullRead->setChecked(LoadFullRead(m_profile));
+    // Ticked when the stored port is the remembered logger.
+    m_remembered = LoadRememberedLogger(m_profile);
+    m_autoSync->setChecked(!m_remembered.empty() &&
+                           IdentityText(IdentityOfPort(storedPort)) == IdentityText(m_remembered));
 
     m_ui->baudRateList->clear();
     for (const std::string& rate : BaudRateTexts()) {
@@ -145,6 +154,21 @@ void CSetDlg::accept() {
     m_profile.ProfileWriteInt(kSectionSerial, kKeyDownloadRate,
                               m_downloadRate->currentData().toInt());
     m_profile.ProfileWriteInt(kSectionSerial, kKeyFullRead, m_fullRead->isChecked() ? 1 : 0);
+    // The logger is remembered by what names it on every plug-in (its USB serial number, its
+    // /dev/serial/by-id name), not by the port it has today.
+    const LoggerIdentity before = m_remembered;
+    const bool offline = m_portText == QLatin1String(kPortNone);
+    if (m_autoSync->isChecked() && !offline) {
+        m_remembered = IdentityOfPort(m_portText.toStdString());
+    } else if (!m_autoSync->isChecked() && !offline &&
+               IdentityText(IdentityOfPort(m_portText.toStdString())) ==
+                   IdentityText(m_remembered)) {
+        m_remembered = {};
+    }
+    m_autoSyncChanged = IdentityText(before) != IdentityText(m_remembered);
+    if (m_autoSyncChanged) {
+        SaveRememberedLogger(m_profile, m_remembered);
+    }
     QDialog::accept();
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/profile_store.h"
 #include "link/port_list.h"
+#include "link/remembered_logger.h"
 
 namespace Ui {
 class CSetDlg;
@@ -34,6 +35,10 @@ class CSetDlg : public QDialog {
     int baudRate() const { return m_baudRateText.toInt(); }
     // True after OK on "None": work without a logger.
     bool isOffline() const { return m_portText == QLatin1String(kPortNone); }
+    // After OK: "Download automatically when this logger is plugged in" was turned on or off
+    // (Serial/AutoSyncDevice written); the logger remembered now, empty when none.
+    bool autoSyncChanged() const { return m_autoSyncChanged; }
+    const LoggerIdentity& rememberedLogger() const { return m_remembered; }
 
   public slots:
     void accept() override;
@@ -51,6 +56,9 @@ class CSetDlg : public QDialog {
     QLabel* m_portInfo = nullptr;
     QComboBox* m_downloadRate = nullptr;  // Serial/DownloadRate
     QCheckBox* m_fullRead = nullptr;      // Serial/FullRead
+    QCheckBox* m_autoSync = nullptr;      // Serial/AutoSyncDevice
+    LoggerIdentity m_remembered;
+    bool m_autoSyncChanged = false;
     QString m_portText;
     QString m_baudRateText;
 };

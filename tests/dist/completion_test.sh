@@ -17,7 +17,7 @@ check() {  # expected, then the words after the program's name
         failures=$((failures + 1))
     fi
 }
-check "set-id status summary" s
+check "set-id status summary sync" s
 check "--formats" convert --fo
 check "mps kmh mph" convert --speed-unit ""
 check "kml-path,nmea kml-path,nmea-id" convert --formats kml-path,n

@@ -444,5 +444,118 @@ TEST_F(CliDevice, APortHeldByAnotherProgramNamesIt) {
     waitpid(holder, nullptr, 0);
 }
 
+// ---- sync: a logger that comes and goes behind a link, as a plugged-in logger does ----
+
+// Voluntary context switches of every thread of pid: each blocking wait that returns is one.
+long WakeUps(pid_t pid) {
+    long total = 0;
+    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+        std::ifstream in(task.path() / "status");
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+                total += std::stol(line.substr(line.find(':') + 1));
+            }
+        }
+    }
+    return total;
+}
+
+std::uintmax_t ArchiveBytes(const fs::path& folder) {
+    std::uintmax_t bytes = 0;
+    for (const auto& file : fs::recursive_directory_iterator(folder / "downloads")) {
+        bytes += file.is_regular_file() ? file.file_size() : 0;
+    }
+    return bytes;
+}
+
+// Waits (bounded) until the spawned program has said `text` `times` times.
+bool Said(const fs::path& out, const std::string& text, int times = 1) {
+    for (int i = 0; i < 2000; ++i) {
+        std::ifstream in(out, std::ios::binary);
+        const std::string said(std::istreambuf_iterator<char>(in), {});
+        int seen = 0;
+        for (std::size_t at = said.find(text); at != std::string::npos;
+             at = said.find(text, at + 1)) {
+            ++seen;
+        }
+        if (seen >= times) {
+            return true;
+        }
+        usleep(10000);
+    }
+    return false;
+}
+
+TEST_F(CliDevice, SyncWaitsForTheLoggerAndThenFindsNothingNew) {
+    sim::LoggerSimOptions options;
+    options.paced = false;
+    options.deviceId = "VAN 2";
+    options.highestRate = 57600;  // the trial goes down from 230400 every time but the first
+    sim::LoggerSim logger(options);
+    ASSERT_TRUE(logger.Start());
+    const fs::path link = root_ / "LINK";
+    const fs::path dir = root_ / "data";
+    const pid_t pid =
+        Spawn({"sync", "--port", link.string(), "--wait", "--data-dir", dir.string()});
+    ASSERT_GT(pid, 0);
+    // Waiting costs no wake-ups: it blocks on the folder's events.
+    usleep(300000);
+    const long before = WakeUps(pid);
+    usleep(1000000);
+    EXPECT_LE(WakeUps(pid) - before, 1);
+    fs::create_symlink(logger.SlavePath(), link);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    const std::string first = ReadText(root_ / "spawn.out");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << first;
+    EXPECT_NE(first.find("The logger did not take 230400 bit/s"), std::string::npos) << first;
+    EXPECT_NE(first.find("1 new trip, "), std::string::npos) << first;
+    const std::uintmax_t archived = ArchiveBytes(dir);
+
+    // Again: the rate that worked is tried first, and nothing new is stored.
+    const CliRun again =
+        Cli("sync --port '" + link.string() + "' --data-dir '" + dir.string() + "'");
+    EXPECT_EQ(again.status, 0) << again.out;
+    EXPECT_EQ(again.out.find("did not take"), std::string::npos) << again.out;
+    EXPECT_NE(again.out.find("Nothing new on the logger.\n"), std::string::npos) << again.out;
+    EXPECT_EQ(ArchiveBytes(dir), archived);
+    logger.Stop();
+}
+
+// --watch syncs at each plug-in; a logger unplugged mid-sync leaves the previous download, and
+// the next plug-in syncs again.
+TEST_F(CliDevice, SyncWatchesPlugInsAndSurvivesAnUnplugMidSync) {
+    sim::LoggerSimOptions options;
+    options.paced = false;
+    sim::LoggerSim first(options);
+    ASSERT_TRUE(first.Start());
+    const fs::path link = root_ / "LINK";
+    const fs::path dir = root_ / "data";
+    const fs::path out = root_ / "spawn.out";
+    const pid_t pid =
+        Spawn({"sync", "--port", link.string(), "--watch", "--data-dir", dir.string()});
+    ASSERT_GT(pid, 0);
+    fs::create_symlink(first.SlavePath(), link);
+    ASSERT_TRUE(Said(out, " new trip")) << ReadText(out);
+    const std::string kept = ReadText(dir / "data.log");
+
+    fs::remove(link);
+    first.GrowLog(0.5);
+    first.HangUpMidRange(4096);
+    fs::create_symlink(first.SlavePath(), link);
+    ASSERT_TRUE(Said(out, "previous download was kept")) << ReadText(out);
+    EXPECT_EQ(ReadText(dir / "data.log"), kept);
+
+    sim::LoggerSim second(options);
+    ASSERT_TRUE(second.Start());
+    fs::remove(link);
+    fs::create_symlink(second.SlavePath(), link);
+    ASSERT_TRUE(Said(out, "Nothing new on the logger.")) << ReadText(out);
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    second.Stop();
+}
+
 }  // namespace
 }  // namespace pelmora

@@ -20,6 +20,7 @@
 
 #include <chrono>
 
+#include "core/conversion_settings.h"
 #include "core/profile_store.h"
 #include "link/datalog_payloads.h"
 #include "link/link_error.h"
@@ -580,6 +581,34 @@ class DeviceTest : public QObject {
     }
 
     // Right after a Clear the logger holds no log: nothing is written, nothing replaced.
+    // A window working offline takes the remembered logger when it is plugged in (a link to the
+    // simulator appears), connects and reads what is new without a click.
+    void theRememberedLoggerIsReadWhenPluggedIn() {
+        Run r(At(4800));
+        QVERIFY(r.logger.Start());
+        const QString link = r.File("LINK");
+        r.profile.ProfileWriteText(kSectionSerial, "AutoSyncDevice", link.toStdString());
+        r.session = std::make_unique<LinkSession>(r.dir.filePath("config").toStdString());
+        r.services.ports.answers.push_front({true, QStringLiteral("None"), QStringLiteral("4800")});
+        CdatalogDlg::Config c;
+        c.profile = &r.profile;
+        c.device = r.session.get();
+        c.trace = &r.trace;
+        c.services = r.services.Get();
+        c.dataFolder = r.dir.path().toStdString();
+        r.dlg = std::make_unique<CdatalogDlg>(std::move(c));
+        QVERIFY(r.dlg->OnInitDialog());
+        QCOMPARE(r.dlg->deviceState(), DeviceState::Offline);
+        QVERIFY(QFile::link(QString::fromStdString(r.logger.SlavePath()), link));
+        QVERIFY(QTest::qWaitFor(
+            [&r] { return r.dlg->statusLog().contains(QStringLiteral("read successful...")); },
+            kReadTimeoutMs));
+        QVERIFY(r.dlg->statusLog().contains(
+            QStringLiteral("The remembered logger was plugged in (%1): connecting...").arg(link)));
+        QVERIFY(QFileInfo::exists(r.File("data.log")));
+        QVERIFY(r.Idle());
+    }
+
     void aReadOfAnEmptyLogLeavesTheDownloadAndTheTrace() {
         Run r(At(57600, false));
         for (const char* name : {"data.log", "TraceLog.ltp"}) {

@@ -760,7 +760,9 @@ void SettingsDialogsTest::profileFileRoundTrip() {
         timeDlg.accept();
         CSetDlg setDlg(profile, ports);
         Child<QComboBox>(setDlg, "portList")->setCurrentIndex(1);
+        Child<QCheckBox>(setDlg, "autoSyncCheck")->click();
         setDlg.accept();
+        QVERIFY(setDlg.autoSyncChanged());
     }
     QVERIFY(QFile::exists(home.filePath("Pelmora/Pelmora.ini")));
     {
@@ -771,6 +773,12 @@ void SettingsDialogsTest::profileFileRoundTrip() {
         QCOMPARE(profile.ProfileReadInt(kSectionSetting, "Conversion", 0), 8 | 32);
         QCOMPARE(profile.ProfileReadText(kSectionSerial, "ComPort", ""),
                  std::string("/dev/ttyUSB0"));
+        // A port udev does not know is remembered by its path, and ticked again on reopening.
+        QCOMPARE(profile.ProfileReadText(kSectionSerial, "AutoSyncDevice", ""),
+                 std::string("/dev/ttyUSB0"));
+        QtProfileStore again;
+        CSetDlg setDlg(again, ports);
+        QVERIFY(Child<QCheckBox>(setDlg, "autoSyncCheck")->isChecked());
         QtProfileStore writable;
         CTimeDlg timeDlg(writable, zones);
         QCOMPARE(Child<QComboBox>(timeDlg, "hoursList")->currentText(), QString("-0"));
