@@ -10,6 +10,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "cli/height_option.h"
 #include "cli/zone_options.h"
 #include "convert/convert_paths.h"
 #include "convert/convert_pipeline.h"
@@ -97,6 +98,7 @@ int RunConvert(const std::vector<std::string>& args) {
         parser.Value(option);
     }
     AddZoneOptions(parser);
+    AddHeightsOption(parser);
     parser.Parse();
     if (!parser.Has("--output")) {
         throw UsageError("--output PATH is required");
@@ -112,6 +114,7 @@ int RunConvert(const std::vector<std::string>& args) {
     ConversionSettings& s = request.settings;
     s = LoadProfileSettings();
     ApplyZoneOptions(parser, s);
+    ApplyHeightsOption(parser, s);
     if (parser.Has("--speed-unit")) {
         s.SpeedUnit = ParseSpeedUnit(*parser.Get("--speed-unit"));
         s.SpeedUnitLabel = SpeedUnitText(s.SpeedUnit);
@@ -179,9 +182,10 @@ const CommandRegistrar kConvert{
     "[--formats kml-path,kml-point,nmea,nmea-id,csv,gpx] [--speed-unit mps|kmh|mph] "
     "[--tz-bias MINUTES | --time-zone NAME|local] [--stop-period MIN] [--stop-distance N] "
     "[--over-speed N] "
-    "[--record-time S] [--record-distance M] [--id TEXT]",
+    "[--record-time S] [--record-distance M] [--id TEXT] [--heights sea|ellipsoid]",
     "convert DIR/TraceLog.ltp into the chosen outputs named after PATH; begin and end are local "
-    "times in the chosen zone (default: the whole trace)",
+    "times in the chosen zone (default: the whole trace); heights above the sea (EGM96) unless "
+    "--heights ellipsoid",
     RunConvert};
 
 }  // namespace

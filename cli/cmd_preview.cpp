@@ -1,17 +1,21 @@
 // pelmora-cli preview: the track view's map and chart for a period, drawn offscreen into a PNG.
 // The only command that needs Qt's painting, so it lives beside the view and not in cli/.
 #include <QApplication>
+#include <QBuffer>
 #include <QImageWriter>
-#include <QSaveFile>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "cli/height_option.h"
 #include "cli/zone_options.h"
 #include "convert/track_model.h"
 #include "core/app_paths.h"
+#include "core/atomic_file.h"
 #include "core/convert_texts.h"
 #include "ui/preview.h"
 #include "ui/tile_source.h"
@@ -34,6 +38,7 @@ int RunPreview(const std::vector<std::string>& args) {
         parser.Value(option);
     }
     AddZoneOptions(parser);
+    AddHeightsOption(parser);
     parser.Parse();
     if (!parser.Has("--output")) {
         throw UsageError("--output PNG is required");
@@ -45,6 +50,7 @@ int RunPreview(const std::vector<std::string>& args) {
     ConversionSettings& s = options.settings;
     s = LoadProfileSettings();
     ApplyZoneOptions(parser, s);
+    ApplyHeightsOption(parser, s);
     // Local times of the zone, mapped to UTC by its rules as convert does.
     TimeValue begin = INT64_MIN;
     TimeValue end = INT64_MAX;
@@ -60,7 +66,8 @@ int RunPreview(const std::vector<std::string>& args) {
     const std::string folder = DataDir(parser);
 
     TrackModel model;
-    switch (LoadTrackModel(folder, options, model)) {
+    std::string problem;
+    switch (LoadTrackModel(folder, options, model, nullptr, &problem)) {
         case TraceReadStatus::Ok:
             break;
         case TraceReadStatus::OpenFailed:
@@ -68,6 +75,8 @@ int RunPreview(const std::vector<std::string>& args) {
                         JoinPath(folder, kTraceLogName) + ": run pelmora-cli decode first)");
         case TraceReadStatus::Invalid:
             return Fail(convert_text::kTraceInvalid);
+        case TraceReadStatus::NoGeoid:
+            return Fail(problem);
         default:
             return Fail(convert_text::kNoLogData);
     }
@@ -87,13 +96,20 @@ int RunPreview(const std::vector<std::string>& args) {
     tiles.fetch = false;
     TileSource source(tiles);
     const QImage image = RenderPreview(model, period, QSize(width, height), &source);
-    // Written beside the target and renamed into place: no half-written picture is left.
-    QSaveFile file(QString::fromStdString(*parser.Get("--output")));
-    QImageWriter writer(&file, "png");
-    if (!file.open(QIODevice::WriteOnly) || !writer.write(image) || !file.commit()) {
-        const QString why =
-            file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
-        return Fail(*parser.Get("--output") + ": " + why.toStdString());
+    // Encoded in memory, then written beside the target under the very bytes it was given (a
+    // QString would turn a byte that is not UTF-8 into U+FFFD) and renamed into place.
+    const std::string output = *parser.Get("--output");
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    QImageWriter writer(&png, "png");
+    if (!writer.write(image)) {
+        return Fail(output + ": " + writer.errorString().toStdString());
+    }
+    AtomicFile file;
+    if (!file.Open(output) ||
+        !file.Write(png.data().constData(), static_cast<std::size_t>(png.size())) ||
+        !file.Commit()) {
+        return Fail(output + ": " + std::strerror(errno));
     }
     return kExitSuccess;
 }
@@ -101,7 +117,8 @@ int RunPreview(const std::vector<std::string>& args) {
 const CommandRegistrar kPreview{
     "preview",
     "preview --output PNG [--data-dir DIR] [--width W] [--height H] [--begin 'YYYY-MM-DD "
-    "HH:MM:SS'] [--end '...'] [--tz-bias MINUTES | --time-zone NAME|local]",
+    "HH:MM:SS'] [--end '...'] [--tz-bias MINUTES | --time-zone NAME|local] "
+    "[--heights sea|ellipsoid]",
     "draw the track view's map and speed chart of the period into a PNG, offscreen", RunPreview};
 
 }  // namespace

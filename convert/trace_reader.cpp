@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "convert/geoid_heights.h"
 #include "convert/point_object.h"
 #include "core/app_paths.h"
 #include "core/conversion_settings.h"
@@ -38,14 +39,17 @@ std::size_t ParseTraceRecords(std::span<const std::uint8_t> bytes, std::size_t r
         }
         TrackPoint p;
         p.time = parsed.time;
-        // The trace keeps 2-second resolution: a repeated time becomes one second later.
-        if (!points.empty() && points.back().time == p.time) {
+        // The trace keeps 2-second resolution (even seconds): a second fix of a slot becomes one
+        // second later, and so does every further one, so that time never runs back and no fix
+        // moves more than a second: t, t+1, t+1, t+1.
+        if (!points.empty() && (points.back().time == p.time || points.back().time == p.time + 1)) {
             p.time += 1;
         }
         p.localTime = options.zone.ToLocal(p.time);
         p.latitude = parsed.latitude;
         p.longitude = parsed.longitude;
         p.height = parsed.height;
+        p.direction = parsed.direction;
         p.speed = parsed.speed;
         p.speedInUnit = SpeedInUnit(parsed.speed, options.speedUnit);
         points.push_back(p);
@@ -63,7 +67,8 @@ struct FileCloser {
 
 TraceReadStatus ReadTraceLog(const std::string& folder, const TraceReadOptions& options,
                              std::vector<TrackPoint>& points,
-                             const std::function<bool(std::uint64_t, std::uint64_t)>& progress) {
+                             const std::function<bool(std::uint64_t, std::uint64_t)>& progress,
+                             std::string* problem) {
     std::size_t recordSize = kTraceFixSize;
     bool extended = false;
     std::unique_ptr<std::FILE, FileCloser> file(
@@ -107,6 +112,14 @@ TraceReadStatus ReadTraceLog(const std::string& folder, const TraceReadOptions& 
         return TraceReadStatus::NoData;
     }
     points.shrink_to_fit();
+    std::string why;
+    if (!ApplyHeightReference(points, options.heights, why)) {
+        points.clear();
+        if (problem != nullptr) {
+            *problem = why;
+        }
+        return TraceReadStatus::NoGeoid;
+    }
     return TraceReadStatus::Ok;
 }
 

@@ -245,16 +245,18 @@ std::vector<ChartSample> TrackModel::ChartSeries(IndexRange range, std::size_t b
 }
 
 TraceReadStatus LoadTrackModel(const std::string& folder, const TrackViewOptions& options,
-                               TrackModel& model, const std::atomic<bool>* stop) {
+                               TrackModel& model, const std::atomic<bool>* stop,
+                               std::string* problem) {
     TraceReadOptions read;
     read.begin = INT64_MIN;
     read.end = INT64_MAX;
     read.zone = options.settings.Zone;
     read.speedUnit = options.settings.SpeedUnit;
+    read.heights = options.settings.Heights;
     std::vector<TrackPoint> points;
     const TraceReadStatus status = ReadTraceLog(
         folder, read, points,
-        [stop](std::uint64_t, std::uint64_t) { return stop == nullptr || !stop->load(); });
+        [stop](std::uint64_t, std::uint64_t) { return stop == nullptr || !stop->load(); }, problem);
     if (status == TraceReadStatus::Ok) {
         model = TrackModel(std::move(points), options);
     }

@@ -121,8 +121,9 @@ class TrackModel {
 };
 
 // Reads the whole trace of folder (TraceLog.ltp or .lte) into model. stop, when set, ends the
-// read early with Stopped.
+// read early with Stopped; problem, when given, gets the message of NoGeoid.
 TraceReadStatus LoadTrackModel(const std::string& folder, const TrackViewOptions& options,
-                               TrackModel& model, const std::atomic<bool>* stop = nullptr);
+                               TrackModel& model, const std::atomic<bool>* stop = nullptr,
+                               std::string* problem = nullptr);
 
 }  // namespace pelmora
