@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
+#include <unordered_map>
 
 namespace pelmora {
 namespace {
@@ -32,7 +34,8 @@ GeoidModel::GeoidModel() {
     proj_log_level(context_, PJ_LOG_NONE);
     // Forward, the grid's value is added to the height given: from 0, N itself.
     operation_ = proj_create(
-        context_, (std::string("+proj=vgridshift +grids=") + kGeoidGrid + " +multiplier=1").c_str());
+        context_,
+        (std::string("+proj=vgridshift +grids=") + kGeoidGrid + " +multiplier=1").c_str());
     if (operation_ == nullptr) {
         const int error = proj_context_errno(context_);
         problem_ = MissingGridText(proj_context_errno_string(context_, error));
@@ -64,10 +67,9 @@ bool GeoidModel::Separations(std::span<const double> latitudes, std::span<const 
             lat[i] = latitudes[from + i] * kRadians;
             out[from + i] = 0;
         }
-        const std::size_t done =
-            proj_trans_generic(operation_, PJ_FWD, lon.data(), sizeof(double), count, lat.data(),
-                               sizeof(double), count, out.data() + from, sizeof(double), count,
-                               nullptr, 0, 0);
+        const std::size_t done = proj_trans_generic(
+            operation_, PJ_FWD, lon.data(), sizeof(double), count, lat.data(), sizeof(double),
+            count, out.data() + from, sizeof(double), count, nullptr, 0, 0);
         if (done != count) {
             problem_ = MissingGridText(proj_context_errno_string(context_, proj_errno(operation_)));
             return false;
@@ -75,6 +77,42 @@ bool GeoidModel::Separations(std::span<const double> latitudes, std::span<const 
     }
     return true;
 }
+
+namespace {
+
+// The grid's nodes lie every 15' of latitude and longitude, and PROJ interpolates bilinearly
+// between the four around a position. A trace stays for many fixes within one cell (28 km at
+// most), so PROJ is asked, in batches, for the nodes of the cells the trace enters, and each fix
+// is interpolated between them as PROJ would: a million fixes need a few hundred lookups.
+constexpr double kStep = 0.25;  // degrees
+constexpr std::int64_t kColumns = 1440;
+
+struct Cell {
+    std::int64_t row = 0;     // floor(latitude / step), -360 .. 359
+    std::int64_t column = 0;  // floor((longitude + 180) / step), 0 .. 1439
+    bool operator==(const Cell&) const = default;
+};
+
+Cell CellOf(double latitude, double longitude) {
+    Cell c;
+    c.row = std::clamp(static_cast<std::int64_t>(std::floor(latitude / kStep)),
+                       static_cast<std::int64_t>(-360), static_cast<std::int64_t>(359));
+    c.column = static_cast<std::int64_t>(std::floor((longitude + 180) / kStep));
+    c.column = ((c.column % kColumns) + kColumns) % kColumns;
+    return c;
+}
+
+// Node (row, column) of the grid, the column wrapped around the globe.
+std::int64_t NodeKey(std::int64_t row, std::int64_t column) {
+    return (row + 400) * 2000 + (column % kColumns);
+}
+
+std::array<std::int64_t, 4> CornerKeys(const Cell& c) {
+    return {NodeKey(c.row, c.column), NodeKey(c.row, c.column + 1), NodeKey(c.row + 1, c.column),
+            NodeKey(c.row + 1, c.column + 1)};
+}
+
+}  // namespace
 
 bool ApplyHeightReference(std::vector<TrackPoint>& points, HeightReference reference,
                           std::string& problem) {
@@ -86,32 +124,53 @@ bool ApplyHeightReference(std::vector<TrackPoint>& points, HeightReference refer
         problem = geoid.problem();
         return false;
     }
-    std::array<double, kBatch> lat{};
-    std::array<double, kBatch> lon{};
-    std::array<double, kBatch> separation{};
-    for (std::size_t from = 0; from < points.size(); from += kBatch) {
-        const std::size_t count = std::min(kBatch, points.size() - from);
-        for (std::size_t i = 0; i < count; ++i) {
-            lat[i] = points[from + i].latitude;
-            lon[i] = points[from + i].longitude;
+    // The nodes around every fix, each once.
+    std::unordered_map<std::int64_t, double> nodes;
+    Cell last{INT64_MIN, 0};
+    for (const TrackPoint& p : points) {
+        const Cell c = CellOf(p.latitude, p.longitude);
+        if (c == last) {
+            continue;
         }
-        if (!geoid.Separations({lat.data(), count}, {lon.data(), count},
-                               {separation.data(), count})) {
-            problem = geoid.problem();
-            // Nothing half done: the heights already lowered go back up.
-            for (std::size_t i = 0; i < from; ++i) {
-                points[i].height += points[i].geoid;
-                points[i].geoid = 0;
+        last = c;
+        for (const std::int64_t key : CornerKeys(c)) {
+            nodes.emplace(key, 0.0);
+        }
+    }
+    std::vector<std::int64_t> keys;
+    std::vector<double> lat, lon, separation;
+    keys.reserve(nodes.size());
+    for (const auto& [key, value] : nodes) {
+        keys.push_back(key);
+        lat.push_back(static_cast<double>(key / 2000 - 400) * kStep);
+        lon.push_back(static_cast<double>(key % 2000) * kStep - 180);
+    }
+    separation.resize(keys.size());
+    if (!geoid.Separations(lat, lon, separation)) {
+        problem = geoid.problem();
+        return false;
+    }
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        // A value the grid does not hold (none on a global grid) counts as no separation.
+        nodes[keys[i]] = std::isfinite(separation[i]) ? separation[i] : 0.0;
+    }
+    last = Cell{INT64_MIN, 0};
+    std::array<double, 4> corner{};
+    for (TrackPoint& p : points) {
+        const Cell c = CellOf(p.latitude, p.longitude);
+        if (!(c == last)) {
+            last = c;
+            const std::array<std::int64_t, 4> k = CornerKeys(c);
+            for (std::size_t i = 0; i < 4; ++i) {
+                corner[i] = nodes[k[i]];
             }
-            return false;
         }
-        for (std::size_t i = 0; i < count; ++i) {
-            // A value the grid does not hold (none on a global grid) counts as no separation.
-            const double n = std::isfinite(separation[i]) ? separation[i] : 0.0;
-            TrackPoint& p = points[from + i];
-            p.geoid = static_cast<float>(n);
-            p.height -= n;
-        }
+        const double fy = p.latitude / kStep - static_cast<double>(c.row);
+        const double fx = (p.longitude + 180) / kStep - std::floor((p.longitude + 180) / kStep);
+        const double n = (1 - fy) * ((1 - fx) * corner[0] + fx * corner[1]) +
+                         fy * ((1 - fx) * corner[2] + fx * corner[3]);
+        p.geoid = static_cast<float>(n);
+        p.height -= n;
     }
     return true;
 }

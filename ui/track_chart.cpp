@@ -119,11 +119,14 @@ void TrackChartView::SetModel(const TrackModel* model) {
     const std::string first = s.Zone.LabelAt(model->points().front().time);
     const std::string last = s.Zone.LabelAt(model->points().back().time);
     xAxis->setTitleText(QString::fromStdString(first == last ? first : first + " - " + last));
+    // Ticks on round values (0, 20, 40 km/h; whole tens or hundreds of metres).
     auto* speedAxis = new QValueAxis;
     speedAxis->setRange(0, top);
+    speedAxis->applyNiceNumbers();
     speedAxis->setLabelFormat(QStringLiteral("%d"));
     auto* heightAxis = new QValueAxis;
     heightAxis->setRange(low, high + (high - low) * 0.1);
+    heightAxis->applyNiceNumbers();
     heightAxis->setLabelFormat(QStringLiteral("%d"));
     c->addAxis(xAxis, Qt::AlignBottom);
     c->addAxis(speedAxis, Qt::AlignLeft);
@@ -245,6 +248,8 @@ void TrackChartView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TrackChartView::leaveEvent(QEvent* event) {
+    // The fix's text goes with the pointer.
+    QToolTip::hideText();
     m_hoverText.clear();
     emit hovered(-1);
     QChartView::leaveEvent(event);
