@@ -1,6 +1,8 @@
 #include "convert/trace_reader.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -63,6 +65,23 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+// A million fixes are 96 MB, first touched while they are read: in 2 MB pages the kernel takes
+// 512 times fewer faults for them. Only advice: where it is not taken nothing changes.
+void AdviseLargePages(void* data, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (begin + page - 1) / page * page;
+    const std::uintptr_t end = (begin + bytes) / page * page;
+    if (bytes >= (std::size_t{8} << 20) && end > first) {
+        (void)madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    }
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
 }  // namespace
 
 TraceReadStatus ReadTraceLog(const std::string& folder, const TraceReadOptions& options,
@@ -91,6 +110,7 @@ TraceReadStatus ReadTraceLog(const std::string& folder, const TraceReadOptions& 
     }
     points.clear();
     points.reserve(static_cast<std::size_t>(length / recordSize));
+    AdviseLargePages(points.data(), points.capacity() * sizeof(TrackPoint));
 
     // Whole records per slice keep the parser free of carried state.
     std::vector<std::uint8_t> slice(recordSize * 16384);
