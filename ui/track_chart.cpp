@@ -28,6 +28,26 @@ QDateTime AxisTime(TimeValue t) {
     return QDateTime::fromSecsSinceEpoch(t, Qt::UTC);
 }
 
+// The time axis from [begin, end] widened to whole steps of a round length (1, 2, 5, 10, 15, 30
+// minutes; 1, 2, 3, 6, 12 hours; days), so that its evenly spaced ticks fall on round times.
+void SetRoundTimeRange(QDateTimeAxis* axis, TimeValue begin, TimeValue end) {
+    constexpr TimeValue kSteps[] = {60,   120,   300,   600,   900,   1800,   3600,
+                                    7200, 10800, 21600, 43200, 86400, 172800, 604800};
+    constexpr TimeValue kMostTicks = 8;
+    TimeValue step = kSteps[std::size(kSteps) - 1];
+    for (const TimeValue candidate : kSteps) {
+        if ((end - begin) / candidate + 1 <= kMostTicks) {
+            step = candidate;
+            break;
+        }
+    }
+    const auto floorTo = [step](TimeValue t) { return t - (((t % step) + step) % step); };
+    const TimeValue low = floorTo(begin);
+    const TimeValue high = std::max(low + step, floorTo(end) == end ? end : floorTo(end) + step);
+    axis->setRange(AxisTime(low), AxisTime(high));
+    axis->setTickCount(static_cast<int>(std::min<TimeValue>((high - low) / step + 1, 50)));
+}
+
 }  // namespace
 
 TrackChartView::TrackChartView(QWidget* parent) : QChartView(new QChart, parent) {
@@ -114,7 +134,7 @@ void TrackChartView::SetModel(const TrackModel* model) {
 
     auto* xAxis = new QDateTimeAxis;
     xAxis->setFormat(t1 - t0 > 86400 ? QStringLiteral("MM-dd HH:mm") : QStringLiteral("HH:mm"));
-    xAxis->setRange(AxisTime(t0), AxisTime(t1));
+    SetRoundTimeRange(xAxis, t0, t1);
     // The offset in force, from the zone's rules; both when the trace crosses a change.
     const std::string first = s.Zone.LabelAt(model->points().front().time);
     const std::string last = s.Zone.LabelAt(model->points().back().time);
@@ -165,6 +185,18 @@ void TrackChartView::drawBackground(QPainter* painter, const QRectF& rect) {
         return;
     }
     const QRectF plot = chart()->mapRectToScene(chart()->plotArea());
+    if (m_bandBegin <= m_bandEnd) {
+        const double x0 =
+            chart()->mapToScene(chart()->mapToPosition({AxisX(m_bandBegin), 0}, m_speed)).x();
+        const double x1 =
+            chart()->mapToScene(chart()->mapToPosition({AxisX(m_bandEnd), 0}, m_speed)).x();
+        QColor band = PeriodBlue(IsDarkSurface(palette().color(QPalette::Base)));
+        band.setAlpha(36);
+        const QRectF shade = QRectF(QPointF(x0, plot.top()), QPointF(x1, plot.bottom())) & plot;
+        if (!shade.isEmpty()) {
+            painter->fillRect(shade, band);
+        }
+    }
     for (const TrackStop& stop : m_model->stops()) {
         const double x0 =
             chart()->mapToScene(chart()->mapToPosition({AxisX(stop.begin), 0}, m_speed)).x();
@@ -180,8 +212,18 @@ void TrackChartView::drawBackground(QPainter* painter, const QRectF& rect) {
 void TrackChartView::ShowTimeRange(TimeValue begin, TimeValue end) {
     const QList<QAbstractAxis*> axes = chart()->axes(Qt::Horizontal);
     if (!axes.isEmpty()) {
-        axes.front()->setRange(AxisTime(begin), AxisTime(std::max(end, begin + 60)));
+        if (auto* axis = qobject_cast<QDateTimeAxis*>(axes.front())) {
+            SetRoundTimeRange(axis, begin, std::max(end, begin + 60));
+        }
     }
+}
+
+void TrackChartView::SetPeriodBand(TimeValue begin, TimeValue end) {
+    m_bandBegin = begin;
+    m_bandEnd = end;
+    // The background is cached by the view: drawn again only when told.
+    resetCachedContent();
+    viewport()->update();
 }
 
 TimeValue TrackChartView::LocalTimeAt(QPointF viewPoint) const {

@@ -22,6 +22,9 @@ class TrackChartView : public QChartView {
     void SetModel(const TrackModel* model);
     // Narrows the time axis to [begin, end] (local times).
     void ShowTimeRange(TimeValue begin, TimeValue end);
+    // The Convert Time Period, shown as a band behind the curves (local times); begin > end
+    // shows none.
+    void SetPeriodBand(TimeValue begin, TimeValue end);
     // The local time under a point of the view, from the chart's time axis.
     TimeValue LocalTimeAt(QPointF viewPoint) const;
     // "2011-03-09 08:12:40  62 KM/h  24.951234, 121.453210  41 m" for a fix of the model.
@@ -51,6 +54,8 @@ class TrackChartView : public QChartView {
     QLineSeries* m_speed = nullptr;
     QRubberBand* m_band = nullptr;
     int m_pressX = -1;
+    TimeValue m_bandBegin = 1;
+    TimeValue m_bandEnd = 0;
     QString m_hoverText;
 };
 

@@ -185,7 +185,14 @@ void CTrackViewDlg::SetPeriod(TimeValue beginUtc, TimeValue endUtc) {
     m_beginUtc = beginUtc;
     m_endUtc = endUtc;
     if (m_model != nullptr) {
-        m_map->SetPeriod(m_model->PeriodRange(beginUtc, endUtc));
+        const IndexRange period = m_model->PeriodRange(beginUtc, endUtc);
+        m_map->SetPeriod(period);
+        if (period.empty()) {
+            m_chart->SetPeriodBand(1, 0);
+        } else {
+            m_chart->SetPeriodBand(m_model->points()[period.first].localTime,
+                                   m_model->points()[period.last - 1].localTime);
+        }
     }
 }
 
