@@ -190,8 +190,8 @@ void CTrackViewDlg::SetPeriod(TimeValue beginUtc, TimeValue endUtc) {
         if (period.empty()) {
             m_chart->SetPeriodBand(1, 0);
         } else {
-            m_chart->SetPeriodBand(m_model->points()[period.first].localTime,
-                                   m_model->points()[period.last - 1].localTime);
+            m_chart->SetPeriodBand(m_model->points()[period.first].time,
+                                   m_model->points()[period.last - 1].time);
         }
     }
 }
