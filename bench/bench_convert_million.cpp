@@ -73,6 +73,8 @@ bool Run(const std::string& dir, int conversion, const char* legend) {
     request.settings.StopPeriod = 10;
     request.settings.StopDistance = 5;
     request.settings.OverSpeed = 100;
+    // The geoid's lookups belong to the figure, as every conversion makes them by default.
+    request.settings.Heights = pelmora::HeightReference::Sea;
     request.settings.Conversion = conversion;
     request.settings.ConversionCount = pelmora::CountConversions(conversion);
     request.recordTimePeriod = 1;

@@ -11,6 +11,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "cli/height_option.h"
 #include "cli/library_choice.h"
 #include "cli/output_guard.h"
 #include "cli/zone_options.h"
@@ -122,6 +123,7 @@ int RunConvert(const std::vector<std::string>& args) {
         parser.Value(option);
     }
     AddZoneOptions(parser);
+    AddHeightsOption(parser);
     AddLibraryChoiceOptions(parser);
     parser.Value("--each");
     parser.Parse();
@@ -139,6 +141,7 @@ int RunConvert(const std::vector<std::string>& args) {
     ConversionSettings& s = request.settings;
     s = LoadProfileSettings();
     ApplyZoneOptions(parser, s);
+    ApplyHeightsOption(parser, s);
     if (parser.Has("--speed-unit")) {
         s.SpeedUnit = ParseSpeedUnit(*parser.Get("--speed-unit"));
         s.SpeedUnitLabel = SpeedUnitText(s.SpeedUnit);
@@ -260,12 +263,13 @@ const CommandRegistrar kConvert{
     "[--formats kml-path,kml-point,nmea,nmea-id,csv,gpx] [--speed-unit mps|kmh|mph] "
     "[--tz-bias MINUTES | --time-zone NAME|local] [--stop-period MIN] [--stop-distance N] "
     "[--over-speed N] "
-    "[--record-time S] [--record-distance M] [--id TEXT] "
+    "[--record-time S] [--record-distance M] [--id TEXT] [--heights sea|ellipsoid] "
     "[--trip N | --day YYYY-MM-DD | --library | --new] [--each trip|day] [--gap-minutes M] "
     "[--gap-km K]",
     "convert DIR/TraceLog.ltp, or a trip, a day, the season or the last Read's new fixes from the "
     "library, into the chosen outputs named after PATH (NAME-YYYY-MM-DD[-HHMM] with --each); "
-    "begin and end are local times in the chosen zone (default: all)",
+    "begin and end are local times in the chosen zone (default: all); heights above the sea "
+    "(EGM96) unless --heights ellipsoid",
     RunConvert};
 
 }  // namespace

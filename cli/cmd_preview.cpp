@@ -15,6 +15,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "cli/height_option.h"
 #include "cli/library_choice.h"
 #include "cli/output_guard.h"
 #include "cli/zone_options.h"
@@ -48,6 +49,7 @@ int RunPreview(const std::vector<std::string>& args) {
         parser.Value(option);
     }
     AddZoneOptions(parser);
+    AddHeightsOption(parser);
     AddLibraryChoiceOptions(parser);
     parser.Parse();
     if (!parser.Has("--output")) {
@@ -63,6 +65,7 @@ int RunPreview(const std::vector<std::string>& args) {
     ConversionSettings& s = options.settings;
     s = LoadProfileSettings();
     ApplyZoneOptions(parser, s);
+    ApplyHeightsOption(parser, s);
     // Local times of the zone, mapped to UTC by its rules as convert does.
     TimeValue begin = INT64_MIN;
     TimeValue end = INT64_MAX;
@@ -113,7 +116,8 @@ int RunPreview(const std::vector<std::string>& args) {
 int DrawPreview(const std::string& folder, const std::string& output, TrackViewOptions& options,
                 TimeValue begin, TimeValue end, int width, int height) {
     TrackModel model;
-    switch (LoadTrackModel(folder, options, model)) {
+    std::string problem;
+    switch (LoadTrackModel(folder, options, model, nullptr, &problem)) {
         case TraceReadStatus::Ok:
             break;
         case TraceReadStatus::OpenFailed:
@@ -121,6 +125,8 @@ int DrawPreview(const std::string& folder, const std::string& output, TrackViewO
                         JoinPath(folder, kTraceLogName) + ": run pelmora-cli decode first)");
         case TraceReadStatus::Invalid:
             return Fail(convert_text::kTraceInvalid);
+        case TraceReadStatus::NoGeoid:
+            return Fail(problem);
         default:
             return Fail(convert_text::kNoLogData);
     }
@@ -140,6 +146,8 @@ int DrawPreview(const std::string& folder, const std::string& output, TrackViewO
     tiles.fetch = false;
     TileSource source(tiles);
     const QImage image = RenderPreview(model, period, QSize(width, height), &source);
+    // Encoded in memory, then written beside the target under the very bytes it was given (a
+    // QString would turn a byte that is not UTF-8 into U+FFFD) and renamed into place.
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
@@ -162,7 +170,8 @@ const CommandRegistrar kPreview{
     "preview",
     "preview --output PNG [--data-dir DIR] [--width W] [--height H] [--begin 'YYYY-MM-DD "
     "HH:MM:SS'] [--end '...'] [--tz-bias MINUTES | --time-zone NAME|local] "
-    "[--trip N | --day YYYY-MM-DD | --library | --new] [--gap-minutes M] [--gap-km K]",
+    "[--trip N | --day YYYY-MM-DD | --library | --new] [--gap-minutes M] [--gap-km K] "
+    "[--heights sea|ellipsoid]",
     "draw the track view's map and speed chart of the period into a PNG, offscreen", RunPreview};
 
 }  // namespace

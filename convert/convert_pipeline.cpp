@@ -122,12 +122,16 @@ ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) 
     options.end = request.end;
     options.zone = s.Zone;
     options.speedUnit = s.SpeedUnit;
+    options.heights = s.Heights;
+    std::string problem;
     const TraceReadStatus read = ReadTraceLog(
-        request.traceFolder, options, points, [&](std::uint64_t position, std::uint64_t length) {
+        request.traceFolder, options, points,
+        [&](std::uint64_t position, std::uint64_t length) {
             progress.SetPosition(length == 0 ? 0
                                              : static_cast<std::int64_t>(position * 100 / length));
             return !progress.StopRequested();
-        });
+        },
+        &problem);
     switch (read) {
         case TraceReadStatus::Ok:
             break;
@@ -145,6 +149,10 @@ ConvertResult Convert(const ConvertRequest& request, ConvertObserver& observer) 
             return result;
         case TraceReadStatus::Stopped:
             result.status = ConvertStatus::Stopped;
+            return result;
+        case TraceReadStatus::NoGeoid:
+            observer.OnMessage(problem, MessageSeverity::Error);
+            result.status = ConvertStatus::NoGeoid;
             return result;
     }
 

@@ -26,7 +26,17 @@ struct ConvertRequest {
 };
 
 // Refused: nothing to write (no output type chosen) or an ID that would corrupt the NMEA output.
-enum class ConvertStatus { Done, OpenFailed, Invalid, NoData, Stopped, Refused, OutOfMemory };
+// NoGeoid: heights above the sea need the geoid grid, and it is missing (nothing is written).
+enum class ConvertStatus {
+    Done,
+    OpenFailed,
+    Invalid,
+    NoData,
+    Stopped,
+    Refused,
+    OutOfMemory,
+    NoGeoid
+};
 
 struct ConvertResult {
     ConvertStatus status = ConvertStatus::Done;

@@ -15,18 +15,25 @@ void PutPosition(TextSink& out, const TrackPoint& p) {
     out.Put("\">");
 }
 
-void PutEleTime(TextSink& out, const TrackPoint& p) {
+void PutEleTime(TextSink& out, const TrackPoint& p, HeightReference heights) {
     out.Put("<ele>");
     out.PutFixed(p.height, 1);
     out.Put("</ele><time>");
     out.PutTime(p.time, "%Y-%m-%dT%H:%M:%SZ");
     out.Put("</time>");
+    // <ele> is read as the height above the sea; the geoid's separation follows it then.
+    if (heights == HeightReference::Sea) {
+        out.Put("<geoidheight>");
+        out.PutFixed(p.geoid, 1);
+        out.Put("</geoidheight>");
+    }
 }
 
-void PutWaypoint(TextSink& out, const TrackPoint& p, std::string_view name, int number) {
+void PutWaypoint(TextSink& out, const TrackPoint& p, HeightReference heights, std::string_view name,
+                 int number) {
     out.Put("  <wpt");
     PutPosition(out, p);
-    PutEleTime(out, p);
+    PutEleTime(out, p, heights);
     out.Put("<name>");
     out.Put(name);
     if (number > 0) {
@@ -82,22 +89,22 @@ bool WriteGpx(const std::vector<TrackPoint>& points, const ConversionSettings& s
     };
 
     // Waypoints come first in the schema: Begin, each segment's Start and Stop, End, Max Speed.
-    PutWaypoint(out, points.front(), convert_text::kBegin, 0);
+    PutWaypoint(out, points.front(), s.Heights, convert_text::kBegin, 0);
     if (s.StopPeriod != 0) {
         int segment = 1;
-        PutWaypoint(out, points.front(), convert_text::kStart, segment);
+        PutWaypoint(out, points.front(), s.Heights, convert_text::kStart, segment);
         for (std::size_t i = 1; i < n; ++i) {
             if (splitsBefore(i)) {
-                PutWaypoint(out, points[i - 1], convert_text::kStop, segment);
-                PutWaypoint(out, points[i], convert_text::kStart, ++segment);
+                PutWaypoint(out, points[i - 1], s.Heights, convert_text::kStop, segment);
+                PutWaypoint(out, points[i], s.Heights, convert_text::kStart, ++segment);
             }
         }
-        PutWaypoint(out, points.back(), convert_text::kStop, segment);
+        PutWaypoint(out, points.back(), s.Heights, convert_text::kStop, segment);
     }
-    PutWaypoint(out, points.back(), convert_text::kEnd, 0);
+    PutWaypoint(out, points.back(), s.Heights, convert_text::kEnd, 0);
     for (const TrackPoint& p : points) {
         if (p.maxSpeed) {
-            PutWaypoint(out, p, convert_text::kMaxSpeed, 0);
+            PutWaypoint(out, p, s.Heights, convert_text::kMaxSpeed, 0);
         }
     }
 
@@ -111,7 +118,7 @@ bool WriteGpx(const std::vector<TrackPoint>& points, const ConversionSettings& s
         }
         out.Put("      <trkpt");
         PutPosition(out, p);
-        PutEleTime(out, p);
+        PutEleTime(out, p, s.Heights);
         out.Put("<extensions><gpxtpx:TrackPointExtension><gpxtpx:speed>");
         out.PutFixed(p.speed / 3.6, 2);
         out.Put("</gpxtpx:speed><gpxtpx:course>");

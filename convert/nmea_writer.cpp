@@ -54,7 +54,8 @@ constexpr char kHex[] = "0123456789ABCDEF";
 
 // Builds one sentence into buf (at least 160 bytes); returns its length.
 std::size_t BuildSentence(char* buf, NmeaSentence kind, const CalendarFields& f, double latitude,
-                          double longitude, double height, double speedKmh, int bearing) {
+                          double longitude, double height, double geoid, double speedKmh,
+                          int bearing) {
     std::size_t n = 0;
     auto put = [&](const char* s, std::size_t len) {
         std::memcpy(buf + n, s, len);
@@ -76,7 +77,11 @@ std::size_t BuildSentence(char* buf, NmeaSentence kind, const CalendarFields& f,
         put("1,10,1.0,", 9);
         // The reference output prints the height after a float round trip.
         n += FormatFixed(buf + n, 48, static_cast<double>(static_cast<float>(height)), 1);
-        put(",M,16,M,,", 9);
+        // Field 11, the geoid's separation: field 9 plus it is the height above the ellipsoid
+        // (0.0 when field 9 already is that height).
+        put(",M,", 3);
+        n += FormatFixed(buf + n, 48, geoid, 1);
+        put(",M,,", 4);
     } else {
         // Knots from the km/h speed with the reference program's km/h factors.
         char speed[48];
@@ -125,10 +130,10 @@ std::string FormatNmeaLongitude(double longitude) {
 }
 
 std::string FormatNmeaSentence(NmeaSentence kind, TimeValue utc, double latitude, double longitude,
-                               double height, double speedKmh, int bearing) {
+                               double height, double speedKmh, int bearing, double geoid) {
     char buf[kSentenceRoom];
     return std::string(buf, BuildSentence(buf, kind, BreakTimeValue(utc), latitude, longitude,
-                                          height, speedKmh, bearing));
+                                          height, geoid, speedKmh, bearing));
 }
 
 bool WriteNmea(const std::vector<TrackPoint>& points, NmeaKind kind, std::string_view idText,
@@ -140,12 +145,12 @@ bool WriteNmea(const std::vector<TrackPoint>& points, NmeaKind kind, std::string
         const CalendarFields f = BreakTimeValue(p.time);
         if (kind == NmeaKind::Plain) {
             out.PutRaw({buf, BuildSentence(buf, NmeaSentence::Gga, f, p.latitude, p.longitude,
-                                           p.height, p.speed, p.bearing)});
+                                           p.height, p.geoid, p.speed, p.bearing)});
         } else {
             out.PutRaw(idText);
         }
         out.PutRaw({buf, BuildSentence(buf, NmeaSentence::Rmc, f, p.latitude, p.longitude, p.height,
-                                       p.speed, p.bearing)});
+                                       p.geoid, p.speed, p.bearing)});
         if (progress != nullptr) {
             progress->SetWriter(i + 1, n);
             if ((i & 0xFFF) == 0 && progress->StopRequested()) {

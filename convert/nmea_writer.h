@@ -19,8 +19,9 @@ std::string FormatNmeaLatitude(double latitude);
 std::string FormatNmeaLongitude(double longitude);
 
 // One sentence with its checksum and CR LF. speedKmh becomes knots whatever the display unit.
+// GGA: height is field 9 (above the sea, or the ellipsoid), geoid the separation N of field 11.
 std::string FormatNmeaSentence(NmeaSentence kind, TimeValue utc, double latitude, double longitude,
-                               double height, double speedKmh, int bearing);
+                               double height, double speedKmh, int bearing, double geoid = 0);
 
 // False when progress asked to stop.
 bool WriteNmea(const std::vector<TrackPoint>& points, NmeaKind kind, std::string_view idText,

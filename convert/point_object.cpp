@@ -28,10 +28,11 @@ bool CPointObject::ParseTraceRecord(const std::uint8_t* record, std::size_t leng
     x = ReadLe32(record + 4);
     y = ReadLe32(record + 8);
     z = ReadLe32(record + 12);
-    const Geodetic g = EcefToGeodetic(x, y, z);
+    const FixGeometry g = FixGeometryOf(x, y, z);
     latitudeRad = g.latitudeRad;
     longitudeRad = g.longitudeRad;
     height = g.height;
+    direction = g.direction;
     latitude = latitudeRad * kDegreesPerRadian;
     longitude = longitudeRad * kDegreesPerRadian;
 

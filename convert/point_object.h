@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/time_value.h"
+#include "decode/geodesy.h"
 #include "decode/trace_fix.h"
 
 namespace pelmora {
@@ -48,6 +49,7 @@ class CPointObject {
     bool isExtended = false;
     std::uint16_t speedExtension = 0;
     std::int32_t bearing = 0;  // degrees 0-359 towards the next point
+    Direction direction;       // the fix on the unit sphere, for distances
 };
 
 }  // namespace pelmora

@@ -1,11 +1,13 @@
 #include "convert/trace_reader.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <memory>
 
+#include "convert/geoid_heights.h"
 #include "convert/point_object.h"
 #include "core/app_paths.h"
 #include "core/conversion_settings.h"
@@ -40,14 +42,17 @@ std::size_t ParseTraceRecords(std::span<const std::uint8_t> bytes, std::size_t r
         }
         TrackPoint p;
         p.time = parsed.time;
-        // The trace keeps 2-second resolution: a repeated time becomes one second later.
-        if (!points.empty() && points.back().time == p.time) {
+        // The trace keeps 2-second resolution (even seconds): a second fix of a slot becomes one
+        // second later, and so does every further one, so that time never runs back and no fix
+        // moves more than a second: t, t+1, t+1, t+1.
+        if (!points.empty() && (points.back().time == p.time || points.back().time == p.time + 1)) {
             p.time += 1;
         }
         p.localTime = options.zone.ToLocal(p.time);
         p.latitude = parsed.latitude;
         p.longitude = parsed.longitude;
         p.height = parsed.height;
+        p.direction = parsed.direction;
         p.speed = parsed.speed;
         p.speedInUnit = SpeedInUnit(parsed.speed, options.speedUnit);
         points.push_back(p);
@@ -71,11 +76,29 @@ std::FILE* OpenTrace(const std::string& path) {
     return file;
 }
 
+// A million fixes are 96 MB, first touched while they are read: in 2 MB pages the kernel takes
+// 512 times fewer faults for them. Only advice: where it is not taken nothing changes.
+void AdviseLargePages(void* data, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (begin + page - 1) / page * page;
+    const std::uintptr_t end = (begin + bytes) / page * page;
+    if (bytes >= (std::size_t{8} << 20) && end > first) {
+        (void)madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    }
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
 }  // namespace
 
 TraceReadStatus ReadTraceLog(const std::string& folder, const TraceReadOptions& options,
                              std::vector<TrackPoint>& points,
-                             const std::function<bool(std::uint64_t, std::uint64_t)>& progress) {
+                             const std::function<bool(std::uint64_t, std::uint64_t)>& progress,
+                             std::string* problem) {
     std::size_t recordSize = kTraceFixSize;
     bool extended = false;
     std::unique_ptr<std::FILE, FileCloser> file(OpenTrace(JoinPath(folder, kTraceLogName)));
@@ -97,6 +120,7 @@ TraceReadStatus ReadTraceLog(const std::string& folder, const TraceReadOptions& 
     }
     points.clear();
     points.reserve(static_cast<std::size_t>(length / recordSize));
+    AdviseLargePages(points.data(), points.capacity() * sizeof(TrackPoint));
 
     // Whole records per slice keep the parser free of carried state.
     std::vector<std::uint8_t> slice(recordSize * 16384);
@@ -118,6 +142,14 @@ TraceReadStatus ReadTraceLog(const std::string& folder, const TraceReadOptions& 
         return TraceReadStatus::NoData;
     }
     points.shrink_to_fit();
+    std::string why;
+    if (!ApplyHeightReference(points, options.heights, why)) {
+        points.clear();
+        if (problem != nullptr) {
+            *problem = why;
+        }
+        return TraceReadStatus::NoGeoid;
+    }
     return TraceReadStatus::Ok;
 }
 

@@ -9,8 +9,9 @@
 namespace pelmora {
 namespace {
 
+// The summary's distance: exact at metre steps, with no trigonometric call below 6 km.
 double Distance(const TrackPoint& a, const TrackPoint& b) {
-    return GreatCircleDistance(a.latitude, a.longitude, b.latitude, b.longitude);
+    return ArcMetres(a.direction, b.direction);
 }
 
 }  // namespace
@@ -71,15 +72,15 @@ double BearingBetween(double latP, double lonP, double latQ, double lonQ) {
 }
 
 void ComputeBearings(std::vector<TrackPoint>& points) {
-    std::int32_t previous = 0;
+    std::int16_t previous = 0;
     for (std::size_t i = 0; i + 1 < points.size(); ++i) {
         TrackPoint& p = points[i];
         const TrackPoint& q = points[i + 1];
         if (q.longitude - p.longitude != 0 || q.latitude - p.latitude != 0) {
-            const auto b = static_cast<std::int32_t>(
+            const auto b = static_cast<std::int16_t>(
                 BearingBetween(p.latitude, p.longitude, q.latitude, q.longitude));
             // atan2 of a tiny negative latitude step can round to exactly 360.
-            previous = b >= 360 ? b - 360 : b;
+            previous = static_cast<std::int16_t>(b >= 360 ? b - 360 : b);
         }
         p.bearing = previous;
     }
@@ -96,7 +97,9 @@ void AnalyseStops(std::vector<TrackPoint>& points, const StopAnalysisSettings& s
     points[0].distance = 0;
     std::size_t kept = 1;
     std::size_t maxPosition = 0;
-    std::int32_t highest = 0;
+    // The highest recorded speed, not the speed truncated to the display unit: in m/s a 7 km/h
+    // fix and a 4 km/h one are both 1.
+    double highest = 0;
     for (std::size_t i = 1; i < n; ++i) {
         TrackPoint q = points[i];
         const TrackPoint& p = points[kept - 1];
@@ -113,8 +116,8 @@ void AnalyseStops(std::vector<TrackPoint>& points, const StopAnalysisSettings& s
         if (settings.overSpeed != 0 && q.speedInUnit > settings.overSpeed) {
             q.overSpeed = true;
         }
-        if (q.speedInUnit > highest) {
-            highest = q.speedInUnit;
+        if (q.speed > highest) {
+            highest = q.speed;
             maxPosition = kept;
         }
         points[kept++] = q;

@@ -69,7 +69,8 @@ TrackModel::TrackModel(std::vector<TrackPoint> points, const TrackViewOptions& o
             open.last = i - 1;
             segments_.push_back(open);
             if (i < n) {
-                stops_.push_back({points_[i - 1].localTime, points_[i].localTime});
+                stops_.push_back({points_[i - 1].localTime, points_[i].localTime,
+                                  points_[i - 1].time, points_[i].time});
             }
             open.first = i;
         }
@@ -127,6 +128,29 @@ IndexRange TrackModel::PeriodRange(TimeValue beginUtc, TimeValue endUtc) const {
         }
     }
     return r.empty() ? IndexRange{} : r;
+}
+
+std::size_t TrackModel::NearestByTime(TimeValue utc) const {
+    std::size_t best = 0;
+    if (sorted_) {
+        const auto it =
+            std::lower_bound(points_.begin(), points_.end(), utc,
+                             [](const TrackPoint& p, TimeValue t) { return p.time < t; });
+        best = static_cast<std::size_t>(it - points_.begin());
+        if (best == points_.size() || (best > 0 && utc - points_[best - 1].time < it->time - utc)) {
+            --best;
+        }
+        return best;
+    }
+    TimeSpan bestGap = LLONG_MAX;
+    for (std::size_t i = 0; i < points_.size(); ++i) {
+        const TimeSpan gap = std::llabs(points_[i].time - utc);
+        if (gap < bestGap) {
+            bestGap = gap;
+            best = i;
+        }
+    }
+    return best;
 }
 
 std::size_t TrackModel::NearestByLocalTime(TimeValue localTime) const {
@@ -203,11 +227,11 @@ std::vector<ChartSample> TrackModel::ChartSeries(IndexRange range, std::size_t b
     if (range.first >= end || buckets == 0) {
         return out;
     }
-    TimeValue t0 = points_[range.first].localTime;
+    TimeValue t0 = points_[range.first].time;
     TimeValue t1 = t0;
     for (std::size_t i = range.first; i < end; ++i) {
-        t0 = std::min(t0, points_[i].localTime);
-        t1 = std::max(t1, points_[i].localTime);
+        t0 = std::min(t0, points_[i].time);
+        t1 = std::max(t1, points_[i].time);
     }
     const double width = static_cast<double>(t1 - t0 + 1) / static_cast<double>(buckets);
     // Each bucket keeps its slowest and its fastest fix, in time order, so stops and peaks show.
@@ -217,9 +241,9 @@ std::vector<ChartSample> TrackModel::ChartSeries(IndexRange range, std::size_t b
     };
     std::vector<Bucket> table(buckets);
     for (std::size_t i = range.first; i < end; ++i) {
-        const auto b = std::min(
-            buckets - 1,
-            static_cast<std::size_t>(static_cast<double>(points_[i].localTime - t0) / width));
+        const auto b =
+            std::min(buckets - 1,
+                     static_cast<std::size_t>(static_cast<double>(points_[i].time - t0) / width));
         Bucket& k = table[b];
         if (k.low == SIZE_MAX || points_[i].speedInUnit < points_[k.low].speedInUnit)
             k.low = i;
@@ -229,7 +253,7 @@ std::vector<ChartSample> TrackModel::ChartSeries(IndexRange range, std::size_t b
     out.reserve(buckets * 2);
     auto put = [&](std::size_t i) {
         const TrackPoint& p = points_[i];
-        out.push_back({p.localTime, static_cast<double>(p.speedInUnit), p.height});
+        out.push_back({p.time, p.localTime, static_cast<double>(p.speedInUnit), p.height});
     };
     for (const Bucket& k : table) {
         if (k.low == SIZE_MAX) {
@@ -245,16 +269,18 @@ std::vector<ChartSample> TrackModel::ChartSeries(IndexRange range, std::size_t b
 }
 
 TraceReadStatus LoadTrackModel(const std::string& folder, const TrackViewOptions& options,
-                               TrackModel& model, const std::atomic<bool>* stop) {
+                               TrackModel& model, const std::atomic<bool>* stop,
+                               std::string* problem) {
     TraceReadOptions read;
     read.begin = INT64_MIN;
     read.end = INT64_MAX;
     read.zone = options.settings.Zone;
     read.speedUnit = options.settings.SpeedUnit;
+    read.heights = options.settings.Heights;
     std::vector<TrackPoint> points;
     const TraceReadStatus status = ReadTraceLog(
         folder, read, points,
-        [stop](std::uint64_t, std::uint64_t) { return stop == nullptr || !stop->load(); });
+        [stop](std::uint64_t, std::uint64_t) { return stop == nullptr || !stop->load(); }, problem);
     if (status == TraceReadStatus::Ok) {
         model = TrackModel(std::move(points), options);
     }

@@ -61,11 +61,14 @@ struct IndexRange {
 struct TrackStop {
     TimeValue begin = 0;
     TimeValue end = 0;
+    TimeValue beginUtc = 0;
+    TimeValue endUtc = 0;
 };
 
-// One chart sample: a bucket's local time with the highest speed and height in it, so peaks
-// survive the thinning.
+// One chart sample: a bucket's fix with the highest or lowest speed, so peaks survive the
+// thinning. The chart runs on UTC (continuous across clock changes) and labels local time.
 struct ChartSample {
+    TimeValue time = 0;  // UTC
     TimeValue localTime = 0;
     double speed = 0;   // in the chosen unit
     double height = 0;  // metres
@@ -99,6 +102,8 @@ class TrackModel {
     IndexRange PeriodRange(TimeValue beginUtc, TimeValue endUtc) const;
     // The point nearest to a local time; points() must not be empty.
     std::size_t NearestByLocalTime(TimeValue localTime) const;
+    // The point nearest to a UTC time; points() must not be empty.
+    std::size_t NearestByTime(TimeValue utc) const;
 
     // The polylines of range as drawn at the given tolerance (world units per pixel times the
     // pixels a step may skip): one per segment piece, points of the same pixel dropped, runs
@@ -106,7 +111,7 @@ class TrackModel {
     void Polylines(IndexRange range, const WorldRect& view, double tolerance,
                    std::vector<std::vector<WorldPoint>>& out) const;
 
-    // At most 2 x buckets samples of range over its local time.
+    // At most 2 x buckets samples of range over its UTC time.
     std::vector<ChartSample> ChartSeries(IndexRange range, std::size_t buckets) const;
 
   private:
@@ -121,8 +126,9 @@ class TrackModel {
 };
 
 // Reads the whole trace of folder (TraceLog.ltp or .lte) into model. stop, when set, ends the
-// read early with Stopped.
+// read early with Stopped; problem, when given, gets the message of NoGeoid.
 TraceReadStatus LoadTrackModel(const std::string& folder, const TrackViewOptions& options,
-                               TrackModel& model, const std::atomic<bool>* stop = nullptr);
+                               TrackModel& model, const std::atomic<bool>* stop = nullptr,
+                               std::string* problem = nullptr);
 
 }  // namespace pelmora

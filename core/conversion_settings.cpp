@@ -40,6 +40,21 @@ std::string DistanceUnitText(int speedUnit) {
     return std::string(LoadString(speedUnit == UnitMph ? IDS_FEET : IDS_METER));
 }
 
+bool ParseHeightReference(const std::string& text, HeightReference& out) {
+    if (text == "sea") {
+        out = HeightReference::Sea;
+    } else if (text == "ellipsoid") {
+        out = HeightReference::Ellipsoid;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+const char* HeightReferenceName(HeightReference reference) {
+    return reference == HeightReference::Ellipsoid ? "ellipsoid" : "sea";
+}
+
 int ReadSetting(const ProfileStore& profile, const SettingRange& range) {
     return ReadSetting(profile, range, range.defaultValue);
 }
@@ -142,6 +157,10 @@ void LoadConversionSettings(const ProfileStore& profile, int computerOffsetMinut
     s.StopDistance = ReadSetting(profile, kStopDistanceRange);
     s.OverSpeed = ReadSetting(profile, kOverSpeedRange);
     s.SpeedUnitLabel = SpeedUnitText(s.SpeedUnit);
+    // Anything but "ellipsoid" reads as the default: heights above the sea.
+    s.Heights = HeightReference::Sea;
+    (void)ParseHeightReference(profile.ProfileReadText(kSectionSetting, kHeightReferenceKey, "sea"),
+                               s.Heights);
 }
 
 }  // namespace pelmora

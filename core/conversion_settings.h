@@ -19,6 +19,14 @@ enum ConversionBits : int {
 
 enum SpeedUnitValue : int { UnitMps = 0, UnitKmh = 1, UnitMph = 2 };
 
+// What heights are measured from: mean sea level (the EGM96 geoid), or the WGS-84 ellipsoid the
+// logger's positions are on. Profile "Setting" "HeightReference": "sea" (default) or "ellipsoid".
+enum class HeightReference { Sea, Ellipsoid };
+inline constexpr const char* kHeightReferenceKey = "HeightReference";
+// "sea" or "ellipsoid"; false for any other text.
+bool ParseHeightReference(const std::string& text, HeightReference& out);
+const char* HeightReferenceName(HeightReference reference);
+
 enum TimeZoneChoice : int { ZoneUtc = 0, ZoneComputer = 1, ZoneCountry = 2, ZoneBias = 3 };
 
 inline constexpr const char* kSectionSetting = "Setting";
@@ -40,6 +48,7 @@ struct ConversionSettings {
     std::int32_t StopPeriod = 0;    // minutes
     std::int32_t StopDistance = 0;  // metres, or feet with UnitMph
     std::int32_t OverSpeed = 0;     // in the speed unit; 0 marks nothing
+    HeightReference Heights = HeightReference::Sea;
 };
 
 // An integer of the "Setting" section with the range the dialog and the command-line options

@@ -35,6 +35,34 @@ Geodetic EcefToGeodetic(double x, double y, double z) {
     return g;
 }
 
+FixGeometry FixGeometryOf(double x, double y, double z) {
+    FixGeometry f;
+    f.direction = DirectionOf(x, y, z);
+    const double p2 = x * x + y * y;
+    if (p2 <= 1e-10) {
+        const Geodetic g = EcefToGeodetic(x, y, z);
+        f.latitudeRad = g.latitudeRad;
+        f.longitudeRad = g.longitudeRad;
+        f.height = g.height;
+        return f;
+    }
+    // The same operations as EcefToGeodetic up to the latitude's tangent, so the same degrees.
+    f.longitudeRad = std::atan2(y, x);
+    const double p = std::sqrt(p2);
+    const double u = kA * z;
+    const double v = kB * p;
+    const double r = std::sqrt(u * u + v * v);
+    const double s = u / r;
+    const double c = v / r;
+    const double tangent = (z + kEp2B * s * s * s) / (p - kE2A * c * c * c);
+    f.latitudeRad = std::atan(tangent);
+    // 1 / cos and sin squared of the latitude from its tangent.
+    const double secant2 = 1 + tangent * tangent;
+    const double sin2 = tangent * tangent / secant2;
+    f.height = p * std::sqrt(secant2) - kA / std::sqrt(1 - kE2 * sin2);
+    return f;
+}
+
 double GreatCircleDistance(double lat1, double lon1, double lat2, double lon2) {
     if (lat1 == lat2 && lon1 == lon2) {
         return 0.0;

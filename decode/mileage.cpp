@@ -8,15 +8,6 @@
 namespace pelmora {
 namespace {
 
-using namespace wgs84;
-// Bowring's products with the semi-axes cubed, so that no distance from the axis is needed.
-constexpr double kRiseFactor = kEp2B * kA * kA * kA;
-constexpr double kRunFactor = kE2A * kB * kB * kB;
-// The sphere of GreatCircleDistance: 20001.6 km over 180 degrees is 111120 m a degree.
-constexpr double kMetresPerRadian = kDegreesPerRadian * 111120.0;
-// Past this half chord (steps of 6 km and more) the arc sine is called; below it its series.
-constexpr double kSeriesLimit = 1e-3;
-
 using Positions = std::array<double, MileageWalk::kBlock + 1>;
 using Steps = std::array<double, MileageWalk::kBlock>;
 
@@ -33,28 +24,12 @@ using Steps = std::array<double, MileageWalk::kBlock>;
 PELMORA_VECTOR_CLONES
 void BlockSteps(const Positions& x, const Positions& y, const Positions& z, Steps& halfChords,
                 Steps& steps) {
-    // Every operation is done for every position and the special cases are chosen at the end,
-    // so that the loop has no branch.
     Positions px, py, pz;
     for (std::size_t i = 0; i < px.size(); ++i) {
-        const double p2 = x[i] * x[i] + y[i] * y[i];
-        const double r2 = kA * kA * z[i] * z[i] + kB * kB * p2;
-        const double overR3 = 1 / (r2 * std::sqrt(r2));
-        // Bowring's latitude has tangent rise / (p m): numerator and denominator over p.
-        double m = 1 - kRunFactor * p2 * overR3;
-        double rise = z[i] + kRiseFactor * z[i] * z[i] * z[i] * overR3;
-        // Only damaged positions reach these: on the axis a pole, as EcefToGeodetic has it; with
-        // no latitude to be had, the equator.
-        const bool onAxis = p2 <= 1e-10;
-        const bool noLatitude = m == 0 && rise == 0;
-        m = onAxis ? 0.0 : (noLatitude ? 1.0 : m);
-        rise = onAxis ? (z[i] >= 0 ? 1.0 : -1.0) : (noLatitude ? 0.0 : rise);
-        // The arc tangent keeps the latitude within +-90 degrees whatever the signs.
-        const double sign = m < 0 ? -1.0 : 1.0;
-        const double scale = sign / std::sqrt(m * m * p2 + rise * rise);
-        px[i] = m * x[i] * scale;
-        py[i] = m * y[i] * scale;
-        pz[i] = rise * scale;
+        const Direction d = DirectionOf(x[i], y[i], z[i]);
+        px[i] = d.x;
+        py[i] = d.y;
+        pz[i] = d.z;
     }
     for (std::size_t i = 0; i < halfChords.size(); ++i) {
         const double dx = px[i + 1] - px[i];
@@ -62,7 +37,7 @@ void BlockSteps(const Positions& x, const Positions& y, const Positions& z, Step
         const double dz = pz[i + 1] - pz[i];
         halfChords[i] = std::min(std::sqrt(dx * dx + dy * dy + dz * dz) * 0.5, 1.0);
     }
-    // The series of the arc sine: below the limit its next term is under 1e-19 of the step.
+    // The series of the arc sine for every step; ArcMetres picks the arc sine past its limit.
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const double h = halfChords[i];
         const double h2 = h * h;
@@ -94,7 +69,7 @@ void MileageWalk::Walk() {
     BlockSteps(x_, y_, z_, halfChords, steps);
     const std::size_t count = held_ - 1;
     for (std::size_t i = 0; i < count; ++i) {
-        if (halfChords[i] > kSeriesLimit) {
+        if (halfChords[i] > kArcSeriesLimit) {
             steps[i] = 2 * std::asin(halfChords[i]) * kMetresPerRadian;
         }
     }

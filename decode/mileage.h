@@ -1,13 +1,8 @@
 #pragma once
-// The trace summary's mileage: GreatCircleDistance between the geodetic points that
-// EcefToGeodetic gives, on the same sphere, summed fix after fix.
+// The trace summary's mileage: ArcMetres (decode/geodesy.h) between the directions of
+// consecutive fixes, summed fix after fix; the conversion's markers sum the same steps.
 //
-// Worked out without one trigonometric call, so that it keeps pace with the decoder: the point of
-// the unit sphere at a fix's latitude and longitude is the direction of (m x, m y, t), where
-// t / (m p) is Bowring's tangent of the latitude and p the distance from the axis; a step's angle
-// is twice the arc sine of half the chord between two such points. The arc cosine of
-// GreatCircleDistance loses most of its digits on short steps and reads metre steps about 150
-// parts in a million long; the chord keeps them to the micrometre.
+// Worked out without one trigonometric call, so that it keeps pace with the decoder.
 #include <array>
 #include <cstddef>
 #include <cstdint>

@@ -48,9 +48,10 @@ void TraceSummaryBuilder::Add(std::uint16_t dateWord, std::uint16_t halfSeconds,
                               std::int32_t y, std::int32_t z) {
     // The time words hold half seconds of the day; only the second of the minute is needed per
     // fix, for the rule below. The whole date is worked out for the first and last fix only.
-    // The trace keeps 2-second steps: a second equal to the previous fix's moves one on.
+    // The trace keeps 2-second steps: a second fix of a slot, and every further one, moves one
+    // on, so that the end never runs back (t, t+1, t+1), as the conversion has it.
     int second = (halfSeconds * 2) % 60;
-    if (second == previousSecond_) {
+    if (second == previousSecond_ || second + 1 == previousSecond_) {
         ++second;
     }
     previousSecond_ = second;

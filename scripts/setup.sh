@@ -7,6 +7,7 @@ packages=(
   qt6-charts-dev libqt6opengl6-dev
   libudev-dev
   libcctz-dev tzdata
+  libproj-dev proj-data
   libsqlite3-dev
   libgtest-dev googletest libgmock-dev
   libbenchmark-dev

@@ -24,8 +24,7 @@ QImage RenderPreview(const TrackModel& model, IndexRange period, QSize size, Til
     TrackChartView chart;
     chart.SetModel(&model);
     if (!model.empty()) {
-        chart.ShowTimeRange(model.points()[shown.first].localTime,
-                            model.points()[shown.last - 1].localTime);
+        chart.ShowTimeRange(model.points()[shown.first].time, model.points()[shown.last - 1].time);
     }
     chart.resize(size.width(), size.height() - mapHeight);
     chart.QWidget::render(&painter, QPoint(0, mapHeight));

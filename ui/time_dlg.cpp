@@ -156,6 +156,11 @@ void CTimeDlg::OnInitDialog() {
     m_stopDistance = ReadSetting(m_profile, kStopDistanceRange);
     m_overSpeed = ReadSetting(m_profile, kOverSpeedRange);
     SetUnitLabels(m_speedUnit);
+    // Rows in the order of HeightReference; anything but "ellipsoid" reads as the sea.
+    HeightReference heights = HeightReference::Sea;
+    (void)ParseHeightReference(
+        m_profile.ProfileReadText(kSectionSetting, kHeightReferenceKey, "sea"), heights);
+    m_ui->heightsList->setCurrentIndex(heights == HeightReference::Ellipsoid ? 1 : 0);
 
     if (QAbstractButton* button = m_zoneChoice->button(choice)) {
         button->setChecked(true);
@@ -327,6 +332,10 @@ void CTimeDlg::accept() {
     m_profile.ProfileWriteInt(kSectionSetting, "StopPeriod", m_stopPeriod);
     m_profile.ProfileWriteInt(kSectionSetting, "StopDistance", m_stopDistance);
     m_profile.ProfileWriteInt(kSectionSetting, "OverSpeed", m_overSpeed);
+    m_profile.ProfileWriteText(
+        kSectionSetting, kHeightReferenceKey,
+        HeightReferenceName(m_ui->heightsList->currentIndex() == 1 ? HeightReference::Ellipsoid
+                                                                   : HeightReference::Sea));
     QDialog::accept();
 }
 

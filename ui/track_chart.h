@@ -8,6 +8,7 @@
 
 #include "convert/track_model.h"
 
+class QCategoryAxis;
 class QLineSeries;
 
 namespace pelmora {
@@ -20,9 +21,13 @@ class TrackChartView : public QChartView {
 
     // model must outlive the view or be replaced before it goes; nullptr empties the chart.
     void SetModel(const TrackModel* model);
-    // Narrows the time axis to [begin, end] (local times).
+    // Narrows the time axis to [begin, end] (UTC: the axis is continuous across clock changes
+    // and labelled in local clock time, a change of offset as a tick of its own).
     void ShowTimeRange(TimeValue begin, TimeValue end);
-    // The local time under a point of the view, from the chart's time axis.
+    // The Convert Time Period, shown as a band behind the curves (UTC); begin > end shows none.
+    void SetPeriodBand(TimeValue begin, TimeValue end);
+    // The UTC time under a point of the view, and its local time in the zone.
+    TimeValue TimeAt(QPointF viewPoint) const;
     TimeValue LocalTimeAt(QPointF viewPoint) const;
     // "2011-03-09 08:12:40  62 KM/h  24.951234, 121.453210  41 m" for a fix of the model.
     QString DescribeFix(std::size_t index) const;
@@ -49,8 +54,11 @@ class TrackChartView : public QChartView {
 
     const TrackModel* m_model = nullptr;
     QLineSeries* m_speed = nullptr;
+    QCategoryAxis* m_timeAxis = nullptr;
     QRubberBand* m_band = nullptr;
     int m_pressX = -1;
+    TimeValue m_bandBegin = 1;
+    TimeValue m_bandEnd = 0;
     QString m_hoverText;
 };
 

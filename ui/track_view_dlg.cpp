@@ -85,14 +85,17 @@ void CTrackViewDlg::Reload(const TrackViewOptions& options) {
     m_info->setText(QStringLiteral("Reading the trace..."));
     m_loader = std::thread([this, folder = m_config.dataFolder, options, generation] {
         auto model = std::make_shared<TrackModel>();
-        const TraceReadStatus status = LoadTrackModel(folder, options, *model, &m_stopLoad);
+        std::string problem;
+        const TraceReadStatus status =
+            LoadTrackModel(folder, options, *model, &m_stopLoad, &problem);
         if (status == TraceReadStatus::Stopped) {
             return;
         }
         // Dropped with the window if it went meanwhile (the destructor joins first).
-        m_guiCalls->Post([this, model = std::move(model), status, generation]() mutable {
+        m_guiCalls->Post([this, model = std::move(model), status, generation,
+                          problem = std::move(problem)]() mutable {
             if (generation == m_generation) {
-                OnLoaded(std::move(model), status);
+                OnLoaded(std::move(model), status, problem);
             }
         });
     });
@@ -158,7 +161,8 @@ void CTrackViewDlg::PlaceBeside(const QWidget& mainWindow) {
     move(x, y);  // a window's position is its frame's
 }
 
-void CTrackViewDlg::OnLoaded(std::shared_ptr<TrackModel> model, TraceReadStatus status) {
+void CTrackViewDlg::OnLoaded(std::shared_ptr<TrackModel> model, TraceReadStatus status,
+                             const std::string& problem) {
     const bool ok = status == TraceReadStatus::Ok;
     // The widgets let go of the old model before it is freed.
     m_map->SetModel(ok ? model.get() : nullptr);
@@ -174,6 +178,9 @@ void CTrackViewDlg::OnLoaded(std::shared_ptr<TrackModel> model, TraceReadStatus 
         case TraceReadStatus::Invalid:
             m_info->setText(QLatin1String(convert_text::kTraceInvalid));
             break;
+        case TraceReadStatus::NoGeoid:
+            m_info->setText(QString::fromStdString(problem));
+            break;
         default:
             m_info->setText(QLatin1String(convert_text::kNoLogData));
             break;
@@ -186,7 +193,14 @@ void CTrackViewDlg::SetPeriod(TimeValue beginUtc, TimeValue endUtc) {
     m_beginUtc = beginUtc;
     m_endUtc = endUtc;
     if (m_model != nullptr) {
-        m_map->SetPeriod(m_model->PeriodRange(beginUtc, endUtc));
+        const IndexRange period = m_model->PeriodRange(beginUtc, endUtc);
+        m_map->SetPeriod(period);
+        if (period.empty()) {
+            m_chart->SetPeriodBand(1, 0);
+        } else {
+            m_chart->SetPeriodBand(m_model->points()[period.first].time,
+                                   m_model->points()[period.last - 1].time);
+        }
     }
 }
 

@@ -64,7 +64,8 @@ class CTrackViewDlg : public QDialog {
 
   private:
     void StopLoading();
-    void OnLoaded(std::shared_ptr<TrackModel> model, TraceReadStatus status);
+    void OnLoaded(std::shared_ptr<TrackModel> model, TraceReadStatus status,
+                  const std::string& problem);
 
     Config m_config;
     TileSource* m_tiles = nullptr;

@@ -126,6 +126,19 @@ TEST_F(ConvertCli, FailuresExitOneWithTheMessageAndWriteNothing) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("drive.csv: No such file or directory)"), std::string::npos) << r.err;
 
+    // Without the geoid's grid heights above the sea cannot be had; above the ellipsoid they can.
+    const char* projData = std::getenv("PROJ_DATA");
+    const std::string saved = projData != nullptr ? projData : "";
+    setenv("PROJ_DATA", (home_ + "/d").c_str(), 1);
+    r = Cli(Convert("--formats csv"));
+    const CliRun ellipsoid = Cli(Convert("--formats csv --heights ellipsoid"));
+    projData != nullptr ? setenv("PROJ_DATA", saved.c_str(), 1) : unsetenv("PROJ_DATA");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("egm96_15.gtx"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("package proj-data"), std::string::npos) << r.err;
+    EXPECT_EQ(ellipsoid.status, 0) << ellipsoid.err;
+    fs::remove(home_ + "/out/drive.csv");
+
     std::ofstream(home_ + "/d/TraceLog.ltp", std::ios::app) << "x";
     r = Cli(Convert(""));
     EXPECT_EQ(r.status, 1);
@@ -143,7 +156,7 @@ TEST_F(ConvertCli, UsageErrorsExitTwo) {
           "convert --output x.kml --formats csv --record-distance 20001",
           "convert --output x.kml --formats csv --time-zone Mars/Olympus",
           "convert --output x.kml --formats csv --time-zone local --tz-bias 60",
-          "summary --tz-bias 1441",
+          "summary --tz-bias 1441", "convert --output x.kml --formats csv --heights geoid",
           // An output that names no file would be a hidden ".csv".
           "convert --output '' --formats csv", "convert --output /tmp --formats csv",
           "convert --output /tmp/ --formats csv",

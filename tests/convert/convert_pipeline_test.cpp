@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <filesystem>
 #include <new>
+#include <regex>
 
 #include "convert_test_util.h"
+#include "decode/geodesy.h"
 
 namespace pelmora {
 namespace {
@@ -235,6 +237,109 @@ TEST_F(ConvertPipeline, ExistingOutputIsReplacedWhole) {
     const std::string csv = test::ReadFile(out_ / "track.csv");
     EXPECT_EQ(csv.find('x'), std::string::npos);
     EXPECT_EQ(csv.substr(0, 5), "Year,");
+}
+
+// Every first group of pattern in text, as numbers or as text.
+std::vector<std::string> Matches(const std::string& text, const char* pattern) {
+    std::vector<std::string> out;
+    const std::regex re(pattern);
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator();
+         ++it) {
+        out.push_back((*it)[1].str());
+    }
+    return out;
+}
+
+TEST_F(ConvertPipeline, EveryOutputGivesHeightsAboveTheSea) {
+    // N of the EGM96 geoid as PROJ's cs2cs gives it (EPSG:4979 to EPSG:4326+5773).
+    struct Row {
+        double latitude, longitude;
+        HeightReference heights;
+        double n;  // the separation expected in GGA field 11 and GPX <geoidheight>
+    } const rows[] = {
+        {47, 8, HeightReference::Sea, 48.39},
+        {27.988, 86.925, HeightReference::Sea, -28.87},
+        {-8.5, 115.2, HeightReference::Sea, 34.83},
+        {47, 8, HeightReference::Ellipsoid, 0},
+    };
+    for (const Row& row : rows) {
+        const TraceFixBytes fix = Fix(kT0, row.latitude, row.longitude, 500, 30);
+        WriteTrace({fix, Fix(kT0 + 2, row.latitude + 1e-4, row.longitude, 500, 30)});
+        const Geodetic g = EcefToGeodetic(ReadLe32(fix.data() + 4), ReadLe32(fix.data() + 8),
+                                          ReadLe32(fix.data() + 12));
+        const double expected = g.height - row.n;
+        ConvertRequest r = Request(kAll);
+        r.settings.Heights = row.heights;
+        ASSERT_TRUE(ConvertTraceLog(r, observer_).ok()) << row.latitude;
+        const std::string nmea = test::ReadFile(out_ / "track.txt");
+        const std::string gpx = test::ReadFile(out_ / "track.gpx");
+        const struct {
+            const char* output;
+            std::string height;
+            double tolerance;
+        } found[] = {
+            {"GGA field 9", Matches(nmea, R"(\$GPGGA,(?:[^,]*,){8}([^,]*))").at(0), 0.5},
+            {"GPX ele", Matches(gpx, R"(<trkpt[^>]*><ele>([^<]*))").at(0), 0.5},
+            {"CSV", Matches(test::ReadFile(out_ / "track.csv"), R"(\n(?:[^,]*, ){8}([^,]*))").at(0),
+             0.5},
+            // KML altitudes are whole metres, truncated.
+            {"KML path",
+             Matches(test::ReadFile(out_ / "track.kml"), R"(\t{5}[-0-9.]+,[-0-9.]+,(-?\d+)\r)")
+                 .at(0),
+             1},
+            {"KML point",
+             Matches(test::ReadFile(out_ / "track_point.kml"), R"(Altitude:(-?\d+))").at(1), 1},
+        };
+        for (const auto& f : found) {
+            EXPECT_NEAR(std::stod(f.height), expected, f.tolerance)
+                << f.output << " " << row.latitude;
+        }
+        EXPECT_NEAR(std::stod(Matches(nmea, R"(\$GPGGA,(?:[^,]*,){10}([^,]*))").at(0)), row.n,
+                    0.051)
+            << "GGA field 11 " << row.latitude;
+        const std::vector<std::string> geoid = Matches(gpx, R"(<geoidheight>([^<]*))");
+        if (row.heights == HeightReference::Sea) {
+            EXPECT_NEAR(std::stod(geoid.at(0)), row.n, 0.051) << row.latitude;
+        } else {
+            EXPECT_TRUE(geoid.empty());
+        }
+    }
+}
+
+TEST_F(ConvertPipeline, TimeNeverRunsBackWithThreeOrFourFixesInASlot) {
+    // Stored in 2-second slots: three fixes at 23:30:00, four at 23:30:02, one at 23:30:04.
+    std::vector<TraceFixBytes> fixes;
+    const int slots[] = {0, 0, 0, 2, 2, 2, 2, 4};
+    for (int i = 0; i < 8; ++i) {
+        fixes.push_back(Fix(kT0 + slots[i], 25 + i * 1e-4, 121.5, 30, 40));
+    }
+    WriteTrace(fixes);
+    ConvertRequest r = Request(kAll);
+    r.settings.Zone = ZoneRules::Fixed(0);
+    ASSERT_TRUE(ConvertTraceLog(r, observer_).ok());
+    // t, t+1, t+1: never back, never more than a second from the recorded time.
+    const std::vector<std::string> expected = {"233000", "233001", "233001", "233002",
+                                               "233003", "233003", "233003", "233004"};
+    const std::string nmea = test::ReadFile(out_ / "track.txt");
+    EXPECT_EQ(Matches(nmea, R"(\$GPGGA,(\d{6}))"), expected);
+    EXPECT_EQ(Matches(nmea, R"(\$GPRMC,(\d{6}))"), expected);
+    EXPECT_EQ(Matches(test::ReadFile(out_ / "track_id.txt"), R"(\$GPRMC,(\d{6}))"), expected);
+    const std::vector<std::string> csv =
+        Matches(test::ReadFile(out_ / "track.csv"), R"(\n\d+, \d+, \d+, (\d+, \d+, \d+))");
+    const std::vector<std::string> gpx =
+        Matches(test::ReadFile(out_ / "track.gpx"), R"(<trkpt[^>]*><ele>[^<]*</ele><time>([^<]*))");
+    // The point file's placemarks in track order (Begin and End first and last).
+    const std::vector<std::string> points =
+        Matches(test::ReadFile(out_ / "track_point.kml"), R"(<when>([^<]*))");
+    const std::string path = test::ReadFile(out_ / "track.kml");
+    EXPECT_EQ(csv.size(), 8u);
+    EXPECT_EQ(gpx.size(), 8u);
+    EXPECT_EQ(points.size(), 10u);
+    for (const auto* times : {&csv, &gpx, &points}) {
+        EXPECT_TRUE(std::is_sorted(times->begin(), times->end())) << times->front();
+    }
+    EXPECT_EQ(Matches(path, R"(<begin>([^<]*))"), std::vector<std::string>{"2011-03-09T23:30:00Z"});
+    EXPECT_EQ(Matches(path, R"(<end>([^<]*))"), std::vector<std::string>{"2011-03-09T23:30:04Z"});
 }
 
 }  // namespace

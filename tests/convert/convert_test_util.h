@@ -56,6 +56,9 @@ inline TrackPoint Point(TimeValue utc, double latitude, double longitude, double
     p.height = height;
     p.speed = speedInUnit;
     p.speedInUnit = speedInUnit;
+    const double lat = latitude / kDegreesPerRadian;
+    const double lon = longitude / kDegreesPerRadian;
+    p.direction = {std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon), std::sin(lat)};
     return p;
 }
 

@@ -35,8 +35,9 @@ TEST(NmeaWriter, CoordinateTexts) {
 
 TEST(NmeaWriter, GgaSentence) {
     const TimeValue t = MakeTimeValue(2010, 1, 2, 0, 0, 5);
-    EXPECT_EQ(FormatNmeaSentence(NmeaSentence::Gga, t, -33.5, 151.25, -5.0, 13.52, 7),
-              "$GPGGA,000005.00,3330.0000,S,15115.0000,E,1,10,1.0,-5.0,M,16,M,,*47\r\n");
+    // Field 11 is the geoid's separation N, not a fixed 16.
+    EXPECT_EQ(FormatNmeaSentence(NmeaSentence::Gga, t, -33.5, 151.25, -5.0, 13.52, 7, 48.39),
+              "$GPGGA,000005.00,3330.0000,S,15115.0000,E,1,10,1.0,-5.0,M,48.4,M,,*56\r\n");
 }
 
 TEST(NmeaWriter, RmcSentenceInKnotsFromKmh) {
@@ -74,7 +75,7 @@ TEST(NmeaWriter, ChecksumCoversEverythingAfterTheDollar) {
     std::snprintf(hex, sizeof hex, "%02X", sum);
     EXPECT_EQ(s.substr(star + 1, 2), hex);
     EXPECT_EQ(s.substr(0, star),
-              "$GPGGA,235958.00,4707.4074,N,12230.0000,W,1,10,1.0,12.3,M,16,M,,");
+              "$GPGGA,235958.00,4707.4074,N,12230.0000,W,1,10,1.0,12.3,M,0.0,M,,");
 }
 
 TEST(NmeaWriter, PlainWritesGgaThenRmcAndWithIdPrefixesEachRmc) {

@@ -23,7 +23,7 @@ TraceReadOptions Whole(int speedUnit = UnitKmh) {
     return {INT64_MIN, INT64_MAX, ZoneRules::Fixed(8 * 3600), speedUnit};
 }
 
-TEST(TraceReader, EqualStoredTimesBecomeOneSecondApartOnce) {
+TEST(TraceReader, EqualStoredTimesNeverRunBack) {
     // 11 s is stored as 10 s (2-second resolution).
     const auto points = Parse({Fix(kT0 + 10, 25, 121, 0, 0), Fix(kT0 + 11, 25, 121, 0, 0),
                                Fix(kT0 + 10, 25, 121, 0, 0), Fix(kT0 + 12, 25, 121, 0, 0)},
@@ -31,7 +31,7 @@ TEST(TraceReader, EqualStoredTimesBecomeOneSecondApartOnce) {
     ASSERT_EQ(points.size(), 4u);
     EXPECT_EQ(points[0].time, kT0 + 10);
     EXPECT_EQ(points[1].time, kT0 + 11);
-    EXPECT_EQ(points[2].time, kT0 + 10);  // compared with the moved one: stays
+    EXPECT_EQ(points[2].time, kT0 + 11);  // a third of the slot: t+1 again, never back to t
     EXPECT_EQ(points[3].time, kT0 + 12);
     EXPECT_EQ(points[0].localTime, kT0 + 10 + 8 * 3600);
 }

@@ -111,7 +111,7 @@ TEST(StopAnalysis, StopDistanceInFeetWithMph) {
 
 TEST(StopAnalysis, LastPointOnlyGetsItsDistance) {
     std::vector<TrackPoint> points = AlongMeridian({0, 100, 101});
-    points[2].speedInUnit = 200;
+    points[2].speed = points[2].speedInUnit = 200;
     AnalyseStops(points, {UnitKmh, 50, 10});
     ASSERT_EQ(points.size(), 3u);
     EXPECT_NEAR(points[2].distance, 1, 0.01);
@@ -123,7 +123,7 @@ TEST(StopAnalysis, OverSpeedAndMaximum) {
     std::vector<TrackPoint> points = AlongMeridian({0, 100, 200, 300, 400});
     const int speeds[] = {50, 80, 120, 90, 0};
     for (std::size_t i = 0; i < points.size(); ++i)
-        points[i].speedInUnit = speeds[i];
+        points[i].speed = points[i].speedInUnit = speeds[i];
     AnalyseStops(points, {UnitKmh, 0, 85});
     EXPECT_FALSE(points[0].overSpeed);
     EXPECT_FALSE(points[1].overSpeed);
@@ -137,11 +137,22 @@ TEST(StopAnalysis, OverSpeedAndMaximum) {
     AnalyseStops(points, {UnitKmh, 0, 0});
     for (const TrackPoint& p : points)
         EXPECT_FALSE(p.overSpeed);
+
+    // In m/s 4, 5, 7 and 5 km/h all show as 1: the marker is still on the 7 km/h fix.
+    const double walk[] = {0, 4, 5, 7, 5};
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        points[i].speed = walk[i];
+        points[i].speedInUnit = static_cast<std::int32_t>(walk[i] / 3.6);
+        points[i].overSpeed = points[i].maxSpeed = false;
+    }
+    AnalyseStops(points, {UnitMps, 0, 0});
+    EXPECT_TRUE(points[3].maxSpeed);
+    EXPECT_FALSE(points[1].maxSpeed);
 }
 
 TEST(StopAnalysis, FastFirstPointIsNeverTheMaximum) {
     std::vector<TrackPoint> points = AlongMeridian({0, 100, 200});
-    points[0].speedInUnit = 150;
+    points[0].speed = points[0].speedInUnit = 150;
     AnalyseStops(points, {UnitKmh, 0, 100});
     for (const TrackPoint& p : points) {
         EXPECT_FALSE(p.maxSpeed);

@@ -79,8 +79,8 @@ TEST(TraceSummary, MilesForMph) {
     EXPECT_NE(km.message.find("KM"), std::string::npos);
 }
 
-// The stored time has 2-second steps; a second of the minute equal to the previous fix's (after
-// its own move) moves one on, whatever the minute.
+// The stored time has 2-second steps; a second of the minute equal to the previous fix's, or one
+// below it (the previous one moved), moves one on, whatever the minute: the end never runs back.
 TEST(TraceSummary, RepeatedStoredSecondMovesOn) {
     const struct {
         const char* legend;
@@ -88,8 +88,8 @@ TEST(TraceSummary, RepeatedStoredSecondMovesOn) {
         TimeSpan span;
     } rows[] = {
         {"10:00:00 and 10:00:01 share one stored second", {0, 1}, 1},
-        {"a third at the same second stays", {0, 0, 0}, 0},
-        {"the fourth moves on again", {0, 0, 0, 0}, 1},
+        {"a third at the same second moves on too, never back", {0, 0, 0}, 1},
+        {"and the fourth", {0, 0, 0, 0}, 1},
         {"the same second in the next minute", {10, 110}, 61},
     };
     TraceFile f;

@@ -1,6 +1,8 @@
 // The track view window: the trace drawn, a chart selection that sets the main window's period
 // and shows on the map, tiles from a server on 127.0.0.1 and then from the cache.
 #include <QAction>
+#include <QCategoryAxis>
+#include <QLineSeries>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -229,6 +231,54 @@ class TrackViewTest : public QObject {
 
     // The wheel zooms around the pointer: the place under it stays there. A fitted view shows
     // the whole extent inside its margins.
+    // Across the autumn change the two 02:00-03:00 hours follow each other on the axis, and the
+    // change is a tick of its own with both offsets.
+    void chartTimeRunsOnAcrossTheAutumnChange() {
+        TrackViewOptions options;
+        ConversionSettings& s = options.settings;
+        QVERIFY(SetNamedZone(s, "Europe/Berlin"));
+        s.StopPeriod = 0;
+        std::vector<TrackPoint> points;
+        const TimeValue change = MakeTimeValue(2024, 10, 27, 1, 0, 0);  // 03:00 CEST, 02:00 CET
+        for (TimeValue t = change - 5400; t <= change + 5400; t += 60) {
+            TrackPoint p;
+            p.time = t;
+            p.localTime = s.Zone.ToLocal(t);
+            p.latitude = 52.5 + static_cast<double>(t - change) * 4e-6;
+            p.longitude = 13.4;
+            const double lat = p.latitude / kDegreesPerRadian;
+            const double lon = p.longitude / kDegreesPerRadian;
+            p.direction = {std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon),
+                           std::sin(lat)};
+            p.speed = p.speedInUnit = 30;
+            points.push_back(p);
+        }
+        const TrackModel model(std::move(points), options);
+        TrackChartView chart;
+        chart.resize(900, 300);
+        chart.SetModel(&model);
+        auto* x = qobject_cast<QCategoryAxis*>(chart.chart()->axes(Qt::Horizontal).value(0));
+        QVERIFY(x != nullptr);
+        QStringList changes;
+        qreal previous = x->startValue();
+        for (const QString& label : x->categoriesLabels()) {
+            QVERIFY2(x->endValue(label) > previous, qPrintable(label));
+            previous = x->endValue(label);
+            if (label.contains(QChar(0x2192))) {
+                changes << label;
+                QCOMPARE(x->endValue(label), static_cast<qreal>(change) * 1000);
+            }
+        }
+        QCOMPARE(changes.size(), 1);
+        QVERIFY2(changes[0].startsWith("02:00<br>+2:00") && changes[0].contains("+1:00"),
+                 qPrintable(changes[0]));
+        const auto* speed = qobject_cast<QLineSeries*>(chart.chart()->series().value(2));
+        QVERIFY(speed != nullptr);
+        const QList<QPointF> drawn = speed->points();
+        for (qsizetype i = 1; i < drawn.size(); ++i)
+            QVERIFY(drawn[i].x() > drawn[i - 1].x());
+    }
+
     void zoomKeepsThePlaceUnderThePointerAndFitShowsAll() {
         const QRect rect(0, 0, 640, 400);
         const WorldRect bounds{0.80, 0.40, 0.81, 0.42};
