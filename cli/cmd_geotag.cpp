@@ -6,6 +6,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/command_registry.h"
+#include "cli/height_option.h"
 #include "cli/zone_options.h"
 #include "core/app_paths.h"
 #include "geotag/geotag_job.h"
@@ -63,6 +64,7 @@ int RunGeotag(const std::vector<std::string>& args) {
     ArgParser parser(args);
     AddDataDirOption(parser);
     AddZoneOptions(parser);
+    AddHeightsOption(parser);
     parser.Value("--offset").Value("--sync").Value("--max-gap");
     parser.Flag("--dry-run").Flag("--overwrite").Flag("--xmp");
     parser.Positionals(1, SIZE_MAX);
@@ -71,6 +73,7 @@ int RunGeotag(const std::vector<std::string>& args) {
     GeotagOptions options;
     ConversionSettings settings = LoadProfileSettings();
     ApplyZoneOptions(parser, settings);
+    ApplyHeightsOption(parser, settings);
     options.zone = settings.Zone;
     options.maxGapSeconds = static_cast<double>(
         parser.GetIntOr("--max-gap", static_cast<long long>(kDefaultMaxGapSeconds), 0, 31 * 86400));
@@ -82,7 +85,12 @@ int RunGeotag(const std::vector<std::string>& args) {
 
     const std::string folder = DataDir(parser);
     std::vector<TrackPoint> fixes;
-    if (LoadTrack(folder, fixes) != TraceReadStatus::Ok) {
+    std::string geoidProblem;
+    const TraceReadStatus track = LoadTrack(folder, fixes, settings.Heights, &geoidProblem);
+    if (track == TraceReadStatus::NoGeoid) {
+        return Fail(geoidProblem);
+    }
+    if (track != TraceReadStatus::Ok) {
         return Fail("no trace to take positions from (" + JoinPath(folder, kTraceLogName) +
                     ": run pelmora-cli decode or read first)");
     }
@@ -133,7 +141,7 @@ const CommandRegistrar kGeotag{
     "geotag",
     "geotag [--data-dir DIR] [--tz-bias MINUTES | --time-zone NAME|local] "
     "[--offset SECONDS | --sync PHOTO=YYYY-MM-DDTHH:MM:SS] [--max-gap SECONDS] [--dry-run] "
-    "[--overwrite] [--xmp] PHOTO|FOLDER...",
+    "[--overwrite] [--xmp] [--heights sea|ellipsoid] PHOTO|FOLDER...",
     "tag photos with the trace's position at the time each was taken (the camera's zone from the "
     "photo, else the chosen one; --offset or --sync corrects its clock)",
     RunGeotag};

@@ -85,11 +85,13 @@ TrackPosition LocateOnTrack(std::span<const TrackPoint> fixes, double utcSeconds
     return Between(a, b, (utcSeconds - static_cast<double>(a.time)) / span);
 }
 
-TraceReadStatus LoadTrack(const std::string& folder, std::vector<TrackPoint>& fixes) {
+TraceReadStatus LoadTrack(const std::string& folder, std::vector<TrackPoint>& fixes,
+                          HeightReference heights, std::string* problem) {
     TraceReadOptions options;
     options.begin = INT64_MIN;
     options.end = INT64_MAX;
-    const TraceReadStatus status = ReadTraceLog(folder, options, fixes, nullptr);
+    options.heights = heights;
+    const TraceReadStatus status = ReadTraceLog(folder, options, fixes, nullptr, problem);
     // Several logs in one trace need not follow each other in time.
     std::stable_sort(fixes.begin(), fixes.end(),
                      [](const TrackPoint& a, const TrackPoint& b) { return a.time < b.time; });

@@ -26,9 +26,8 @@ struct TrackPosition {
     double gapSeconds = 0;
 };
 
-// The altitude a photo gets from a fix: the one place that says which height that is. Today the
-// trace's height as the conversion writes it (above the ellipsoid); when the conversion writes
-// heights above the sea, this follows it.
+// The altitude a photo gets from a fix: its height as the conversion writes it, above the sea
+// unless the ellipsoid was asked for when the track was loaded.
 double FixAltitude(const TrackPoint& fix);
 
 // fixes in time order. An instant within maxGapSeconds before the first fix or after the last
@@ -36,7 +35,10 @@ double FixAltitude(const TrackPoint& fix);
 TrackPosition LocateOnTrack(std::span<const TrackPoint> fixes, double utcSeconds,
                             double maxGapSeconds);
 
-// The whole trace of folder (TraceLog.ltp, else TraceLog.lte) in time order.
-TraceReadStatus LoadTrack(const std::string& folder, std::vector<TrackPoint>& fixes);
+// The whole trace of folder (TraceLog.ltp, else TraceLog.lte) in time order, its heights above
+// the given reference. problem, when given, says why the geoid is missing (NoGeoid).
+TraceReadStatus LoadTrack(const std::string& folder, std::vector<TrackPoint>& fixes,
+                          HeightReference heights = HeightReference::Sea,
+                          std::string* problem = nullptr);
 
 }  // namespace pelmora

@@ -437,7 +437,7 @@ UndownloadedCheck CheckUndownloaded(DatalogDevice& device, const std::string& fo
     // A few sectors, read as fast as a Read reads them.
     DownloadObserver quiet;
     const int configured = device.PortBaudRate();
-    const int rate = SwitchToDownloadRate(device, *port, configured, pinnedRate, quiet);
+    const int rate = SwitchToDownloadRate(device, *port, configured, pinnedRate, 0, quiet);
     check.result = CompareWithLastDownload(device, folder, status, sectors, check.holds);
     port->SetCancel(0);
     if (rate != configured) {
