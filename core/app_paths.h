@@ -1,6 +1,7 @@
 #pragma once
 // Where the profile and the user's data live (XDG base directories).
 #include <string>
+#include <vector>
 
 namespace pelmora {
 
@@ -16,5 +17,7 @@ inline constexpr const char* kTraceLogName = "TraceLog.ltp";
 inline constexpr const char* kTraceLogExtendedName = "TraceLog.lte";
 
 std::string JoinPath(const std::string& folder, const std::string& name);
+// The names in a folder (with "." and ".."), sorted; empty when it cannot be read.
+std::vector<std::string> FolderNames(const std::string& folder);
 
 }  // namespace pelmora

@@ -33,18 +33,6 @@ bool EndsWith(const std::string& text, const std::string& tail) {
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            names.emplace_back(entry->d_name);
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 bool ReadWhole(const std::string& path, std::vector<std::uint8_t>& bytes) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -171,7 +159,7 @@ bool StorePieces(const std::string& dataFolder, std::span<const std::uint8_t> lo
                  std::uint64_t& newBytes, std::string& error) {
     m.size = log.size();
     std::map<std::string, Piece> known;
-    for (const std::string& file : Names(ArchiveFolder(dataFolder))) {
+    for (const std::string& file : FolderNames(ArchiveFolder(dataFolder))) {
         Manifest other;
         if (EndsWith(file, kManifestExtension) && file[0] != '.' &&
             ReadManifest(JoinPath(ArchiveFolder(dataFolder), file), other)) {
@@ -259,7 +247,7 @@ bool WriteManifest(const std::string& dataFolder, const std::string& name, const
 
 std::vector<std::string> ArchivedDownloads(const std::string& dataFolder) {
     std::vector<std::string> names;
-    for (const std::string& file : Names(ArchiveFolder(dataFolder))) {
+    for (const std::string& file : FolderNames(ArchiveFolder(dataFolder))) {
         if (EndsWith(file, kManifestExtension)) {
             names.push_back(file.substr(0, file.size() - std::strlen(kManifestExtension)));
         } else if (EndsWith(file, ".log") && file[0] != '.') {
@@ -301,7 +289,7 @@ bool ExportArchivedDownload(const std::string& dataFolder, const std::string& na
 
 bool TakeInWholeCopies(const std::string& dataFolder, std::string& error) {
     const std::string archive = ArchiveFolder(dataFolder);
-    for (const std::string& file : Names(archive)) {
+    for (const std::string& file : FolderNames(archive)) {
         if (!EndsWith(file, ".log") || file[0] == '.') {
             continue;
         }

@@ -27,18 +27,6 @@ std::string SystemError(const std::string& what, const std::string& path, int er
     return what + " " + path + ": " + std::strerror(error);
 }
 
-std::vector<std::string> ListFolder(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            names.emplace_back(entry->d_name);
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::uint64_t FileSize(const std::string& path, bool& exists) {
     struct stat st {};
     exists = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -217,7 +205,7 @@ bool LeftByTheDead(const std::string& name) {
 }
 
 void RemoveLibraryFiles(const std::string& folder) {
-    for (const std::string& name : ListFolder(folder)) {
+    for (const std::string& name : FolderNames(folder)) {
         if (name != "." && name != "..") {
             ::unlink(JoinPath(folder, name).c_str());
         }
@@ -284,7 +272,7 @@ bool SeasonLibrary::OpenIndex(std::string& error) {
     WriteTransaction lock(db_);
     if (lock.open()) {
         const std::string current = db_.QueryText("SELECT fixes_file FROM store WHERE id = 1");
-        for (const std::string& name : ListFolder(libraryFolder_)) {
+        for (const std::string& name : FolderNames(libraryFolder_)) {
             if ((name.rfind("fixes-", 0) == 0 && name != current) || LeftByTheDead(name)) {
                 ::unlink(JoinPath(libraryFolder_, name).c_str());
             }

@@ -1,22 +1,15 @@
 #include "link/udev_logger.h"
 
-#include <libudev.h>
 #include <limits.h>
 #include <stdlib.h>
 
 #include <memory>
 #include <string>
 
+#include "link/udev_ptr.h"
+
 namespace pelmora {
 namespace {
-
-struct UdevDeleter {
-    void operator()(udev* u) const { udev_unref(u); }
-    void operator()(udev_enumerate* e) const { udev_enumerate_unref(e); }
-    void operator()(udev_device* d) const { udev_device_unref(d); }
-};
-template <typename T>
-using UdevPtr = std::unique_ptr<T, UdevDeleter>;
 
 // The USB device above a tty, where idVendor, idProduct and serial sit together (what the rule's
 // ATTRS match).

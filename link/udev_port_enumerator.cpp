@@ -1,20 +1,13 @@
 #include "link/udev_port_enumerator.h"
 
-#include <libudev.h>
-
 #include <algorithm>
 #include <memory>
 #include <string>
 
+#include "link/udev_ptr.h"
+
 namespace pelmora {
 namespace {
-struct UdevDeleter {
-    void operator()(udev* u) const { udev_unref(u); }
-    void operator()(udev_enumerate* e) const { udev_enumerate_unref(e); }
-    void operator()(udev_device* d) const { udev_device_unref(d); }
-};
-template <typename T>
-using UdevPtr = std::unique_ptr<T, UdevDeleter>;
 
 std::string Property(udev_device* device, const char* name) {
     const char* value = udev_device_get_property_value(device, name);

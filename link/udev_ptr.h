@@ -1,0 +1,18 @@
+#pragma once
+// libudev's objects owned by unique_ptr: each released by its own unref.
+#include <libudev.h>
+
+#include <memory>
+
+namespace pelmora {
+
+struct UdevDeleter {
+    void operator()(udev* u) const { udev_unref(u); }
+    void operator()(udev_enumerate* e) const { udev_enumerate_unref(e); }
+    void operator()(udev_device* d) const { udev_device_unref(d); }
+    void operator()(udev_monitor* m) const { udev_monitor_unref(m); }
+};
+template <typename T>
+using UdevPtr = std::unique_ptr<T, UdevDeleter>;
+
+}  // namespace pelmora
