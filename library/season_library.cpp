@@ -647,18 +647,7 @@ std::vector<FixRun> SeasonLibrary::Days(const ZoneRules& zone) {
         if (!days.empty() &&
             LocalDay(zone, days.back().beginUtc) >= LocalDay(zone, piece.beginUtc)) {
             FixRun& day = days.back();
-            const double step = FixDistance(day.lastX, day.lastY, day.lastZ, piece.firstX,
-                                            piece.firstY, piece.firstZ);
-            if (piece.beginUtc - day.endUtc <= within.seconds && step <= within.metres) {
-                day.metres += step;
-            }
-            day.fixes = piece.firstFix + piece.fixes - day.firstFix;
-            day.endUtc = piece.endUtc;
-            day.metres += piece.metres;
-            day.maxSpeedKmh = std::max(day.maxSpeedKmh, piece.maxSpeedKmh);
-            day.lastX = piece.lastX;
-            day.lastY = piece.lastY;
-            day.lastZ = piece.lastZ;
+            AppendRun(day, piece, JoiningStep(day, piece, within).value_or(0));
             continue;
         }
         days.push_back(piece);

@@ -89,21 +89,31 @@ std::vector<FixRun> TripSplitter::Finish() {
     return std::move(runs_);
 }
 
+std::optional<double> JoiningStep(const FixRun& run, const FixRun& next, TripGaps gaps) {
+    const double step =
+        FixDistance(run.lastX, run.lastY, run.lastZ, next.firstX, next.firstY, next.firstZ);
+    if (next.beginUtc - run.endUtc <= gaps.seconds && step <= gaps.metres) {
+        return step;
+    }
+    return std::nullopt;
+}
+
+void AppendRun(FixRun& run, const FixRun& next, double step) {
+    run.fixes = next.firstFix + next.fixes - run.firstFix;
+    run.endUtc = next.endUtc;
+    run.metres += step + next.metres;
+    run.maxSpeedKmh = std::max(run.maxSpeedKmh, next.maxSpeedKmh);
+    run.lastX = next.lastX;
+    run.lastY = next.lastY;
+    run.lastZ = next.lastZ;
+}
+
 std::vector<FixRun> JoinRuns(std::span<const FixRun> runs, TripGaps gaps) {
     std::vector<FixRun> trips;
     for (const FixRun& run : runs) {
         if (!trips.empty()) {
-            FixRun& trip = trips.back();
-            const double step =
-                FixDistance(trip.lastX, trip.lastY, trip.lastZ, run.firstX, run.firstY, run.firstZ);
-            if (run.beginUtc - trip.endUtc <= gaps.seconds && step <= gaps.metres) {
-                trip.fixes = run.firstFix + run.fixes - trip.firstFix;
-                trip.endUtc = run.endUtc;
-                trip.metres += step + run.metres;
-                trip.maxSpeedKmh = std::max(trip.maxSpeedKmh, run.maxSpeedKmh);
-                trip.lastX = run.lastX;
-                trip.lastY = run.lastY;
-                trip.lastZ = run.lastZ;
+            if (const auto step = JoiningStep(trips.back(), run, gaps)) {
+                AppendRun(trips.back(), run, *step);
                 continue;
             }
         }

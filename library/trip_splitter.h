@@ -58,6 +58,11 @@ class TripSplitter {
 
 // Joins consecutive runs (each split at gaps no larger than gaps) into trips.
 std::vector<FixRun> JoinRuns(std::span<const FixRun> runs, TripGaps gaps);
+// The step from run's last fix to next's first when a trip would join them (no gap longer than
+// gaps), else nullopt.
+std::optional<double> JoiningStep(const FixRun& run, const FixRun& next, TripGaps gaps);
+// Extends run by next, which follows it, counting step metres between them.
+void AppendRun(FixRun& run, const FixRun& next, double step);
 
 // The local calendar day of a UTC time, as days since 1970-01-01.
 std::int64_t LocalDay(const ZoneRules& zone, TimeValue utc);
